@@ -1,0 +1,13 @@
+#include <ostream>
+
+#include "cli/commands.h"
+
+namespace velwin::cli {
+
+// Placeholder until the command is built.
+int RunLookupCommand(const Arguments&, std::ostream&, std::ostream& err) {
+  err << "velwin-cli: 'lookup' is not available in this build\n";
+  return 2;
+}
+
+}  // namespace velwin::cli

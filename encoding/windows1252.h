@@ -1,0 +1,18 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace velwin::encoding {
+
+// ROM titles, database names and card directory names are 8-bit text in the
+// Windows-1252 code page. These turn such bytes into UTF-8 for Qt and JSON.
+// The five code points that Windows-1252 leaves undefined (0x81, 0x8D, 0x8F,
+// 0x90, 0x9D) map to the C1 control of the same number, as Windows does.
+std::string Windows1252ToUtf8(std::string_view bytes);
+
+// The reverse, for text typed or shown in the windows; characters outside the
+// code page become '?'.
+std::string Utf8ToWindows1252(std::string_view utf8);
+
+}  // namespace velwin::encoding

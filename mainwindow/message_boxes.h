@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QString>
+
+class QWidget;
+
+namespace velwin::gui {
+
+// The standard error box: the application title, the text and OK. Reached
+// through this interface so tests can see what would have been shown.
+class MessageBoxes {
+ public:
+  virtual ~MessageBoxes() = default;
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+};
+
+class NativeMessageBoxes : public MessageBoxes {
+ public:
+  void ShowError(QWidget* parent, const QString& text) override;
+};
+
+}  // namespace velwin::gui

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "mainwindow/rom/rom_info_labels.h"
+#include "mainwindow/rom/status_line.h"
+
+namespace velwin::rom {
+
+// The first 336 bytes of the ROM file analysed last, zero-filled before each
+// analysis.
+using RomHeaderBuffer = std::array<std::uint8_t, 336>;
+
+// The size of a stripped-size block.
+inline constexpr std::int64_t kStripBlock = 32768;
+
+// What one analysis measured, beside the labels it wrote. A size is present
+// exactly when the analysis wrote its label, so callers never take a stale
+// caption of an earlier file for this one.
+struct RomAnalysis {
+  bool ok = false;                          // the guarded block ran to its end
+  std::optional<std::int64_t> fileSize;     // fsize written
+  std::optional<std::int64_t> strippedSize; // fssize written
+};
+
+// The file-name part of a path: the text after the platform's last path
+// separator ('/' here; '\\', '/' and ':' on Windows).
+std::string FileNamePart(const std::string& path);
+
+// The stripped size of the file: the smallest multiple P of 32,768, at least
+// 32,768, such that every byte from P to the end has one value; 0 when the
+// file cannot be read. Works backwards from the end of the file.
+// bytesRead, when given, receives the number of bytes it read.
+std::int64_t StrippedSize(const std::string& path, std::uint64_t* bytesRead = nullptr);
+
+// Analyses ROM files into the ROM Info labels and status panel 0, as the
+// main window does. Holds the RomHeaderBuffer.
+class RomAnalyser {
+ public:
+  RomAnalyser(RomInfoLabels& labels, StatusLine& status);
+
+  RomAnalysis AnalyseRomFile(const std::string& path, bool ShowStatus);
+
+  const RomHeaderBuffer& HeaderBuffer() const { return buffer_; }
+
+ private:
+  void ShowHeaderInfo();
+
+  RomInfoLabels& labels_;
+  StatusLine& status_;
+  RomHeaderBuffer buffer_{};
+};
+
+}  // namespace velwin::rom

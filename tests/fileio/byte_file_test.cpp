@@ -1,0 +1,119 @@
+#include "fileio/byte_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "fileio/file_error.h"
+
+namespace velwin::fileio {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ByteFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("velwin-fileio-" + std::to_string(::getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::create_directories(dir_);
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Write(const std::string& name, const std::string& bytes) {
+    const auto path = dir_ / name;
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path.string();
+  }
+
+  std::string ErrorTextOf(void (*action)(const std::string&), const std::string& path) {
+    try {
+      action(path);
+    } catch (const FileError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+
+  fs::path dir_;
+};
+
+TEST(RuntimeText, NamesTheCommonFailures) {
+  EXPECT_EQ(RuntimeText(ENOENT), "File not found");
+  EXPECT_EQ(RuntimeText(EACCES), "File access denied");
+  EXPECT_EQ(RuntimeText(EROFS), "File access denied");
+  EXPECT_EQ(RuntimeText(ENOSPC), "Disk full");
+  EXPECT_EQ(RuntimeText(EIO), "I/O error 5");
+}
+
+TEST_F(ByteFileTest, ReadsAtPositionsAndReportsShortReadsAtTheEnd) {
+  auto file = ByteFile::Open(Write("a.bin", "0123456789"), ByteFile::Access::kRead);
+  EXPECT_EQ(file.Size(), 10);
+  std::vector<std::uint8_t> buffer(4);
+  EXPECT_EQ(file.Read(buffer), 4u);
+  EXPECT_EQ(buffer[0], '0');
+  EXPECT_EQ(file.ReadAt(8, buffer), 2u);
+  EXPECT_EQ(buffer[1], '9');
+  EXPECT_EQ(file.Read(buffer), 4u);  // ReadAt leaves the position alone
+  EXPECT_EQ(buffer[0], '4');
+  EXPECT_EQ(file.ReadAt(20, buffer), 0u);
+  file.Close();
+  EXPECT_FALSE(file.IsOpen());
+}
+
+TEST_F(ByteFileTest, OpenRefusesWhatIsNotARegularFile) {
+  const auto open = [](const std::string& p) { ByteFile::Open(p, ByteFile::Access::kRead); };
+  EXPECT_EQ(ErrorTextOf(open, (dir_ / "missing").string()), "File not found");
+  EXPECT_EQ(ErrorTextOf(open, dir_.string()), "File access denied");
+  EXPECT_EQ(ErrorTextOf(open, "/dev/zero"), "File access denied");
+  const auto fifo = (dir_ / "fifo").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(ErrorTextOf(open, fifo), "File access denied");  // and does not block
+}
+
+TEST_F(ByteFileTest, ReadWriteOpenOfAReadOnlyFileIsDenied) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  const auto path = Write("ro.bin", "x");
+  fs::permissions(path, fs::perms::owner_read);
+  const auto open = [](const std::string& p) { ByteFile::Open(p, ByteFile::Access::kReadWrite); };
+  EXPECT_EQ(ErrorTextOf(open, path), "File access denied");
+}
+
+TEST_F(ByteFileTest, CreateTruncatesAndWritesAtOffsets) {
+  const auto path = Write("out.bin", "old contents");
+  {
+    auto file = ByteFile::Create(path);
+    const std::vector<std::uint8_t> bytes{'a', 'b'};
+    file.Write(bytes);
+    file.WriteAt(5, bytes);
+    file.Close();
+  }
+  auto file = ByteFile::Open(path, ByteFile::Access::kRead);
+  std::vector<std::uint8_t> back(16);
+  ASSERT_EQ(file.Read(back), 7u);
+  EXPECT_EQ(back[0], 'a');
+  EXPECT_EQ(back[2], 0);  // the gap reads as zero
+  EXPECT_EQ(back[6], 'b');
+}
+
+TEST_F(ByteFileTest, AFullDeviceReportsDiskFull) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  auto file = ByteFile::Create("/dev/full");
+  const std::vector<std::uint8_t> bytes(100, 1);
+  EXPECT_EQ(file.WriteSome(bytes), 0u);
+  try {
+    file.Write(bytes);
+    FAIL() << "a write to a full device succeeded";
+  } catch (const FileError& e) {
+    EXPECT_STREQ(e.what(), "Disk full");
+  }
+}
+
+}  // namespace
+}  // namespace velwin::fileio

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "xchanger/cart_header.h"
+#include "xchanger/link.h"
+
+namespace velwin::xchanger {
+
+inline constexpr std::uint8_t kBankOutOfRange = 10;
+
+// Operations on the cart in the X-Changer: bank registers, flash
+// identification, header and ROM bank reads, SRAM bank transfers. All data
+// passes through the TransferBuffer. Expects a successful FindXChanger on
+// the link first.
+class CartAccess {
+ public:
+  using Buffer = std::array<std::uint8_t, 32768>;
+
+  explicit CartAccess(XChangerLink& link);
+
+  XChangerLink& Link() { return link_; }
+
+  Buffer& TransferBuffer() { return buffer_; }
+  const Buffer& TransferBuffer() const { return buffer_; }
+  std::uint8_t CardSizeMbit() const { return cardSizeMbit_; }
+  std::uint16_t CardBankCount() const { return cardBankCount_; }
+  std::uint16_t SramBankLimit() const { return sramBankLimit_; }
+
+  // Cart-bus operations.
+  void SetCartAddress(std::uint16_t address);
+  std::uint8_t ReadCartByte();
+  void WriteCartByte(std::uint8_t value);
+  void CartWrite(std::uint16_t address, std::uint8_t value);
+  void FlashWriteCycle(std::uint8_t value);
+  void FlashWriteAt(std::uint16_t address, std::uint8_t value);
+  void FlashWriteLinear(std::uint32_t address, std::uint8_t value);
+  void FlashWriteWord(std::uint16_t word, std::uint8_t value);
+  void FlashResetWord();
+  void SelectSramBank(std::uint8_t bank);
+  void EnableSram();
+  void UpdateSramBankLimit();
+
+  // Used by the SRAM manager.
+  std::uint8_t IdentifyFlashCard();
+  void ReadCartHeader(std::uint16_t bank, CartHeader& header);
+  static bool CartHeaderValid(const CartHeader& header);
+  void ReadMenuDirectory(std::uint16_t bank);
+  std::uint8_t ReadSramBank(std::uint8_t bank);
+  std::uint8_t WriteSramBank(std::uint8_t bank);
+
+ private:
+  XChangerLink& link_;
+  Buffer buffer_{};
+  std::uint8_t cardSizeMbit_ = 0;
+  std::uint16_t cardBankCount_ = 0;
+  std::uint16_t sramBankLimit_ = 0;
+};
+
+}  // namespace velwin::xchanger

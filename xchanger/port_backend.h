@@ -1,0 +1,35 @@
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "xchanger/port_io.h"
+
+namespace velwin::xchanger {
+
+// A port backend chosen by its description:
+//   "direct"            x86 port instructions (root or CAP_SYS_RAWIO)
+//   "ppdev"             /dev/parportN through the kernel's ppdev interface
+//   "sim:KEY=VALUE,..." the simulated X-Changer and cart
+// Backends own their system resources and release them when destroyed; the
+// simulation writes a changed SRAM image back then.
+class PortBackend : public PortIo {
+ public:
+  // Writes back whatever the backend keeps (the simulated cart's SRAM).
+  // Returns false with a message when that fails. Called by the destructor
+  // too, where a failure can only be ignored.
+  virtual bool Flush(std::string& error) {
+    (void)error;
+    return true;
+  }
+};
+
+// Opens the backend the description names; on failure returns null and sets
+// error to a message that says what to do.
+std::unique_ptr<PortBackend> OpenPortBackend(const std::string& description, std::string& error);
+
+// The description used when the user names none: VELWIN_PORT when set,
+// otherwise "ppdev" where a parallel port device exists, else "direct".
+std::string DefaultPortDescription();
+
+}  // namespace velwin::xchanger

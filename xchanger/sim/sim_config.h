@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace velwin::xchanger::sim {
+
+enum class FlashChip { kNone, k4Mbit, k16Mbit, k64Mbit };
+enum class LinkModes { kBoth, kEppOnly, kSppOnly };
+
+// What the simulated X-Changer and cart are made of.
+struct SimConfig {
+  // The flash card's contents from ROM bank 0 on. Empty with hasCart false:
+  // the X-Changer holds no cart and every cart read answers 0xFF.
+  bool hasCart = false;
+  std::vector<std::uint8_t> rom;
+  std::string romPath;  // where rom came from, for messages
+
+  // The cart's SRAM image (at most 128 KiB); sramPath empty keeps it in
+  // memory only. A missing file is created when the SRAM is written back.
+  std::vector<std::uint8_t> sram;
+  std::string sramPath;
+
+  FlashChip card = FlashChip::k64Mbit;
+  int lpt = 1;  // the port the X-Changer hangs on: 1, 2, or 0 for none
+  bool otherEcho = false;  // the other port holds a device that echoes only AddrHighReg
+  LinkModes modes = LinkModes::kBoth;
+};
+
+// Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
+// modes=both|epp|spp" (the text after "sim:"), loading the ROM and SRAM
+// files. Returns false with a message in error.
+bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& error);
+
+}  // namespace velwin::xchanger::sim
