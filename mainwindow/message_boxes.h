@@ -6,6 +6,14 @@ class QWidget;
 
 namespace velwin::gui {
 
+// The application title: the title of every message box. It is kept apart
+// from QGuiApplication::applicationDisplayName(), which X11 platforms append
+// to every window caption.
+inline constexpr const char* kApplicationTitle = "PALDUR DarURU";
+inline QString ApplicationTitle() {
+  return QString::fromLatin1(kApplicationTitle);
+}
+
 // The standard error box: the application title, the text and OK. Reached
 // through this interface so tests can see what would have been shown.
 class MessageBoxes {

@@ -1,0 +1,18 @@
+#include "tests/guisupport/qt_application.h"
+
+#include <QApplication>
+
+namespace velwin::gui::testing {
+
+void EnsureQtApplication() {
+  if (QApplication::instance() != nullptr) {
+    return;
+  }
+  // QApplication keeps references to argc and argv: they must outlive it.
+  static int argc = 1;
+  static char name[] = "velwin-tests";
+  static char* argv[] = {name, nullptr};
+  static QApplication application(argc, argv);
+}
+
+}  // namespace velwin::gui::testing
