@@ -21,9 +21,10 @@ inline constexpr std::int64_t kStripBlock = 32768;
 // exactly when the analysis wrote its label, so callers never take a stale
 // caption of an earlier file for this one.
 struct RomAnalysis {
-  bool ok = false;                          // the guarded block ran to its end
-  std::optional<std::int64_t> fileSize;     // fsize written
-  std::optional<std::int64_t> strippedSize; // fssize written
+  bool ok = false;                           // the guarded block ran to its end
+  std::optional<std::int64_t> fileSize;      // fsize written
+  std::optional<std::int64_t> strippedSize;  // fssize written
+  std::uint64_t bytesRead = 0;               // bytes read from the file in all
 };
 
 // The file-name part of a path: the text after the platform's last path

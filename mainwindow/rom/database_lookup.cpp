@@ -1,0 +1,83 @@
+#include "mainwindow/rom/database_lookup.h"
+
+#include <algorithm>
+
+#include "fileio/byte_file.h"
+#include "fileio/file_error.h"
+#include "mainwindow/rom/database_lines.h"
+
+namespace velwin::rom {
+namespace {
+
+// Names longer than this are kept cut; no label shows more.
+constexpr std::size_t kNameBytesKept = 4096;
+
+struct Database {
+  const char* fileName;
+  const char* label;
+  const char* errorText;
+};
+
+constexpr Database kDatabases[] = {
+    {"user.ini", "User.INI", "Error accessing user.ini"},
+    {"veltra.ini", "VELTra.INI", "Error accessing veltra.ini"},
+};
+
+char UpperAscii(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Key lines match whatever the letter case the database was written in.
+bool IsKeyLine(std::string_view line, std::uint64_t length, std::string_view key) {
+  if (length != key.size() || line.size() != key.size())
+    return false;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (UpperAscii(line[i]) != key[i])
+      return false;
+  }
+  return true;
+}
+
+// Searches one open database for the key; on a hit, name receives the line
+// before the key line (empty when the key line comes first).
+bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& name) {
+  DatabaseLines lines(file, std::max(kNameBytesKept, key.size()));
+  std::string previous;
+  while (lines.Next()) {
+    if (IsKeyLine(lines.Line(), lines.Length(), key)) {
+      name = previous;
+      return true;
+    }
+    previous.assign(lines.Line());
+  }
+  return false;
+}
+
+}  // namespace
+
+void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string& directory) {
+  labels.ROMDBName = "-";
+  labels.romdbase = "none";
+  const std::string key = "CRC: 0X" + labels.ROMCRC;
+  bool found = false;
+  for (const Database& database : kDatabases) {
+    try {
+      // Both files are opened even after a hit, so that a missing database
+      // is reported every time.
+      auto file = fileio::ByteFile::Open(directory + "/" + database.fileName,
+                                         fileio::ByteFile::Access::kRead);
+      std::string name;
+      if (!found && SearchDatabase(file, key, name)) {
+        found = true;
+        labels.romdbase = database.label;
+        labels.ROMDBName = name;
+      }
+      file.Close();
+    } catch (const fileio::FileError&) {
+      status.SetText(database.errorText);
+      status.RepaintNow();
+    }
+  }
+}
+
+}  // namespace velwin::rom

@@ -1,0 +1,17 @@
+#include <string>
+
+#include "mainwindow/rom/rom_analysis.h"
+
+namespace velwin::rom {
+
+std::string FileNamePart(const std::string& path) {
+#ifdef _WIN32
+  const char* const separators = "\\/:";
+#else
+  const char* const separators = "/";
+#endif
+  const auto last = path.find_last_of(separators);
+  return last == std::string::npos ? path : path.substr(last + 1);
+}
+
+}  // namespace velwin::rom

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstdint>
+
+#include "fileio/byte_file.h"
+
+namespace velwin::rom {
+
+// The stripped size of an open file of the given size, worked out backwards
+// from its end: the filler is the value of the last byte, and the result is
+// the block after the last 32 KiB block (past the first) that holds any other
+// value. Reads the trailing filler and at most one block more, never the
+// first block. Adds what it read to bytesRead. Throws fileio::FileError when
+// a read fails or the file turns out shorter than size.
+std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead);
+
+}  // namespace velwin::rom
