@@ -1,13 +1,91 @@
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "cli/json_text.h"
+#include "encoding/windows1252.h"
+#include "mainwindow/rom/database_lookup.h"
+#include "mainwindow/rom/rom_analysis.h"
+#include "mainwindow/rom/rom_info_labels.h"
+#include "mainwindow/rom/status_line.h"
 
 namespace velwin::cli {
+namespace {
 
-// Placeholder until the command is built.
-int RunLookupCommand(const Arguments&, std::ostream&, std::ostream& err) {
-  err << "velwin-cli: 'lookup' is not available in this build\n";
-  return 2;
+constexpr const char* kLookupUsage = "usage: velwin-cli lookup [--json] ROM...\n";
+
+struct LookupOptions {
+  bool json = false;
+  std::vector<std::string> roms;
+};
+
+// False for an unknown option or no ROMs. "--" ends the options.
+bool ParseLookupOptions(const Arguments& args, LookupOptions& options) {
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg == "--json") {
+      options.json = true;
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      return false;
+    } else {
+      options.roms.push_back(arg);
+    }
+  }
+  return !options.roms.empty();
+}
+
+void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
+                const std::string& status) {
+  const auto line = [&out](const char* caption, const std::string& text) {
+    out << caption << encoding::Windows1252ToUtf8(text) << '\n';
+  };
+  out << "Path:           " << path << '\n';
+  line("CRC:            ", labels.ROMCRC);
+  line("DB Name:        ", labels.romdbase);
+  line("ROM Name:       ", labels.ROMDBName);
+  line("Status:         ", status);
+}
+
+void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
+               const std::string& status) {
+  out << "{\"path\":" << JsonString(path) << ",\"ROMCRC\":" << JsonString1252(labels.ROMCRC)
+      << ",\"romdbase\":" << JsonString1252(labels.romdbase)
+      << ",\"ROMDBName\":" << JsonString1252(labels.ROMDBName)
+      << ",\"status\":" << JsonString1252(status) << "}\n";
+}
+
+}  // namespace
+
+int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+  LookupOptions options;
+  if (!ParseLookupOptions(args, options)) {
+    err << kLookupUsage;
+    return 2;
+  }
+  bool allOk = true;
+  bool first = true;
+  for (const std::string& path : options.roms) {
+    // What a click on a list entry does: analyse the file, then look its
+    // checksum up in the databases of the current directory.
+    rom::RomInfoLabels labels;
+    rom::MemoryStatusLine status;
+    rom::RomAnalyser analyser(labels, status);
+    allOk = analyser.AnalyseRomFile(path, true).ok && allOk;
+    rom::LookupDatabase(labels, status);
+    if (options.json) {
+      PrintJson(out, path, labels, status.Text());
+    } else {
+      if (!first)
+        out << '\n';
+      PrintPlain(out, path, labels, status.Text());
+    }
+    first = false;
+  }
+  out.flush();
+  return allOk ? 0 : 1;
 }
 
 }  // namespace velwin::cli
