@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "xchanger/port_backend.h"
+
+namespace velwin::sramman {
+
+// The description that stands for the built-in demo card.
+inline constexpr const char* kDemoPortDescription = "demo";
+
+// Opens the port the SRAM manager talks through: "demo" gives the simulated
+// X-Changer holding the demo card (its SRAM kept in memory), anything else
+// is a backend description ("direct", "ppdev", "sim:..."). On failure
+// returns null with a message in error.
+std::unique_ptr<xchanger::PortBackend> OpenSramPort(const std::string& description,
+                                                    std::string& error);
+
+// Stands in for a port that could not be opened: the machine lists no
+// parallel port, so the search for the X-Changer finds nothing and no port
+// access is ever made.
+class AbsentPort : public xchanger::PortBackend {
+ public:
+  void PortWrite(std::uint16_t, std::uint8_t) override {}
+  std::uint8_t PortRead(std::uint16_t) override { return 0xFF; }
+  std::uint16_t ReadLptBase(int) override { return 0; }
+};
+
+}  // namespace velwin::sramman

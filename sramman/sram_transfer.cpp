@@ -1,0 +1,180 @@
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "fileio/byte_file.h"
+#include "fileio/file_error.h"
+#include "sramman/directory_of.h"
+#include "sramman/sram_manager.h"
+
+namespace velwin::sramman {
+namespace {
+
+using fileio::ByteFile;
+using fileio::FileError;
+
+// The error numbers the log shows for a block that moved only in part.
+constexpr int kShortRead = 100;
+constexpr int kShortWrite = 101;
+
+// What the SRAM bank checks of the cart access refuse: a 4 Mbit card has
+// four SRAM banks, every other card sixteen.
+constexpr std::uint16_t kSmallCardSramBanks = 4;
+constexpr unsigned kLastSramBank = 15;
+
+std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
+  // Bank numbers are 8 bits on the link.
+  return static_cast<std::uint8_t>((entry.FirstBank + i) & 0xFFu);
+}
+
+std::string IoError(int number) {
+  return "IO-Error " + std::to_string(number);
+}
+
+std::string BankUnavailable(std::uint8_t bank) {
+  return "SRAM bank " + std::to_string(bank) + " not available on this card.";
+}
+
+}  // namespace
+
+std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
+  if (busy_)
+    return std::nullopt;
+  const int row = view_.SelectedRow();
+  if (row < 0 || static_cast<std::size_t>(row) >= table_.size())
+    return std::nullopt;
+  const SramGameEntry entry = table_[static_cast<std::size_t>(row)];
+  const auto info = KindInfo(entry.Kind);
+
+  // The capacity rule comes first, so its message shows even when nothing
+  // is listed.
+  if (info && info->lastFirstBank && entry.FirstBank > *info->lastFirstBank) {
+    view_.LogStatus("Not enough SRAM on cart for selected game.");
+    return std::nullopt;
+  }
+  if (!listed_)
+    return std::nullopt;
+  if (!info) {
+    // A header RAM size code the program does not know: no bank count to
+    // move, so moving nothing and saying nothing would look like success.
+    view_.LogStatus("SRAM size of selected game unknown; nothing transferred.");
+    return std::nullopt;
+  }
+  SelectedGame game{entry, *info};
+  if (!BanksOnCard(game))
+    return std::nullopt;
+  return game;
+}
+
+// Refuses up front a game whose banks the card does not have, rather than
+// stopping half-way with part of a save moved.
+bool SramManager::BanksOnCard(const SelectedGame& game) {
+  cart_.UpdateSramBankLimit();
+  for (unsigned i = 0; i < game.info.bankCount; ++i) {
+    const std::uint8_t bank = BankNumber(game.entry, i);
+    const bool outOfRange =
+        (cart_.SramBankLimit() == kSmallCardSramBanks && bank >= kSmallCardSramBanks) ||
+        bank > kLastSramBank;
+    if (outOfRange) {
+      view_.LogStatus(BankUnavailable(bank));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
+  if (result == xchanger::kBankOutOfRange) {
+    view_.LogStatus(BankUnavailable(bank));
+    return false;
+  }
+  return true;
+}
+
+SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile) {
+  const auto game = GameToTransfer();
+  if (!game)
+    return {};
+  const auto path = chooseFile();
+  if (!path)
+    return {};
+
+  ByteFile file = ByteFile::Create(*path);
+  const auto bank = std::span<const std::uint8_t>(cart_.TransferBuffer().data(), kSramBankBytes);
+  bool ok = true;
+  for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
+    const std::uint8_t number = BankNumber(game->entry, i);
+    if (!TransferBank(cart_.ReadSramBank(number), number)) {
+      ok = false;
+      break;
+    }
+    try {
+      if (file.WriteSome(bank) != kSramBankBytes) {
+        view_.LogStatus(IoError(kShortWrite));
+        ok = false;
+      }
+    } catch (const FileError& error) {
+      view_.LogStatus(IoError(error.code()));
+      ok = false;
+    }
+  }
+  // Closed before the success line: a save whose last bytes never reach
+  // the disk must not be reported as read.
+  file.Close();
+  if (ok)
+    view_.LogStatus(std::string(game->info.sizeText) + " read from cart.");
+  return {ok, DirectoryOf(*path)};
+}
+
+SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile) {
+  const auto game = GameToTransfer();
+  if (!game)
+    return {};
+  const auto path = chooseFile();
+  if (!path)
+    return {};
+
+  // Read access is all a load needs, so a write-protected backup loads too.
+  ByteFile file = ByteFile::Open(*path, ByteFile::Access::kRead);
+  const std::size_t needed = game->info.bankCount * kSramBankBytes;
+  bool ok = true;
+  // The whole image is read before the first bank goes to the cart, so a
+  // file that fails half-way leaves the cart's save as it was.
+  std::vector<std::uint8_t> image;
+  if (file.Size() < static_cast<std::int64_t>(needed)) {
+    view_.LogStatus(std::string(game->info.tooSmallText));
+    ok = false;
+  } else {
+    image.resize(needed);
+    for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
+      try {
+        const auto block =
+            std::span<std::uint8_t>(image).subspan(i * kSramBankBytes, kSramBankBytes);
+        if (file.Read(block) != kSramBankBytes) {
+          view_.LogStatus(IoError(kShortRead));
+          ok = false;
+        }
+      } catch (const FileError& error) {
+        view_.LogStatus(IoError(error.code()));
+        ok = false;
+      }
+    }
+  }
+  file.Close();
+
+  auto& buffer = cart_.TransferBuffer();
+  for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
+    const auto block = image.begin() + static_cast<std::ptrdiff_t>(i * kSramBankBytes);
+    std::copy(block, block + static_cast<std::ptrdiff_t>(kSramBankBytes), buffer.begin());
+    const std::uint8_t number = BankNumber(game->entry, i);
+    ok = TransferBank(cart_.WriteSramBank(number), number);
+  }
+  if (ok)
+    view_.LogStatus(std::string(game->info.sizeText) + " SRAM transferred to cart.");
+  return {ok, DirectoryOf(*path)};
+}
+
+}  // namespace velwin::sramman
