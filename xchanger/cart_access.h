@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "xchanger/cart_header.h"
@@ -48,9 +49,19 @@ class CartAccess {
   static bool CartHeaderValid(const CartHeader& header);
   void ReadMenuDirectory(std::uint16_t bank);
   std::uint8_t ReadSramBank(std::uint8_t bank);
+  // Checks the bank against the limit of the card identified last, as the
+  // read does, so a write never reaches a bank the card's mapper would wrap.
   std::uint8_t WriteSramBank(std::uint8_t bank);
 
  private:
+  std::uint8_t ReadCartByteAt(std::uint16_t address);
+  bool ProbeWinbond4Mbit();
+  bool ProbeMacronix16Mbit();
+  bool ProbeIntel64Mbit();
+  void ReadRomBlocks(std::uint16_t bank, std::size_t blocks);
+  bool SramBankInRange(std::uint8_t bank) const;
+  void StartSramBlock(std::size_t block, std::uint8_t control);
+
   XChangerLink& link_;
   Buffer buffer_{};
   std::uint8_t cardSizeMbit_ = 0;

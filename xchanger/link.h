@@ -51,10 +51,22 @@ class XChangerLink {
   // Waits at least ms milliseconds, pumping events at least once.
   void DelayMs(std::int32_t ms);
 
+  // Configures the link for base and mode and runs the echo test there. A
+  // base that would put any of the five registers on port addresses 0 to 4
+  // (0 is what the machine reports for a missing port) is refused: nothing
+  // is sent and the link keeps its previous configuration.
   bool ProbePort(std::uint16_t base, std::uint8_t mode);
+  // Probes (LPT1, EPP), (LPT1, SPP), (LPT2, EPP), (LPT2, SPP) and stops at
+  // the first answer. A missing port is skipped, so after a failed search
+  // the link stands on the last port that exists, in SPP mode.
   bool FindXChanger();
 
+  // Whether base + 0 to base + 4 all lie clear of port addresses 0 to 4.
+  static bool UsableBase(std::uint16_t base);
+
  private:
+  static constexpr std::uint16_t kLastPortOfRegisters = 4;
+
   PortIo& io_;
   TickCounter& ticks_;
   EventPump& pump_;
