@@ -1,13 +1,90 @@
 #include <ostream>
+#include <string>
+#include <vector>
 
 #include "cli/commands.h"
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "mainwindow/flash/flash_job.h"
+#include "mainwindow/flash/tool_launcher.h"
+#include "mainwindow/rom/rom_analysis.h"
+#include "mainwindow/rom/rom_info_labels.h"
+#include "mainwindow/rom/status_line.h"
 
 namespace velwin::cli {
+namespace {
 
-// Placeholder until the command is built.
-int RunFlashCommand(const Arguments&, std::ostream&, std::ostream& err) {
-  err << "velwin-cli: 'flash' is not available in this build\n";
-  return 2;
+constexpr const char* kFlashUsage = "usage: velwin-cli flash ROM...\n";
+
+// Status panel 0 as lines on a terminal: a message is printed once it is
+// complete, that is when the next one replaces it rather than extends it
+// (the analysis appends " OK" or " ERROR" to its "Accessing" text).
+class PrintingStatusLine : public rom::StatusLine {
+ public:
+  explicit PrintingStatusLine(std::ostream& out) : out_(out) {}
+
+  std::string Text() const override { return text_; }
+  void SetText(const std::string& text) override {
+    if (text.compare(0, text_.size(), text_) != 0)
+      Flush();
+    text_ = text;
+    printed_ = false;
+  }
+  void RepaintNow() override {}
+
+  void Flush() {
+    if (!printed_ && !text_.empty())
+      out_ << encoding::Windows1252ToUtf8(text_) << '\n';
+    printed_ = true;
+  }
+
+ private:
+  std::ostream& out_;
+  std::string text_;
+  bool printed_ = true;
+};
+
+// False for an unknown option or no ROM. "--" ends the options, for ROM
+// names that begin with a dash.
+bool ParseRoms(const Arguments& args, std::vector<std::string>& roms) {
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      return false;
+    } else {
+      roms.push_back(arg);
+    }
+  }
+  return !roms.empty();
+}
+
+}  // namespace
+
+// velwin-cli flash ROM...: the flash job on these ROMs in the current
+// directory, in the order given.
+int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+  std::vector<std::string> roms;
+  if (!ParseRoms(args, roms)) {
+    err << kFlashUsage;
+    return 2;
+  }
+  rom::RomInfoLabels labels;
+  PrintingStatusLine status(out);
+  rom::RomAnalyser analyser(labels, status);
+  flash::ProcessToolLauncher launcher;
+  try {
+    flash::RunFlashJob(roms, analyser, launcher);
+  } catch (const fileio::FileError& e) {
+    status.Flush();
+    out.flush();
+    err << e.what() << '\n';
+    return 1;
+  }
+  status.Flush();
+  out.flush();
+  return 0;
 }
 
 }  // namespace velwin::cli

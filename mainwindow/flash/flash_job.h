@@ -11,7 +11,11 @@ namespace velwin::flash {
 // The scratch directory under the current directory and the tool, relative
 // to the scratch directory.
 inline constexpr const char* kScratchDirectory = "paldmi.tmp";
-inline constexpr const char* kToolProgram = "../veltra";   // "..\\veltra" on Windows
+#ifdef _WIN32
+inline constexpr const char* kToolProgram = "..\\veltra";
+#else
+inline constexpr const char* kToolProgram = "../veltra";
+#endif
 inline constexpr const char* kToolPattern = "*.stp";
 
 // Deletes 0.stp to 255.stp in the scratch directory under baseDirectory,

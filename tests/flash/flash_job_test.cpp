@@ -1,0 +1,254 @@
+#include "mainwindow/flash/flash_job.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "fileio/file_error.h"
+#include "mainwindow/rom/status_line.h"
+#include "tests/ips/file_fixtures.h"
+
+namespace velwin::flash {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::Bytes;
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+// Remembers every start instead of running anything.
+class RecordingLauncher : public ToolLauncher {
+ public:
+  struct Call {
+    std::string program;
+    std::vector<std::string> arguments;
+    std::string workingDirectory;
+  };
+  void Start(const std::string& program, const std::vector<std::string>& arguments,
+             const std::string& workingDirectory) override {
+    calls.push_back({program, arguments, workingDirectory});
+  }
+  std::vector<Call> calls;
+};
+
+// Bytes that are nowhere a run of one value, so the stripped size is the
+// file rounded up to whole blocks.
+Bytes Varied(std::size_t size, std::uint8_t seed) {
+  Bytes bytes(size);
+  for (std::size_t i = 0; i < size; ++i)
+    bytes[i] = static_cast<std::uint8_t>(i * 31 + seed);
+  return bytes;
+}
+
+class FlashJobTest : public testing::TempDirTest {
+ protected:
+  void SetUp() override {
+    TempDirTest::SetUp();
+    base_ = dir_.string();
+    scratch_ = dir_ / "paldmi.tmp";
+  }
+
+  std::string Rom(const std::string& name, const Bytes& bytes) {
+    const auto path = dir_ / name;
+    WriteBytes(path, bytes);
+    return path.string();
+  }
+
+  void Run(const std::vector<std::string>& roms) { RunFlashJob(roms, analyser_, launcher_, base_); }
+
+  std::string ErrorOf(const std::vector<std::string>& roms) {
+    try {
+      Run(roms);
+    } catch (const fileio::FileError& e) {
+      return e.what();
+    }
+    return "no error";
+  }
+
+  fs::path Copy(int n) const { return scratch_ / (std::to_string(n) + ".stp"); }
+
+  std::string base_;
+  fs::path scratch_;
+  rom::RomInfoLabels labels_;
+  rom::MemoryStatusLine status_;
+  rom::RomAnalyser analyser_{labels_, status_};
+  RecordingLauncher launcher_;
+};
+
+TEST_F(FlashJobTest, CopiesEachRomUnderItsListPositionAndStartsTheToolOnce) {
+  const Bytes a = Varied(70000, 1);  // stripped 98,304: the whole file
+  Bytes b = Varied(65536, 2);        // second half filler: stripped 32,768
+  std::fill(b.begin() + 32768, b.end(), 0xFF);
+  const Bytes c = Varied(1000, 3);
+  Run({Rom("a.gb", a), Rom("b.gb", b), Rom("c.gb", c)});
+
+  EXPECT_EQ(ReadBytes(Copy(0)), a);
+  EXPECT_EQ(ReadBytes(Copy(1)), Bytes(b.begin(), b.begin() + 32768));
+  EXPECT_EQ(ReadBytes(Copy(2)), c);
+  EXPECT_FALSE(fs::exists(Copy(3)));
+
+  ASSERT_EQ(launcher_.calls.size(), 1u);
+  EXPECT_EQ(launcher_.calls[0].program, "../veltra");
+  EXPECT_EQ(launcher_.calls[0].arguments, std::vector<std::string>{"*.stp"});
+  EXPECT_EQ(fs::path(launcher_.calls[0].workingDirectory), scratch_);
+
+  // The ROM information describes the last ROM, as the analysis left it.
+  EXPECT_EQ(status_.Text(), "Accessing c.gb ...  OK");
+  EXPECT_EQ(labels_.fname, "c.gb");
+  EXPECT_EQ(labels_.fsize, "1000");
+}
+
+TEST_F(FlashJobTest, StaleCopiesUpTo255AreRemovedAndNothingElse) {
+  fs::create_directory(scratch_);
+  for (int i = 0; i < 300; ++i)
+    WriteBytes(Copy(i), {1, 2, 3});
+  WriteBytes(scratch_ / "notes.txt", {9});
+  fs::create_directory(scratch_ / "7.stp.d");
+  Run({Rom("a.gb", Varied(500, 1))});
+
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(500, 1));
+  for (int i = 1; i < 256; ++i)
+    EXPECT_FALSE(fs::exists(Copy(i))) << i;
+  for (int i = 256; i < 300; ++i)
+    EXPECT_TRUE(fs::exists(Copy(i))) << i;
+  EXPECT_TRUE(fs::exists(scratch_ / "notes.txt"));
+  EXPECT_TRUE(fs::is_directory(scratch_ / "7.stp.d"));
+}
+
+TEST_F(FlashJobTest, ListsLongerThan256GetEveryCopyButCleanUpStopsAt255) {
+  const std::string rom = Rom("a.gb", Varied(400, 5));
+  Run(std::vector<std::string>(257, rom));
+  EXPECT_TRUE(fs::exists(Copy(0)));
+  EXPECT_EQ(ReadBytes(Copy(256)), Varied(400, 5));
+
+  ClearScratchCopies(base_);
+  EXPECT_FALSE(fs::exists(Copy(0)));
+  EXPECT_FALSE(fs::exists(Copy(255)));
+  EXPECT_TRUE(fs::exists(Copy(256)));
+}
+
+TEST_F(FlashJobTest, CopyHoldsWholeStrippedBlocksOnly) {
+  // 1 MiB whose last 65,536 bytes are filler: 983,040 bytes are copied.
+  Bytes big = Varied(1048576, 9);
+  std::fill(big.begin() + 983040, big.end(), 0xFF);
+  big[983039] = 0x00;  // the filler run must not reach back further
+  // 10,000 bytes: stripped size 32,768, more than the file holds.
+  const Bytes small = Varied(10000, 4);
+  Run({Rom("big.gb", big), Rom("small.gb", small)});
+
+  const Bytes copy = ReadBytes(Copy(0));
+  ASSERT_EQ(copy.size(), 983040u);
+  EXPECT_TRUE(std::equal(copy.begin(), copy.end(), big.begin()));
+  EXPECT_EQ(ReadBytes(Copy(1)), small);
+}
+
+TEST_F(FlashJobTest, FileTooShortForAHeaderIsStillCopiedWhole) {
+  // Its analysis fails before the stripped size; the job measures it.
+  const Bytes tiny = Varied(100, 7);
+  Run({Rom("tiny.gb", tiny)});
+  EXPECT_EQ(status_.Text(), "Accessing tiny.gb ...  ERROR");
+  EXPECT_EQ(ReadBytes(Copy(0)), tiny);
+  EXPECT_EQ(launcher_.calls.size(), 1u);
+}
+
+TEST_F(FlashJobTest, EmptyRomGivesEmptyCopy) {
+  Run({Rom("empty.gb", {})});
+  EXPECT_TRUE(fs::exists(Copy(0)));
+  EXPECT_EQ(fs::file_size(Copy(0)), 0u);
+}
+
+TEST_F(FlashJobTest, EmptyListPreparesTheDirectoryAndStartsTheTool) {
+  Run({});
+  EXPECT_TRUE(fs::is_directory(scratch_));
+  EXPECT_TRUE(fs::is_empty(scratch_));
+  ASSERT_EQ(launcher_.calls.size(), 1u);
+  EXPECT_EQ(fs::path(launcher_.calls[0].workingDirectory), scratch_);
+}
+
+TEST_F(FlashJobTest, MissingRomStopsTheJobAndKeepsEarlierCopies) {
+  const std::string first = Rom("a.gb", Varied(600, 1));
+  const std::string gone = Rom("gone.gb", Varied(600, 2));
+  const std::string last = Rom("c.gb", Varied(600, 3));
+  fs::remove(gone);
+  EXPECT_EQ(ErrorOf({first, gone, last}), "File not found");
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(600, 1));
+  EXPECT_FALSE(fs::exists(Copy(1)));
+  EXPECT_FALSE(fs::exists(Copy(2)));
+  EXPECT_TRUE(launcher_.calls.empty());
+  EXPECT_EQ(status_.Text(), "Accessing gone.gb ...  ERROR");
+}
+
+TEST_F(FlashJobTest, RomThatIsADirectoryStopsTheJob) {
+  fs::create_directory(dir_ / "folder.gb");
+  EXPECT_EQ(ErrorOf({(dir_ / "folder.gb").string()}), "File access denied");
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(FlashJobTest, FileInPlaceOfTheScratchDirectoryIsLeftAlone) {
+  WriteBytes(scratch_, {1, 2, 3});
+  EXPECT_EQ(ErrorOf({Rom("a.gb", Varied(600, 1))}), "File access denied");
+  EXPECT_EQ(ReadBytes(scratch_), (Bytes{1, 2, 3}));
+  EXPECT_TRUE(launcher_.calls.empty());
+  EXPECT_EQ(status_.Text(), "");  // nothing analysed
+}
+
+TEST_F(FlashJobTest, MissingBaseDirectoryIsNotFound) {
+  base_ = (dir_ / "no" / "such").string();
+  EXPECT_EQ(ErrorOf({}), "File not found");
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(FlashJobTest, ReadOnlyBaseDirectoryCannotTakeTheScratchDirectory) {
+  testing::ImmutableFile locked(dir_);
+  if (!locked.Permitted())
+    GTEST_SKIP() << "cannot set the immutable attribute here";
+  EXPECT_EQ(ErrorOf({}), "File access denied");
+  EXPECT_FALSE(fs::exists(scratch_));
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
+TEST_F(FlashJobTest, ReadOnlyRomCanBeFlashed) {
+  const std::string rom = Rom("locked.gb", Varied(800, 8));
+  testing::ImmutableFile locked(rom);
+  if (!locked.Permitted())
+    GTEST_SKIP() << "cannot set the immutable attribute here";
+  Run({rom});
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(800, 8));
+  EXPECT_EQ(launcher_.calls.size(), 1u);
+}
+
+TEST_F(FlashJobTest, FullDiskStopsTheJobBeforeTheTool) {
+  // The first copy fits under the limit, the second does not.
+  const std::string a = Rom("a.gb", Varied(40000, 1));
+  const std::string b = Rom("b.gb", Varied(200000, 2));
+  const std::string outcome = testing::RunWithFileSizeLimit(100000, [&] {
+    try {
+      Run({a, b});
+    } catch (const fileio::FileError& e) {
+      return std::string(e.what()) + ", starts " + std::to_string(launcher_.calls.size());
+    }
+    return std::string("no error");
+  });
+  EXPECT_EQ(outcome, "Disk full, starts 0");
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(40000, 1));
+}
+
+TEST_F(FlashJobTest, WorksRelativeToTheCurrentDirectoryWithoutChangingIt) {
+  const fs::path before = fs::current_path();
+  fs::current_path(dir_);
+  base_ = ".";
+  const std::string rom = Rom("a.gb", Varied(300, 1));
+  Run({"a.gb"});
+  const fs::path after = fs::current_path();
+  fs::current_path(before);
+  EXPECT_EQ(after, dir_);
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(300, 1));
+  ASSERT_EQ(launcher_.calls.size(), 1u);
+  EXPECT_EQ(fs::path(launcher_.calls[0].workingDirectory), fs::path(".") / "paldmi.tmp");
+}
+
+}  // namespace
+}  // namespace velwin::flash
