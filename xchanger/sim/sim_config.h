@@ -24,7 +24,7 @@ struct SimConfig {
   std::string sramPath;
 
   FlashChip card = FlashChip::k64Mbit;
-  int lpt = 1;  // the port the X-Changer hangs on: 1, 2, or 0 for none
+  int lpt = 1;             // the port the X-Changer hangs on: 1, 2, or 0 for none
   bool otherEcho = false;  // the other port holds a device that echoes only AddrHighReg
   LinkModes modes = LinkModes::kBoth;
 };

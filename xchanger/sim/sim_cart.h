@@ -1,0 +1,115 @@
+#pragma once
+
+#include <cstdint>
+#include <limits>
+#include <span>
+#include <vector>
+
+#include "xchanger/sim/flash_chip.h"
+
+namespace velwin::xchanger::sim {
+
+inline constexpr std::uint32_t kSramBankSize = 0x2000;
+inline constexpr std::uint32_t kSramMaxBytes = 16 * kSramBankSize;
+inline constexpr std::uint32_t kSramMinBytes = 0x800;  // a 16 kbit chip
+
+// One access on the cart bus, as the X-Changer drives it.
+struct CartBusEvent {
+  enum class Kind : std::uint8_t { kRead, kWrite, kFlashCommand };
+  Kind kind;
+  std::uint16_t address;
+  std::uint8_t value;
+
+  bool operator==(const CartBusEvent&) const = default;
+};
+
+struct CartCounters {
+  std::uint64_t reads = 0;
+  std::uint64_t mapperWrites = 0;  // writes to 0x0000-0x7FFF
+  std::uint64_t sramWrites = 0;    // writes to 0xA000-0xBFFF, enabled or not
+  std::uint64_t flashCommands = 0;
+};
+
+// A Game Boy cart with an MBC5-style mapper, a flash chip (or mask ROM) and
+// battery SRAM, seen from its edge connector.
+class SimulatedCart {
+ public:
+  // sram: the SRAM chip's contents; empty for a cart without SRAM. A size
+  // that is no power of two from 2 KiB to 128 KiB is taken as the next chip
+  // size up (0xFF-filled), or cut to 128 KiB.
+  SimulatedCart(FlashChip chip, std::span<const std::uint8_t> rom, std::vector<std::uint8_t> sram,
+                bool present);
+
+  // A read cycle at a cart address; 0xFF where nothing drives the bus.
+  std::uint8_t Read(std::uint16_t address);
+  // A write cycle that reaches the mapper (0x0000-0x7FFF) or the SRAM.
+  void Write(std::uint16_t address, std::uint8_t value);
+  // A write cycle with the flash chip's write enable: a command byte at the
+  // linear flash address the mapper makes of the cart address.
+  void FlashWrite(std::uint16_t address, std::uint8_t value);
+
+  // Mapper state as the cart would show it.
+  std::uint16_t RomBank() const { return static_cast<std::uint16_t>(romOffset_ / kRomBankSize); }
+  std::uint8_t SramBank() const { return static_cast<std::uint8_t>(sramOffset_ / kSramBankSize); }
+  bool SramEnabled() const { return sramEnabled_; }
+  const FlashChipModel& Chip() const { return chip_; }
+
+  std::span<const std::uint8_t> Sram() const { return sram_; }
+  // True once a write changed an SRAM byte, until MarkSramSaved.
+  bool SramChanged() const { return sramChanged_; }
+  void MarkSramSaved() { sramChanged_ = false; }
+
+  bool Present() const { return present_; }
+  // The cart leaves the slot after n further bus accesses; 0 removes it now.
+  void RemoveAfter(std::uint64_t accesses);
+  // Puts the cart back, powered on afresh: the SRAM keeps its contents.
+  void Insert();
+
+  const CartCounters& Counters() const { return counters_; }
+  void EnableTrace(bool on) { traceOn_ = on; }
+  const std::vector<CartBusEvent>& Trace() const { return trace_; }
+  void ClearTrace() { trace_.clear(); }
+
+ private:
+  static constexpr std::uint64_t kStaysInserted = std::numeric_limits<std::uint64_t>::max();
+
+  // Counts an access against a pending removal; false when no cart answers.
+  bool Answers() {
+    if (!present_)
+      return false;
+    if (accessesLeft_ != kStaysInserted && --accessesLeft_ == 0) {
+      present_ = false;  // this access still completes
+      accessesLeft_ = kStaysInserted;
+    }
+    return true;
+  }
+  void Record(CartBusEvent::Kind kind, std::uint16_t address, std::uint8_t value);
+  void PowerOn();
+  void UpdateRomOffset();
+  std::uint32_t LinearAddress(std::uint16_t address) const {
+    return address < 0x4000 ? address : romOffset_ + (address - 0x4000u);
+  }
+
+  FlashChipModel chip_;
+  std::vector<std::uint8_t> sram_;
+  std::uint32_t romBankMask_;
+  std::uint32_t sramBankMask_ = 0;
+  std::uint32_t sramAddressMask_ = 0;  // within one 8 KB window
+
+  // MBC5 registers.
+  std::uint8_t romBankLow_ = 1;
+  std::uint8_t romBankHigh_ = 0;
+  bool sramEnabled_ = false;
+  std::uint32_t romOffset_ = kRomBankSize;
+  std::uint32_t sramOffset_ = 0;
+
+  bool sramChanged_ = false;
+  bool present_;
+  std::uint64_t accessesLeft_ = kStaysInserted;
+
+  CartCounters counters_;
+  bool traceOn_ = false;
+  std::vector<CartBusEvent> trace_;
+};
+
+}  // namespace velwin::xchanger::sim

@@ -1,0 +1,158 @@
+#include "xchanger/sim/sim_config.h"
+
+#include <array>
+#include <utility>
+
+#include "fileio/byte_file.h"
+#include "fileio/file_error.h"
+#include "xchanger/sim/flash_chip.h"
+#include "xchanger/sim/sram_file.h"
+
+namespace velwin::xchanger::sim {
+namespace {
+
+using fileio::ByteFile;
+using fileio::FileError;
+
+constexpr std::array<std::string_view, 6> kKeys = {"rom", "sram", "card", "lpt", "other", "modes"};
+
+std::string Quoted(std::string_view text) {
+  return "\"" + std::string(text) + "\"";
+}
+
+std::string CardName(FlashChip card) {
+  if (const FlashChipInfo* info = FindFlashChip(card)) {
+    return "a " + std::to_string(info->sizeMbit) + " Mbit card";
+  }
+  return "a cart ROM";
+}
+
+bool LoadRom(const std::string& path, FlashChip card, std::vector<std::uint8_t>& rom,
+             std::string& error) {
+  const FlashChipInfo* info = FindFlashChip(card);
+  const std::int64_t limit = info != nullptr ? std::int64_t{info->bankCount} * kRomBankSize
+                                             : std::int64_t{kMaskRomMaxBytes};
+  try {
+    auto file = ByteFile::Open(path, ByteFile::Access::kRead);
+    const std::int64_t size = file.Size();
+    if (size > limit) {
+      error = "ROM image " + Quoted(path) + " is " + std::to_string(size) +
+              " bytes, more than the " + std::to_string(limit) + " bytes of " + CardName(card);
+      return false;
+    }
+    std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+    bytes.resize(file.Read(bytes));
+    rom = std::move(bytes);
+    return true;
+  } catch (const FileError& e) {
+    error = "ROM image " + Quoted(path) + ": " + e.what();
+    return false;
+  }
+}
+
+bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
+                std::string& error) {
+  const auto bad = [&](std::string_view allowed) {
+    error = "simulation setting " + std::string(key) + " must be " + std::string(allowed) +
+            ", not " + Quoted(value);
+    return false;
+  };
+  if (key == "rom" || key == "sram") {
+    if (value.empty())
+      return bad("a file name");
+    (key == "rom" ? config.romPath : config.sramPath) = value;
+  } else if (key == "card") {
+    if (value == "4") {
+      config.card = FlashChip::k4Mbit;
+    } else if (value == "16") {
+      config.card = FlashChip::k16Mbit;
+    } else if (value == "64") {
+      config.card = FlashChip::k64Mbit;
+    } else if (value == "none") {
+      config.card = FlashChip::kNone;
+    } else {
+      return bad("4, 16, 64 or none");
+    }
+  } else if (key == "lpt") {
+    if (value == "1") {
+      config.lpt = 1;
+    } else if (value == "2") {
+      config.lpt = 2;
+    } else if (value == "none") {
+      config.lpt = 0;
+    } else {
+      return bad("1, 2 or none");
+    }
+  } else if (key == "other") {
+    if (value == "echo") {
+      config.otherEcho = true;
+    } else if (value == "none") {
+      config.otherEcho = false;
+    } else {
+      return bad("echo or none");
+    }
+  } else if (value == "both") {
+    config.modes = LinkModes::kBoth;
+  } else if (value == "epp") {
+    config.modes = LinkModes::kEppOnly;
+  } else if (value == "spp") {
+    config.modes = LinkModes::kSppOnly;
+  } else {
+    return bad("both, epp or spp");
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& error) {
+  SimConfig result;
+  std::array<bool, kKeys.size()> seen{};
+  std::size_t start = 0;
+  while (!keyValues.empty()) {
+    const std::size_t comma = keyValues.find(',', start);
+    const std::string_view item = keyValues.substr(
+        start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    const std::size_t equals = item.find('=');
+    if (equals == std::string_view::npos) {
+      error = item.empty() ? "empty simulation setting in " + Quoted(keyValues)
+                           : "simulation setting " + Quoted(item) + " needs a value (key=value)";
+      return false;
+    }
+    const std::string_view key = item.substr(0, equals);
+    std::size_t index = 0;
+    while (index < kKeys.size() && kKeys[index] != key)
+      ++index;
+    if (index == kKeys.size()) {
+      error = "unknown simulation setting " + Quoted(key) +
+              " (known: rom, sram, card, lpt, other, modes)";
+      return false;
+    }
+    if (seen[index]) {
+      error = "simulation setting " + std::string(key) + " is given twice";
+      return false;
+    }
+    seen[index] = true;
+    if (!ParseValue(key, item.substr(equals + 1), result, error))
+      return false;
+    if (comma == std::string_view::npos)
+      break;
+    start = comma + 1;
+  }
+
+  // Files are loaded once every key is known: the card decides the ROM limit.
+  if (!result.romPath.empty()) {
+    if (!LoadRom(result.romPath, result.card, result.rom, error))
+      return false;
+    result.hasCart = true;
+  }
+  if (result.sramPath.empty()) {
+    result.sram.assign(128 * 1024, 0xFF);  // kept in memory for this run only
+  } else if (!LoadSramImage(result.sramPath, result.sram, error)) {
+    return false;
+  }
+  config = std::move(result);
+  return true;
+}
+
+}  // namespace velwin::xchanger::sim
