@@ -1,0 +1,260 @@
+#include "xchanger/ppdev_port.h"
+
+#include <gtest/gtest.h>
+#include <sys/ioctl.h>
+
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+
+#include <cerrno>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "xchanger/link.h"
+
+namespace velwin::xchanger {
+namespace {
+
+// One system call as the backend made it.
+struct Call {
+  std::string what;  // "open", "close", "ioctl", "read", "write"
+  int fd = -1;
+  unsigned long request = 0;
+  int value = -1;
+
+  bool operator==(const Call&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Call& call) {
+  return out << call.what << " fd" << call.fd << " req " << std::hex << call.request << " v "
+             << call.value;
+}
+
+// Stands in for the kernel: devices that exist, open errors to give, and
+// bytes that reads and status ioctls return.
+class FakePpdev : public PpdevSystem {
+ public:
+  bool Exists(const std::string& path) override { return devices.count(path) != 0; }
+  int Open(const std::string& path) override {
+    if (auto failure = openErrors.find(path); failure != openErrors.end()) {
+      return -failure->second;
+    }
+    if (devices.count(path) == 0) {
+      return -ENOENT;
+    }
+    const int fd = nextFd++;
+    paths[fd] = path;
+    calls->push_back({"open", fd, 0, -1});
+    return fd;
+  }
+  void Close(int fd) override { calls->push_back({"close", fd, 0, -1}); }
+  int Ioctl(int fd, unsigned long request) override {
+    calls->push_back({"ioctl", fd, request, -1});
+    return request == PPCLAIM && claimError != 0 ? -claimError : 0;
+  }
+  int IoctlSetInt(int fd, unsigned long request, int value) override {
+    calls->push_back({"ioctl", fd, request, value});
+    return 0;
+  }
+  int IoctlSetByte(int fd, unsigned long request, std::uint8_t value) override {
+    calls->push_back({"ioctl", fd, request, value});
+    return 0;
+  }
+  int IoctlGetByte(int fd, unsigned long request, std::uint8_t& value) override {
+    value = registerValue;
+    calls->push_back({"ioctl", fd, request, value});
+    return 0;
+  }
+  long Read(int fd, std::span<std::uint8_t> data) override {
+    calls->push_back({"read", fd, 0, static_cast<int>(data.size())});
+    if (readFails) {
+      return -EIO;
+    }
+    data[0] = readValue;
+    return 1;
+  }
+  long Write(int fd, std::span<const std::uint8_t> data) override {
+    calls->push_back({"write", fd, 0, data.size() == 1 ? data[0] : -2});
+    return 1;
+  }
+
+  std::shared_ptr<std::vector<Call>> calls = std::make_shared<std::vector<Call>>();
+  std::set<std::string> devices{"/dev/parport0"};
+  std::map<std::string, int> openErrors;
+  std::map<int, std::string> paths;
+  int claimError = 0;
+  int nextFd = 10;
+  std::uint8_t registerValue = 0x5A;
+  std::uint8_t readValue = 0x12;
+  bool readFails = false;
+};
+
+class Ppdev : public ::testing::Test {
+ protected:
+  std::unique_ptr<PortBackend> Open(std::string_view options = "") {
+    auto fake = std::make_unique<FakePpdev>();
+    fake_ = fake.get();
+    calls_ = fake->calls;
+    configure_(*fake);
+    auto backend = OpenPpdevPort(options, std::move(fake), error_);
+    if (backend) {
+      calls_->clear();
+    }
+    return backend;
+  }
+
+  std::function<void(FakePpdev&)> configure_ = [](FakePpdev&) {};
+  FakePpdev* fake_ = nullptr;
+  std::shared_ptr<std::vector<Call>> calls_;
+  std::string error_;
+};
+
+TEST_F(Ppdev, ClaimsOnOpenAndReleasesOnClose) {
+  auto fake = std::make_unique<FakePpdev>();
+  auto calls = fake->calls;
+  std::string error;
+  auto backend = OpenPpdevPort("", std::move(fake), error);
+  ASSERT_TRUE(backend) << error;
+  EXPECT_EQ(*calls,
+            (std::vector<Call>{{"open", 10}, {"ioctl", 10, PPCLAIM}, {"ioctl", 10, PPDATADIR, 0}}));
+  EXPECT_EQ(backend->ReadLptBase(1), kPpdevBase1);
+  EXPECT_EQ(backend->ReadLptBase(2), 0);
+  calls->clear();
+  backend.reset();
+  EXPECT_EQ(*calls, (std::vector<Call>{{"ioctl", 10, PPRELEASE}, {"close", 10}}));
+}
+
+TEST_F(Ppdev, TakesTheSecondDeviceAsTheSecondPortWhenItExists) {
+  configure_ = [](FakePpdev& fake) { fake.devices.insert("/dev/parport1"); };
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  EXPECT_EQ(backend->ReadLptBase(1), kPpdevBase1);
+  EXPECT_EQ(backend->ReadLptBase(2), kPpdevBase2);
+  backend->PortWrite(kPpdevBase2 + 2, 0x04);
+  EXPECT_EQ(calls_->back(), (Call{"ioctl", 11, PPWCONTROL, 0x04}));
+}
+
+TEST_F(Ppdev, AnUnopenableSecondDeviceOnlyHidesTheSecondPort) {
+  configure_ = [](FakePpdev& fake) {
+    fake.devices.insert("/dev/parport1");
+    fake.openErrors["/dev/parport1"] = EACCES;
+  };
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  EXPECT_EQ(backend->ReadLptBase(2), 0);
+}
+
+TEST_F(Ppdev, NamedDeviceIsTheOnlyPort) {
+  configure_ = [](FakePpdev& fake) { fake.devices = {"/dev/parport0", "/dev/parport3"}; };
+  auto backend = Open(":/dev/parport3");
+  ASSERT_TRUE(backend) << error_;
+  EXPECT_EQ(fake_->paths.at(10), "/dev/parport3");
+  EXPECT_EQ(backend->ReadLptBase(1), kPpdevBase1);
+  EXPECT_EQ(backend->ReadLptBase(2), 0);
+}
+
+TEST_F(Ppdev, OpenFailuresSayWhatToDo) {
+  EXPECT_FALSE(Open(":/dev/parport7"));
+  EXPECT_NE(error_.find("/dev/parport7 does not exist"), std::string::npos) << error_;
+  EXPECT_NE(error_.find("modprobe ppdev"), std::string::npos) << error_;
+
+  configure_ = [](FakePpdev& fake) { fake.openErrors["/dev/parport0"] = EACCES; };
+  EXPECT_FALSE(Open());
+  EXPECT_NE(error_.find("add yourself to group lp"), std::string::npos) << error_;
+
+  configure_ = [](FakePpdev& fake) { fake.claimError = EBUSY; };
+  EXPECT_FALSE(Open());
+  EXPECT_NE(error_.find("cannot claim /dev/parport0"), std::string::npos) << error_;
+  // A device that cannot be claimed is closed again.
+  EXPECT_EQ(calls_->back(), (Call{"close", 10}));
+
+  for (const std::string_view bad : {":", "x", "dev"}) {
+    EXPECT_FALSE(Open(bad)) << bad;
+    EXPECT_NE(error_.find("ppdev:DEVICE"), std::string::npos) << error_;
+  }
+}
+
+TEST_F(Ppdev, RegisterAccessesBecomeTheMatchingIoctls) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  constexpr std::uint16_t b = kPpdevBase1;
+  backend->PortWrite(b + 0, 0x3C);
+  backend->PortWrite(b + 2, 0x09);
+  EXPECT_EQ(backend->PortRead(b + 0), 0x5A);
+  EXPECT_EQ(backend->PortRead(b + 1), 0x5A);
+  EXPECT_EQ(backend->PortRead(b + 2), 0x5A);
+  // The status register takes no writes through ppdev.
+  backend->PortWrite(b + 1, 0x01);
+  // Ports of no device are ignored and read as an open bus.
+  backend->PortWrite(0x3BC, 0x01);
+  EXPECT_EQ(backend->PortRead(b + 5), 0xFF);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPWDATA, 0x3C},
+                                        {"ioctl", 10, PPWCONTROL, 0x09},
+                                        {"ioctl", 10, PPRDATA, 0x5A},
+                                        {"ioctl", 10, PPRSTATUS, 0x5A},
+                                        {"ioctl", 10, PPRCONTROL, 0x5A}}));
+}
+
+TEST_F(Ppdev, EppCyclesSwitchModeOnlyWhenItChanges) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  constexpr std::uint16_t b = kPpdevBase1;
+  constexpr int addressMode = IEEE1284_MODE_EPP | IEEE1284_ADDR;
+  backend->PortWrite(b + 3, 0x02);
+  backend->PortWrite(b + 3, 0x01);
+  backend->PortWrite(b + 4, 0x80);
+  EXPECT_EQ(backend->PortRead(b + 4), 0x12);
+  EXPECT_EQ(backend->PortRead(b + 3), 0x12);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPSETMODE, addressMode},
+                                        {"write", 10, 0, 0x02},
+                                        {"write", 10, 0, 0x01},
+                                        {"ioctl", 10, PPSETMODE, IEEE1284_MODE_EPP},
+                                        {"write", 10, 0, 0x80},
+                                        {"read", 10, 0, 1},
+                                        {"ioctl", 10, PPSETMODE, addressMode},
+                                        {"read", 10, 0, 1}}));
+}
+
+TEST_F(Ppdev, DataLinesAreTurnedForwardAfterAnEppRead) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  constexpr std::uint16_t b = kPpdevBase1;
+  backend->PortWrite(b, 0x01);
+  backend->PortRead(b + 4);
+  calls_->clear();
+  backend->PortWrite(b, 0x02);
+  backend->PortWrite(b, 0x03);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPDATADIR, 0},
+                                        {"ioctl", 10, PPWDATA, 0x02},
+                                        {"ioctl", 10, PPWDATA, 0x03}}));
+}
+
+TEST_F(Ppdev, FailedEppReadGivesAnOpenBus) {
+  configure_ = [](FakePpdev& fake) { fake.readFails = true; };
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  EXPECT_EQ(backend->PortRead(kPpdevBase1 + 4), 0xFF);
+}
+
+// The whole link over the mapping: a probe in EPP mode is address writes,
+// data writes and data reads on the descriptor, with the control register
+// set by ioctl in between.
+TEST_F(Ppdev, LinkProbeRunsOverTheDevice) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  SteadyTickCounter ticks;
+  NoEventPump pump;
+  XChangerLink link(*backend, ticks, pump);
+  fake_->readValue = 0x12;  // echoes the high register, not the low one
+  EXPECT_FALSE(link.ProbePort(backend->ReadLptBase(1), kLinkModeEpp));
+  const auto reads =
+      std::count_if(calls_->begin(), calls_->end(), [](const Call& c) { return c.what == "read"; });
+  EXPECT_EQ(reads, 2);
+  const auto writes = std::count_if(calls_->begin(), calls_->end(),
+                                    [](const Call& c) { return c.what == "write"; });
+  EXPECT_EQ(writes, 4 * 2 + 2);
+}
+
+}  // namespace
+}  // namespace velwin::xchanger

@@ -1,0 +1,12 @@
+#pragma once
+
+#include <string>
+
+namespace velwin::xchanger {
+
+// The port description to use: the environment's choice when it makes one
+// (VELWIN_PORT, empty counts as none), else ppdev where the kernel offers
+// /dev/parport0, else direct port access.
+std::string ChooseDefaultPort(const char* environment, bool parport0Exists);
+
+}  // namespace velwin::xchanger

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string_view>
+
+namespace velwin::xchanger {
+
+// Where the Linux parport driver lists its ports: parport0 is LPT1.
+inline const std::filesystem::path kParportSysctlRoot = "/proc/sys/dev/parport";
+
+// The I/O base of a port from its "base-addr" entry: the first of its
+// numbers ("888\t1912\n" gives 0x378). Empty when the text holds no number
+// that fits a 16-bit port address.
+std::optional<std::uint16_t> ParseParportBase(std::string_view text);
+
+// The I/O base of parallel port n (1 = parport0) as the driver lists it
+// under root, 0 when there is no such port.
+std::uint16_t ReadParportBase(const std::filesystem::path& root, int n);
+
+}  // namespace velwin::xchanger

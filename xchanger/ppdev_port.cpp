@@ -1,0 +1,215 @@
+#include "xchanger/ppdev_port.h"
+
+#include <cerrno>
+#include <cstring>
+
+#ifdef __linux__
+#include <sys/ioctl.h>
+
+#include <linux/parport.h>
+#include <linux/ppdev.h>
+#endif
+
+namespace velwin::xchanger {
+
+#ifdef __linux__
+
+namespace {
+
+constexpr unsigned kData = 0, kStatus = 1, kControl = 2, kEppAddress = 3, kEppData = 4;
+constexpr int kEppDataMode = IEEE1284_MODE_EPP;
+constexpr int kEppAddressMode = IEEE1284_MODE_EPP | IEEE1284_ADDR;
+
+std::string OpenFailure(const std::string& path, int error) {
+  switch (error) {
+    case ENOENT:
+      return path +
+             " does not exist: load the ppdev module (modprobe ppdev), or name the port, "
+             "as in ppdev:/dev/parport1";
+    case EACCES:
+    case EPERM:
+      return "no permission to open " + path + ": add yourself to group lp and log in again";
+    case ENXIO:
+    case ENODEV:
+      return path + " has no parallel port behind it";
+    default:
+      return "cannot open " + path + ": " + std::strerror(error);
+  }
+}
+
+// Opens and claims one device; returns the descriptor or -1 with error set.
+int OpenDevice(PpdevSystem& system, const std::string& path, std::string& error) {
+  const int fd = system.Open(path);
+  if (fd < 0) {
+    error = OpenFailure(path, -fd);
+    return -1;
+  }
+  if (const int claim = system.Ioctl(fd, PPCLAIM); claim < 0) {
+    error = "cannot claim " + path + " (" + std::strerror(-claim) +
+            "): another program or the printer driver may hold it";
+    system.Close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace
+
+PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices)
+    : system_(std::move(system)), devices_(std::move(devices)) {}
+
+PpdevPortBackend::~PpdevPortBackend() {
+  for (const Device& device : devices_) {
+    system_->Ioctl(device.fd, PPRELEASE);
+    system_->Close(device.fd);
+  }
+}
+
+PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& offset) {
+  for (Device& device : devices_) {
+    if (port >= device.base && static_cast<unsigned>(port - device.base) <= kEppData) {
+      offset = static_cast<unsigned>(port - device.base);
+      return &device;
+    }
+  }
+  return nullptr;
+}
+
+void PpdevPortBackend::SetMode(Device& device, int mode) {
+  if (device.mode != mode && system_->IoctlSetInt(device.fd, PPSETMODE, mode) == 0) {
+    device.mode = mode;
+  }
+}
+
+void PpdevPortBackend::Forward(Device& device) {
+  // An EPP read turns the data lines round; SPP writes need them driven.
+  if (device.reversed && system_->IoctlSetInt(device.fd, PPDATADIR, 0) == 0) {
+    device.reversed = false;
+  }
+}
+
+void PpdevPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
+  unsigned offset = 0;
+  Device* device = Find(port, offset);
+  if (device == nullptr) {
+    return;
+  }
+  const std::uint8_t byte[1] = {value};
+  switch (offset) {
+    case kData:
+      Forward(*device);
+      system_->IoctlSetByte(device->fd, PPWDATA, value);
+      break;
+    case kStatus:
+      // The status register is read-only to ppdev; the kernel clears the
+      // EPP time-out flag itself around every EPP transfer.
+      break;
+    case kControl:
+      system_->IoctlSetByte(device->fd, PPWCONTROL, value);
+      break;
+    case kEppAddress:
+    case kEppData:
+      SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
+      if (system_->Write(device->fd, byte) == 1) {
+        device->reversed = false;
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+std::uint8_t PpdevPortBackend::PortRead(std::uint16_t port) {
+  unsigned offset = 0;
+  Device* device = Find(port, offset);
+  std::uint8_t value = 0xFF;  // what an open bus reads
+  if (device == nullptr) {
+    return value;
+  }
+  switch (offset) {
+    case kData:
+    case kStatus:
+    case kControl: {
+      const unsigned long requests[] = {PPRDATA, PPRSTATUS, PPRCONTROL};
+      std::uint8_t read = 0;
+      if (system_->IoctlGetByte(device->fd, requests[offset], read) == 0) {
+        value = read;
+      }
+      break;
+    }
+    default: {
+      SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
+      std::uint8_t byte[1] = {0xFF};
+      device->reversed = true;
+      if (system_->Read(device->fd, byte) == 1) {
+        value = byte[0];
+      }
+      break;
+    }
+  }
+  return value;
+}
+
+std::uint16_t PpdevPortBackend::ReadLptBase(int n) {
+  if (n < 1 || static_cast<std::size_t>(n) > devices_.size()) {
+    return 0;
+  }
+  return devices_[static_cast<std::size_t>(n - 1)].base;
+}
+
+std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view options,
+                                           std::unique_ptr<PpdevSystem> system,
+                                           std::string& error) {
+  if (!system) {
+    error = "the ppdev backend is not supported on this platform";
+    return nullptr;
+  }
+  if (!options.empty() && (options.front() != ':' || options.size() == 1)) {
+    error = "cannot read \"ppdev" + std::string(options) +
+            "\": write ppdev, or ppdev:DEVICE as in ppdev:/dev/parport1";
+    return nullptr;
+  }
+  std::vector<PpdevPortBackend::Device> devices;
+  const std::string first = options.empty() ? "/dev/parport0" : std::string(options.substr(1));
+  const int fd = OpenDevice(*system, first, error);
+  if (fd < 0) {
+    return nullptr;
+  }
+  devices.push_back({fd, kPpdevBase1});
+  if (options.empty() && system->Exists("/dev/parport1")) {
+    // The second port is a bonus: when it cannot be had, the search simply
+    // finds no second port.
+    std::string ignored;
+    if (const int second = OpenDevice(*system, "/dev/parport1", ignored); second >= 0) {
+      devices.push_back({second, kPpdevBase2});
+    }
+  }
+  for (auto& device : devices) {
+    system->IoctlSetInt(device.fd, PPDATADIR, 0);
+    device.reversed = false;
+  }
+  return std::make_unique<PpdevPortBackend>(std::move(system), std::move(devices));
+}
+
+#else
+
+PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices)
+    : system_(std::move(system)), devices_(std::move(devices)) {}
+PpdevPortBackend::~PpdevPortBackend() = default;
+void PpdevPortBackend::PortWrite(std::uint16_t, std::uint8_t) {}
+std::uint8_t PpdevPortBackend::PortRead(std::uint16_t) {
+  return 0xFF;
+}
+std::uint16_t PpdevPortBackend::ReadLptBase(int) {
+  return 0;
+}
+
+std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view, std::unique_ptr<PpdevSystem>,
+                                           std::string& error) {
+  error = "the ppdev backend is not supported on this platform";
+  return nullptr;
+}
+
+#endif
+
+}  // namespace velwin::xchanger
