@@ -1,0 +1,15 @@
+#include "mainwindow/display_text.h"
+
+#include "encoding/windows1252.h"
+
+namespace velwin::mainwindow {
+
+QString DisplayText(const std::string& bytes) {
+  return QString::fromStdString(encoding::Windows1252ToUtf8(bytes));
+}
+
+std::string EightBitText(const QString& text) {
+  return encoding::Utf8ToWindows1252(text.toStdString());
+}
+
+}  // namespace velwin::mainwindow

@@ -1,0 +1,416 @@
+#include "mainwindow/velwinmain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDropEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
+#include <QMimeData>
+#include <QPainter>
+#include <QSignalBlocker>
+#include <QUrl>
+
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "ips/ips_patch.h"
+#include "mainwindow/display_text.h"
+#include "mainwindow/file_name_directory.h"
+#include "mainwindow/flash/flash_job.h"
+#include "mainwindow/rom/database_lookup.h"
+#include "mainwindow/settings_store.h"
+#include "mainwindow/status_bar.h"
+#include "mainwindow/status_panels.h"
+
+namespace velwin::mainwindow {
+namespace {
+
+// Paths go to the core as the bytes the file system knows them by.
+std::string NativePath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
+}
+
+std::string Quoted(const std::string& name) {
+  return "\"" + name + "\"";
+}
+
+// The local files among dropped URLs.
+QStringList DroppedFiles(const QMimeData* mime) {
+  QStringList files;
+  if (mime == nullptr || !mime->hasUrls()) {
+    return files;
+  }
+  for (const QUrl& url : mime->urls()) {
+    if (url.isLocalFile()) {
+      files.append(url.toLocalFile());
+    }
+  }
+  return files;
+}
+
+// The folder a dialog opens in: the folder of the file chosen last, or the
+// one the settings remembered.
+QString StartFolder(const QString& lastFileName, const QString& savedDirectory) {
+  return lastFileName.isEmpty() ? savedDirectory : DirectoryOfFileName(lastFileName);
+}
+
+}  // namespace
+
+// Status panel 0 as the analysis and the database lookup see it: 8-bit
+// text. An immediate repaint also brings the ROM Info labels up to date, so
+// the window shows the file being worked on while the work goes on.
+class TForm1::PanelStatusLine : public rom::StatusLine {
+ public:
+  explicit PanelStatusLine(TForm1& form) : form_(form) {}
+
+  std::string Text() const override { return text_; }
+  void SetText(const std::string& text) override {
+    text_ = text;
+    form_.status_->SetPanelText(kMessagePanel, DisplayText(text));
+  }
+  void RepaintNow() override {
+    form_.SyncLabels();
+    form_.status_->repaint();
+  }
+
+ private:
+  TForm1& form_;
+  std::string text_;
+};
+
+TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
+    : QWidget(parent),
+      deps_(std::move(dependencies)),
+      statusLine_(std::make_unique<PanelStatusLine>(*this)),
+      analyser_(labels_, *statusLine_) {
+  BuildControls();
+  connect(romsList_, &QListWidget::itemSelectionChanged, this, [this] {
+    // A mouse press that changes the selection is followed by a click on
+    // the same item; one analysis is enough.
+    listClickPending_ = QApplication::mouseButtons() != Qt::NoButton;
+    ROMsListClick();
+  });
+  connect(romsList_, &QListWidget::itemClicked, this, [this] {
+    if (listClickPending_) {
+      listClickPending_ = false;
+      return;
+    }
+    ROMsListClick();
+  });
+  FormActivate();
+}
+
+TForm1::~TForm1() = default;
+
+void TForm1::SetSramManagerWindow(QDialog* window) {
+  sramManager_ = window;
+}
+
+QStringList TForm1::RomPaths() const {
+  QStringList paths;
+  for (int i = 0; i < romsList_->count(); ++i) {
+    paths.append(romsList_->item(i)->text());
+  }
+  return paths;
+}
+
+void TForm1::RunHandler(const std::function<void()>& handler) {
+  try {
+    handler();
+  } catch (const fileio::FileError& error) {
+    ShowError(error.what());
+  } catch (const gui::SettingsError& error) {
+    ShowError(error.what());
+  } catch (const std::exception& error) {
+    ShowError(error.what());
+  }
+  SyncLabels();
+}
+
+void TForm1::ShowError(const char* text) {
+  SyncLabels();
+  deps_.messageBoxes.ShowError(this, QString::fromUtf8(text));
+}
+
+void TForm1::SyncLabels() {
+  const std::string* texts[] = {&labels_.fname,       &labels_.fsize,   &labels_.fssize,
+                                &labels_.fileisgbrom, &labels_.romname, &labels_.romcolor,
+                                &labels_.romsize,     &labels_.ROMCRC,  &labels_.romdbase,
+                                &labels_.ROMDBName};
+  for (std::size_t i = 0; i < valueLabels_.size(); ++i) {
+    const QString text = DisplayText(*texts[i]);
+    if (valueLabels_[i]->text() != text) {
+      valueLabels_[i]->setText(text);
+    }
+  }
+}
+
+// Settings ---------------------------------------------------------------
+
+void TForm1::FormActivate() {
+  RunHandler([this] { LoadSettings(); });
+}
+
+void TForm1::LoadSettings() {
+  // Each value is applied as soon as it is read: a bad value further down
+  // leaves the earlier ones in force.
+  const auto key = gui::OpenSettingsKey(deps_.settingsKeyPath);
+  if (key->ValueExists(QStringLiteral("ROMsDir"))) {
+    romsDialogDirectory_ = key->ReadString(QStringLiteral("ROMsDir"));
+  }
+  if (key->ValueExists(QStringLiteral("IPSsDir"))) {
+    ipsDialogDirectory_ = key->ReadString(QStringLiteral("IPSsDir"));
+  }
+  if (key->ValueExists(QStringLiteral("XPosition"))) {
+    move(key->ReadInteger(QStringLiteral("XPosition")), y());
+  }
+  if (key->ValueExists(QStringLiteral("YPosition"))) {
+    move(x(), key->ReadInteger(QStringLiteral("YPosition")));
+  }
+}
+
+void TForm1::SaveSettings() {
+  const auto key = gui::OpenSettingsKey(deps_.settingsKeyPath);
+  if (!romsDialogFileName_.isEmpty()) {
+    key->WriteString(QStringLiteral("ROMsDir"), DirectoryOfFileName(romsDialogFileName_));
+  }
+  if (!ipsDialogFileName_.isEmpty()) {
+    key->WriteString(QStringLiteral("IPSsDir"), DirectoryOfFileName(ipsDialogFileName_));
+  }
+  key->WriteInteger(QStringLiteral("XPosition"), x());
+  key->WriteInteger(QStringLiteral("YPosition"), y());
+}
+
+void TForm1::FormClose() {
+  // Separately guarded: the settings are saved even if clearing failed.
+  RunHandler([this] { flash::ClearScratchCopies(deps_.baseDirectory); });
+  RunHandler([this] { SaveSettings(); });
+}
+
+void TForm1::closeEvent(QCloseEvent* event) {
+  FormClose();
+  event->accept();
+}
+
+// ROM list ---------------------------------------------------------------
+
+void TForm1::AddROMsClick() {
+  RunHandler([this] {
+    gui::FileDialogRequest request;
+    request.kind = gui::FileDialogRequest::Kind::kOpenMany;
+    request.initialDirectory = StartFolder(romsDialogFileName_, romsDialogDirectory_);
+    request.filters = {QStringLiteral("GB ROMs (*.gb*)"), QStringLiteral("All Files (*.*)")};
+    request.fileMustExist = true;
+    request.pathMustExist = true;
+    const QStringList chosen = deps_.fileDialogs.Run(this, request);
+    if (chosen.isEmpty()) {
+      return;
+    }
+    romsDialogFileName_ = chosen.first();
+    AddRomFiles(chosen);
+  });
+}
+
+void TForm1::AddRomFiles(const QStringList& paths) {
+  for (const QString& path : paths) {
+    const rom::RomAnalysis analysis = analyser_.AnalyseRomFile(NativePath(path), true);
+    if (labels_.fileisgbrom == "YES" && !IsListed(path)) {
+      const QSignalBlocker blocker(romsList_);
+      romsList_->addItem(path);
+      totals_.Add(analysis);
+    }
+  }
+  TotalsChanged();
+}
+
+bool TForm1::IsListed(const QString& path) const {
+  for (int i = 0; i < romsList_->count(); ++i) {
+    if (QString::compare(romsList_->item(i)->text(), path, Qt::CaseInsensitive) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void TForm1::RemoveROMsClick() {
+  RunHandler([this] {
+    int index = 0;
+    while (index < romsList_->count()) {
+      QListWidgetItem* item = romsList_->item(index);
+      if (!item->isSelected()) {
+        ++index;
+        continue;
+      }
+      const rom::RomAnalysis analysis = analyser_.AnalyseRomFile(NativePath(item->text()), true);
+      {
+        const QSignalBlocker blocker(romsList_);
+        delete romsList_->takeItem(index);
+      }
+      totals_.Subtract(analysis);
+    }
+    TotalsChanged();
+  });
+}
+
+void TForm1::ClearROMsClick() {
+  RunHandler([this] {
+    {
+      const QSignalBlocker blocker(romsList_);
+      romsList_->clear();
+    }
+    totals_.Clear();
+    TotalsChanged();
+  });
+}
+
+void TForm1::TotalsChanged() {
+  status_->SetPanelText(kTotalSizePanel, QString::number(totals_.TotalFileSize()));
+  // The stripped total may change while the file total does not: draw the
+  // bar again in any case.
+  status_->repaint();
+}
+
+void TForm1::ROMsListClick() {
+  RunHandler([this] {
+    const QListWidgetItem* current = romsList_->currentItem();
+    if (current == nullptr) {
+      return;
+    }
+    analyser_.AnalyseRomFile(NativePath(current->text()), true);
+    rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);
+  });
+}
+
+void TForm1::ROMsListDrawItem(QPainter& painter, int index, const QRect& rect) {
+  painter.fillRect(rect, painter.brush());
+  const QListWidgetItem* item = romsList_->item(index);
+  if (item == nullptr) {
+    return;
+  }
+  const QString name = QFileInfo(item->text()).fileName();
+  painter.drawText(QRect(rect.left() + 2, rect.top(), rect.width() - 2, rect.height()),
+                   Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, name);
+}
+
+bool TForm1::eventFilter(QObject* watched, QEvent* event) {
+  if (romsList_ == nullptr || watched != romsList_->viewport()) {
+    return QWidget::eventFilter(watched, event);
+  }
+  switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      if (DroppedFiles(drag->mimeData()).isEmpty()) {
+        drag->ignore();
+      } else {
+        drag->acceptProposedAction();
+      }
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QStringList files = DroppedFiles(drop->mimeData());
+      if (files.isEmpty()) {
+        drop->ignore();
+        return true;
+      }
+      drop->acceptProposedAction();
+      RunHandler([this, &files] { AddRomFiles(files); });
+      return true;
+    }
+    default:
+      return QWidget::eventFilter(watched, event);
+  }
+}
+
+// Status bar -------------------------------------------------------------
+
+void TForm1::StatusDrawPanel(QPainter& painter, int panel, const QRect& rect) {
+  for (const PanelText& text :
+       StatusPanelTexts(panel, totals_.TotalFileSize(), totals_.TotalStrippedSize())) {
+    painter.setPen(QColor(text.colour.r, text.colour.g, text.colour.b));
+    painter.drawText(QRect(rect.left() + text.xOffset, rect.top() + kPanelTextTop,
+                           rect.width() - text.xOffset, rect.height()),
+                     Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                     QString::fromStdString(text.text));
+  }
+}
+
+// Flash job, IPS, SRAM manager -------------------------------------------
+
+void TForm1::C() {
+  RunHandler([this] {
+    std::vector<std::string> paths;
+    for (const QString& path : RomPaths()) {
+      paths.push_back(NativePath(path));
+    }
+    flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+  });
+}
+
+void TForm1::IPSClick() {
+  RunHandler([this] {
+    const QList<QListWidgetItem*> selected = romsList_->selectedItems();
+    if (selected.isEmpty()) {
+      statusLine_->SetText(" First select one ROM from list !");
+      return;
+    }
+    if (selected.size() > 1) {
+      statusLine_->SetText(" Please select SINGLE ROM from list !");
+      return;
+    }
+    const QString romPath = selected.front()->text();
+    const std::string romName = EightBitText(QFileInfo(romPath).fileName());
+    statusLine_->SetText(" Selecting IPS file for " + Quoted(romName));
+    statusLine_->RepaintNow();
+
+    gui::FileDialogRequest request;
+    request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+    request.title = QStringLiteral("Select IPS file to patch ") + DisplayText(Quoted(romName));
+    request.initialDirectory = StartFolder(ipsDialogFileName_, ipsDialogDirectory_);
+    request.filters = {QStringLiteral("IPS files (*.ips)"), QStringLiteral("All files (*.*)")};
+    request.fileMustExist = true;
+    request.pathMustExist = true;
+    const QStringList chosen = deps_.fileDialogs.Run(this, request);
+    if (chosen.isEmpty()) {
+      statusLine_->SetText(" Patching " + Quoted(romName) + " aborted.");
+      return;
+    }
+    ipsDialogFileName_ = chosen.first();
+    PatchRom(romPath, chosen.first());
+  });
+}
+
+void TForm1::PatchRom(const QString& romPath, const QString& ipsPath) {
+  const std::string rom = NativePath(romPath);
+  // The ROM leaves the totals with the sizes it has now and comes back with
+  // the sizes the patch gives it.
+  totals_.Subtract(analyser_.AnalyseRomFile(rom, false));
+  std::string result;
+  try {
+    result = ips::ApplyIpsPatch(NativePath(ipsPath), rom);
+  } catch (...) {
+    // Records written before the failure stay written: count the ROM back
+    // in as it now is, so the totals still cover every listed file.
+    totals_.Add(analyser_.AnalyseRomFile(rom, false));
+    TotalsChanged();
+    throw;
+  }
+  // The result names the ROM file as the file system spells it.
+  statusLine_->SetText(" " + encoding::Utf8ToWindows1252(result));
+  totals_.Add(analyser_.AnalyseRomFile(rom, false));
+  TotalsChanged();
+  rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);
+}
+
+void TForm1::SRAMButtonClick() {
+  RunHandler([this] {
+    if (sramManager_ != nullptr) {
+      sramManager_->exec();
+    }
+  });
+}
+
+}  // namespace velwin::mainwindow
