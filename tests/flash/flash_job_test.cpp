@@ -210,6 +210,20 @@ TEST_F(FlashJobTest, ReadOnlyBaseDirectoryCannotTakeTheScratchDirectory) {
   EXPECT_TRUE(launcher_.calls.empty());
 }
 
+TEST_F(FlashJobTest, LockedScratchDirectoryPassesOverDeletionsButStopsAtTheCopy) {
+  fs::create_directory(scratch_);
+  WriteBytes(Copy(0), {1, 2, 3});
+  // Neither deletable (the directory) nor rewritable (the copy itself).
+  testing::ImmutableFile lockedCopy(Copy(0));
+  testing::ImmutableFile locked(scratch_);
+  if (!locked.Permitted() || !lockedCopy.Permitted()) {
+    GTEST_SKIP() << "cannot set the immutable attribute here";
+  }
+  EXPECT_EQ(ErrorOf({Rom("a.gb", Varied(600, 1))}), "File access denied");
+  EXPECT_EQ(ReadBytes(Copy(0)), (Bytes{1, 2, 3}));
+  EXPECT_TRUE(launcher_.calls.empty());
+}
+
 TEST_F(FlashJobTest, ReadOnlyRomCanBeFlashed) {
   const std::string rom = Rom("locked.gb", Varied(800, 8));
   testing::ImmutableFile locked(rom);

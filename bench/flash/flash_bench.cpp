@@ -1,0 +1,89 @@
+// The flash job on 64 ROMs of 1 MiB against cp copying the same files into
+// a directory. Each iteration runs both, so the ratio (counter "x_cp", job
+// time over cp time) comes from the same run and the same cache state.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "bench/ips/command_baseline.h"
+#include "mainwindow/flash/flash_job.h"
+#include "mainwindow/rom/status_line.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int kRomCount = 64;
+constexpr std::size_t kRomSize = 1024 * 1024;
+
+// The job's work ends where the tool would start; starting it is not
+// measured.
+class NoTool : public velwin::flash::ToolLauncher {
+ public:
+  void Start(const std::string&, const std::vector<std::string>&, const std::string&) override {}
+};
+
+struct RomSet {
+  fs::path dir;
+  std::vector<std::string> roms;
+
+  RomSet() {
+    dir = fs::temp_directory_path() / ("velwin-flash-bench-" + std::to_string(::getpid()));
+    fs::create_directories(dir / "cp-copies");
+    std::mt19937 random(3);
+    std::vector<char> bytes(kRomSize);
+    for (int i = 0; i < kRomCount; ++i) {
+      // Varied to the end, so the stripped size is the whole file.
+      for (auto& b : bytes)
+        b = static_cast<char>(random());
+      const auto path = dir / ("rom" + std::to_string(i) + ".gb");
+      std::ofstream(path, std::ios::binary)
+          .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+      roms.push_back(path.string());
+    }
+  }
+  ~RomSet() { fs::remove_all(dir); }
+};
+
+void BM_FlashJob64Roms(benchmark::State& state) {
+  RomSet set;
+  velwin::rom::RomInfoLabels labels;
+  velwin::rom::MemoryStatusLine status;
+  velwin::rom::RomAnalyser analyser(labels, status);
+  NoTool tool;
+  std::vector<std::string> cpArgs{"cp"};
+  cpArgs.insert(cpArgs.end(), set.roms.begin(), set.roms.end());
+  cpArgs.push_back((set.dir / "cp-copies").string());
+
+  double jobSeconds = 0;
+  double cpSeconds = 0;
+  for (auto _ : state) {
+    const auto t0 = Clock::now();
+    velwin::flash::RunFlashJob(set.roms, analyser, tool, set.dir.string());
+    const auto t1 = Clock::now();
+    state.PauseTiming();
+    const auto c0 = Clock::now();
+    velwin::bench::RunCommand(cpArgs);
+    const auto c1 = Clock::now();
+    state.ResumeTiming();
+    jobSeconds += std::chrono::duration<double>(t1 - t0).count();
+    cpSeconds += std::chrono::duration<double>(c1 - c0).count();
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * kRomCount *
+                          static_cast<std::int64_t>(kRomSize));
+  state.counters["x_cp"] = jobSeconds / cpSeconds;
+}
+BENCHMARK(BM_FlashJob64Roms)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+BENCHMARK_MAIN();
