@@ -64,6 +64,17 @@ constexpr SpeedButton kSpeedButtons[] = {
      Glyph::kPatch},
 };
 
+// The window font. Where "MS Sans Serif" is missing, a face of similar
+// width keeps the captions clear of the value labels at their fixed places.
+QFont WindowFont() {
+  QFont font(QStringLiteral("MS Sans Serif"), 8);
+  font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
+                    QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                    QStringLiteral("DejaVu Sans Condensed")});
+  font.setStyleHint(QFont::SansSerif);
+  return font;
+}
+
 const SpeedButton& FindButton(const char* name) {
   for (const SpeedButton& button : kSpeedButtons) {
     if (std::string_view(button.name) == name) {
@@ -83,7 +94,7 @@ void TForm1::BuildControls() {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
   setFixedSize(kClientWidth, kClientHeight);
-  setFont(QFont(QStringLiteral("MS Sans Serif"), 8));
+  setFont(WindowFont());
 
   BuildRomsGroup();
   BuildRomInfo();
@@ -180,7 +191,7 @@ void TForm1::BuildStatusBar() {
   status_ = new StatusBar({270, 70, 70, 80}, this);
   status_->setObjectName(QStringLiteral("Status"));
   status_->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
-  QFont barFont(QStringLiteral("MS Sans Serif"), 8);
+  QFont barFont = WindowFont();
   // Plain pixels in exactly the card colours, as the bitmap font drew them.
   barFont.setStyleStrategy(QFont::NoAntialias);
   status_->setFont(barFont);
