@@ -1,13 +1,199 @@
+#include <charconv>
+#include <memory>
+#include <optional>
 #include <ostream>
+#include <string>
 
 #include "cli/commands.h"
+#include "cli/json_text.h"
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "sramman/memory_sram_view.h"
+#include "sramman/sram_manager.h"
+#include "sramman/sram_port.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+#include "xchanger/port_backend.h"
 
 namespace velwin::cli {
+namespace {
 
-// Placeholder until the command is built.
-int RunSramCommand(const Arguments&, std::ostream&, std::ostream& err) {
-  err << "velwin-cli: 'sram' is not available in this build\n";
-  return 2;
+constexpr const char* kSramUsage =
+    "usage: velwin-cli sram analyse [--port PORT] [--json]\n"
+    "       velwin-cli sram save [--port PORT] --row N FILE\n"
+    "       velwin-cli sram load [--port PORT] --row N FILE\n"
+    "\n"
+    "PORT is \"direct\", \"ppdev[:/dev/parportN]\", \"sim:rom=FILE,sram=FILE,...\" or \"demo\"\n"
+    "for the built-in demo card; without --port, VELWIN_PORT or the machine's default.\n"
+    "save and load analyse the cart first, then move the SRAM of grid row N.\n";
+
+struct SramOptions {
+  std::string verb;
+  std::string port;
+  bool json = false;
+  std::optional<int> row;
+  std::optional<std::string> file;
+};
+
+std::optional<int> ParseRow(const std::string& text) {
+  int value = 0;
+  const auto end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (ec != std::errc() || ptr != end || value < 0)
+    return std::nullopt;
+  return value;
+}
+
+// Returns an error message, or nothing when the arguments make sense.
+std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& options) {
+  if (args.empty())
+    return "missing command";
+  options.verb = args[0];
+  if (options.verb != "analyse" && options.verb != "save" && options.verb != "load") {
+    return "unknown sram command '" + options.verb + "'";
+  }
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--port" || arg == "--row") {
+      if (i + 1 >= args.size())
+        return arg + " needs a value";
+      const std::string& value = args[++i];
+      if (arg == "--port") {
+        options.port = value;
+      } else if (!(options.row = ParseRow(value))) {
+        return "--row needs a row number, not '" + value + "'";
+      }
+    } else if (arg == "--json" && options.verb == "analyse") {
+      options.json = true;
+    } else if (!arg.empty() && arg[0] != '-' && options.verb != "analyse" && !options.file) {
+      options.file = arg;
+    } else {
+      return "unexpected argument '" + arg + "'";
+    }
+  }
+  if (options.verb != "analyse" && (!options.row || !options.file)) {
+    return options.verb + " needs --row N and a FILE";
+  }
+  if (options.port.empty())
+    options.port = xchanger::DefaultPortDescription();
+  return std::nullopt;
+}
+
+// The link and the SRAM manager on one port, with the log and grid kept in
+// memory.
+struct SramSession {
+  explicit SramSession(xchanger::PortBackend& port)
+      : link(port, ticks, pump), cart(link), manager(cart, pump, view) {}
+
+  xchanger::SteadyTickCounter ticks;
+  xchanger::NoEventPump pump;
+  xchanger::XChangerLink link;
+  xchanger::CartAccess cart;
+  sramman::MemorySramView view;
+  sramman::SramManager manager;
+};
+
+void PrintLog(const sramman::MemorySramView& view, std::ostream& out) {
+  for (const std::string& line : view.Log()) {
+    out << "\u2022 " << encoding::Windows1252ToUtf8(line) << '\n';
+  }
+}
+
+void PrintGrid(const SramSession& session, std::ostream& out) {
+  if (!session.manager.SramGamesListed())
+    return;
+  for (int r = 0; r < session.view.RowCount(); ++r) {
+    out << r << '\t' << encoding::Windows1252ToUtf8(session.view.Cell(0, r)) << '\t'
+        << encoding::Windows1252ToUtf8(session.view.Cell(1, r)) << '\n';
+  }
+}
+
+void PrintJson(const SramSession& session, std::ostream& out) {
+  const auto& view = session.view;
+  out << "{\"log\":[";
+  for (std::size_t i = 0; i < view.Log().size(); ++i) {
+    out << (i ? "," : "") << JsonString1252(view.Log()[i]);
+  }
+  out << "],\"rows\":[";
+  for (int r = 0; r < view.RowCount(); ++r) {
+    out << (r ? "," : "") << '[' << JsonString1252(view.Cell(0, r)) << ','
+        << JsonString1252(view.Cell(1, r)) << ']';
+  }
+  out << "],\"entries\":[";
+  for (int r = 0; r < view.RowCount(); ++r) {
+    const auto& entry = session.manager.GameTable()[static_cast<std::size_t>(r)];
+    out << (r ? "," : "") << '[' << int{entry.Kind} << ',' << int{entry.FirstBank} << ']';
+  }
+  out << "],\"listed\":" << (session.manager.SramGamesListed() ? "true" : "false") << "}\n";
+}
+
+int Transfer(const SramOptions& options, SramSession& session, std::ostream& out,
+             std::ostream& err) {
+  if (*options.row >= session.view.RowCount()) {
+    PrintLog(session.view, out);
+    err << "velwin-cli: row " << *options.row << " is not in the grid (rows 0 to "
+        << session.view.RowCount() - 1 << ")\n";
+    return 1;
+  }
+  session.view.SelectRow(*options.row);
+  const auto choose = [&options] { return options.file; };
+  sramman::SramManager::TransferResult result;
+  try {
+    result = options.verb == "save" ? session.manager.SaveMarked(choose)
+                                    : session.manager.LoadMarked(choose);
+  } catch (const fileio::FileError& error) {
+    PrintLog(session.view, out);
+    err << "velwin-cli: " << *options.file << ": " << error.what() << '\n';
+    return 1;
+  }
+  PrintLog(session.view, out);
+  return result.succeeded ? 0 : 1;
+}
+
+}  // namespace
+
+// velwin-cli sram: the SRAM manager's analysis and transfers without the
+// window, printing the status log as the window shows it.
+int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (!args.empty() && (args[0] == "--help" || args[0] == "-h")) {
+    out << kSramUsage;
+    return 0;
+  }
+  SramOptions options;
+  if (const auto problem = ParseOptions(args, options)) {
+    err << "velwin-cli sram: " << *problem << '\n' << kSramUsage;
+    return 2;
+  }
+
+  std::string portError;
+  const auto port = sramman::OpenSramPort(options.port, portError);
+  if (!port) {
+    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    return 1;
+  }
+
+  int status = 0;
+  {
+    SramSession session(*port);
+    session.manager.AnalyseCart();
+    if (options.verb == "analyse") {
+      if (options.json) {
+        PrintJson(session, out);
+      } else {
+        PrintLog(session.view, out);
+        PrintGrid(session, out);
+      }
+    } else {
+      status = Transfer(options, session, out, err);
+    }
+  }
+  // A simulated cart writes its SRAM back to its file now.
+  std::string flushError;
+  if (!port->Flush(flushError)) {
+    err << "velwin-cli: " << flushError << '\n';
+    return 1;
+  }
+  return status;
 }
 
 }  // namespace velwin::cli

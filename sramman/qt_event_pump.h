@@ -1,0 +1,13 @@
+#pragma once
+
+#include "xchanger/port_io.h"
+
+namespace velwin::sramman {
+
+// Lets the window repaint and react while a long cart operation waits.
+class QtEventPump : public xchanger::EventPump {
+ public:
+  void ProcessEvents() override;
+};
+
+}  // namespace velwin::sramman

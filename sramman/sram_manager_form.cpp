@@ -1,0 +1,313 @@
+#include "sramman/sram_manager_form.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QEvent>
+#include <QFile>
+#include <QFont>
+#include <QHeaderView>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QStyle>
+#include <QTableWidget>
+#include <QToolButton>
+#include <algorithm>
+
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "mainwindow/settings_store.h"
+#include "sramman/qt_event_pump.h"
+#include "sramman/sram_port.h"
+
+namespace velwin::sramman {
+namespace {
+
+constexpr int kClientWidth = 344;
+constexpr int kClientHeight = 242;
+constexpr int kDefaultTop = 50;
+constexpr int kDefaultLeft = 50;
+
+const QString kTopValue = QStringLiteral("SRAM_Manager_Top");
+const QString kLeftValue = QStringLiteral("SRAM_Manager_Left");
+const QString kInitialDirValue = QStringLiteral("SRAM_Manager_InitialDir");
+
+QString FromAnsi(const std::string& text) {
+  return QString::fromStdString(encoding::Windows1252ToUtf8(text));
+}
+
+std::string ToAnsi(const QString& text) {
+  return encoding::Utf8ToWindows1252(text.toStdString());
+}
+
+template <typename T>
+T& OwnedOr(T* given, std::unique_ptr<T>& own, std::unique_ptr<T> fallback) {
+  if (given != nullptr)
+    return *given;
+  own = std::move(fallback);
+  return *own;
+}
+
+QToolButton* MakeButton(QWidget* parent, const char* name, const QString& text, const QString& hint,
+                        QStyle::StandardPixmap glyph, QRect geometry) {
+  auto* button = new QToolButton(parent);
+  button->setObjectName(QString::fromLatin1(name));
+  button->setText(text);
+  button->setToolTip(hint);
+  button->setAutoRaise(true);
+  button->setIcon(parent->style()->standardIcon(glyph));
+  button->setIconSize(QSize(16, 16));
+  button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+  button->setGeometry(geometry);
+  return button;
+}
+
+}  // namespace
+
+TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      dialogs_(OwnedOr<gui::FileDialogs>(parts.dialogs, ownDialogs_,
+                                         std::make_unique<gui::NativeFileDialogs>())),
+      messages_(OwnedOr<gui::MessageBoxes>(parts.messages, ownMessages_,
+                                           std::make_unique<gui::NativeMessageBoxes>())),
+      port_(parts.port ? std::move(parts.port) : std::make_unique<AbsentPort>()),
+      ticks_(parts.ticks ? std::move(parts.ticks)
+                         : std::make_unique<xchanger::SteadyTickCounter>()),
+      pump_(std::make_unique<QtEventPump>()),
+      link_(*port_, *ticks_, *pump_),
+      cart_(link_),
+      manager_(cart_, *pump_, *this) {
+  setObjectName(QStringLiteral("SRAMManForm"));
+  setWindowTitle(QStringLiteral("VELTRA SRAM Manager by Ostrel & Vannik"));
+  QFont font(QStringLiteral("MS Sans Serif"));
+  font.setPixelSize(13);
+  setFont(font);
+  setFixedSize(kClientWidth, kClientHeight);
+  BuildControls();
+  FormCreate();
+  if (!parts.portProblem.isEmpty())
+    LogStatus(ToAnsi(parts.portProblem));
+}
+
+TSRAMManForm::~TSRAMManForm() = default;
+
+void TSRAMManForm::BuildControls() {
+  stringGrid1_ = new QTableWidget(1, 2, this);
+  stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
+  stringGrid1_->setGeometry(8, 8, 201, 225);
+  stringGrid1_->horizontalHeader()->hide();
+  stringGrid1_->verticalHeader()->hide();
+  stringGrid1_->setColumnWidth(0, 153);
+  stringGrid1_->setColumnWidth(1, 43);
+  stringGrid1_->verticalHeader()->setMinimumSectionSize(16);
+  stringGrid1_->verticalHeader()->setDefaultSectionSize(16);
+  stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  stringGrid1_->setShowGrid(true);
+  stringGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  stringGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
+  stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  stringGrid1_->setToolTip(QStringLiteral("Select game for loading/saving SRAM."));
+
+  memo1_ = new QPlainTextEdit(this);
+  memo1_->setObjectName(QStringLiteral("Memo1"));
+  memo1_->setGeometry(216, 48, 121, 105);
+  memo1_->setReadOnly(true);
+  memo1_->setFocusPolicy(Qt::NoFocus);
+  memo1_->setToolTip(QStringLiteral("Status"));
+  QPalette palette = memo1_->palette();
+  palette.setColor(QPalette::Base, Qt::black);
+  palette.setColor(QPalette::Text, QColor(0x00, 0xFF, 0x00));
+  memo1_->setPalette(palette);
+  QFont memoFont(QStringLiteral("Arial"));
+  memoFont.setPixelSize(13);
+  memo1_->setFont(memoFont);
+
+  button1_ = MakeButton(this, "Button1", QStringLiteral("Save Marked"),
+                        QStringLiteral("Load SRAM from PC and write it to Flashcart."),
+                        QStyle::SP_DialogSaveButton, QRect(216, 200, 121, 33));
+  button2_ = MakeButton(this, "Button2", QStringLiteral("Load Marked"),
+                        QStringLiteral("Read SRAM from Flashcart and write it to PC."),
+                        QStyle::SP_DialogOpenButton, QRect(216, 160, 121, 33));
+  button3_ = MakeButton(this, "Button3", QStringLiteral("Analyse Cart"),
+                        QStringLiteral("Searches the cart for games which use SRAM."),
+                        QStyle::SP_BrowserReload, QRect(216, 8, 121, 33));
+  // The buttons carry their hints but, like the window, do not show them.
+  for (QToolButton* button : {button1_, button2_, button3_})
+    button->installEventFilter(this);
+
+  connect(button3_, &QToolButton::clicked, this, &TSRAMManForm::Button3Click);
+  connect(button1_, &QToolButton::clicked, this, &TSRAMManForm::Button1Click);
+  connect(button2_, &QToolButton::clicked, this, &TSRAMManForm::Button2Click);
+
+  // Grid first, memo second; the memo takes no focus.
+  setTabOrder(stringGrid1_, button3_);
+  setTabOrder(button3_, button2_);
+  setTabOrder(button2_, button1_);
+}
+
+bool TSRAMManForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::ToolTip &&
+      (watched == button1_ || watched == button2_ || watched == button3_)) {
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
+void TSRAMManForm::FormCreate() {
+  const auto key = gui::OpenSettingsKey(QString::fromLatin1(kSettingsKey));
+  if (!key->ValueExists(kTopValue))
+    key->WriteInteger(kTopValue, kDefaultTop);
+  if (!key->ValueExists(kLeftValue))
+    key->WriteInteger(kLeftValue, kDefaultLeft);
+  if (!key->ValueExists(kInitialDirValue)) {
+    key->WriteString(kInitialDirValue, QString::fromLatin1(kDefaultInitialDir));
+  }
+  // A value of the wrong type falls back to its default rather than
+  // stopping the program from starting.
+  int top = kDefaultTop;
+  int left = kDefaultLeft;
+  QString initialDir = QString::fromLatin1(kDefaultInitialDir);
+  try {
+    top = key->ReadInteger(kTopValue);
+  } catch (const gui::SettingsError&) {
+  }
+  try {
+    left = key->ReadInteger(kLeftValue);
+  } catch (const gui::SettingsError&) {
+  }
+  try {
+    initialDir = key->ReadString(kInitialDirValue);
+  } catch (const gui::SettingsError&) {
+  }
+  move(left, top);
+  openDialogDir_ = initialDir;
+  saveDialogDir_ = initialDir;
+}
+
+void TSRAMManForm::FormClose() {
+  const auto key = gui::OpenSettingsKey(QString::fromLatin1(kSettingsKey));
+  key->WriteInteger(kTopValue, y());
+  key->WriteInteger(kLeftValue, x());
+  key->WriteString(kInitialDirValue, openDialogDir_);
+}
+
+void TSRAMManForm::done(int result) {
+  // An analysis lets window events in; the window stays until it is over.
+  if (manager_.Busy())
+    return;
+  FormClose();
+  QDialog::done(result);
+}
+
+void TSRAMManForm::SetCommandsEnabled(bool enabled) {
+  for (QToolButton* button : {button1_, button2_, button3_})
+    button->setEnabled(enabled);
+}
+
+void TSRAMManForm::Button3Click() {
+  if (manager_.Busy())
+    return;
+  SetCommandsEnabled(false);
+  manager_.AnalyseCart();
+  SetCommandsEnabled(true);
+}
+
+void TSRAMManForm::Button1Click() {
+  Transfer(true);
+}
+
+void TSRAMManForm::Button2Click() {
+  Transfer(false);
+}
+
+std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
+  gui::FileDialogRequest request;
+  request.kind =
+      save ? gui::FileDialogRequest::Kind::kSave : gui::FileDialogRequest::Kind::kOpenOne;
+  request.initialDirectory = save ? saveDialogDir_ : openDialogDir_;
+  request.filters = {QStringLiteral("Gameboy SRAM-files (*.sav)"),
+                     QStringLiteral("All files (*.*)")};
+  request.defaultSuffix = QStringLiteral("sav");
+  request.promptOverwrite = true;
+  request.pathMustExist = true;
+  request.fileMustExist = !save;
+  const QStringList chosen = dialogs_.Run(this, request);
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+}
+
+void TSRAMManForm::Transfer(bool save) {
+  if (manager_.Busy())
+    return;
+  const auto choose = [this, save] { return ChooseSavFile(save); };
+  SramManager::TransferResult result;
+  try {
+    result = save ? manager_.SaveMarked(choose) : manager_.LoadMarked(choose);
+  } catch (const fileio::FileError& error) {
+    messages_.ShowError(this, QString::fromStdString(error.what()));
+    return;
+  }
+  if (result.directory) {
+    openDialogDir_ = QFile::decodeName(QByteArray::fromStdString(*result.directory));
+    saveDialogDir_ = openDialogDir_;
+  }
+  if (!save)
+    FlushPort();
+}
+
+// A simulated cart keeps its SRAM in a file; it is brought up to date after
+// every load rather than only when the program ends.
+void TSRAMManForm::FlushPort() {
+  std::string error;
+  if (!port_->Flush(error))
+    messages_.ShowError(this, QString::fromStdString(error));
+}
+
+void TSRAMManForm::ClearLog() {
+  memo1_->clear();
+}
+
+void TSRAMManForm::LogStatus(const std::string& message) {
+  const QString line = QStringLiteral("\u2022 ") + FromAnsi(message);
+  if (memo1_->document()->isEmpty()) {
+    memo1_->setPlainText(line);
+  } else {
+    memo1_->appendPlainText(line);
+  }
+}
+
+int TSRAMManForm::RowCount() const {
+  return stringGrid1_->rowCount();
+}
+
+void TSRAMManForm::SetRowCount(int rows) {
+  stringGrid1_->setRowCount(std::max(rows, 1));
+}
+
+void TSRAMManForm::SetCell(int column, int row, const std::string& text) {
+  if (row < 0 || row >= stringGrid1_->rowCount() || column < 0 || column > 1)
+    return;
+  QTableWidgetItem* item = stringGrid1_->item(row, column);
+  if (item == nullptr) {
+    item = new QTableWidgetItem;
+    item->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled);
+    stringGrid1_->setItem(row, column, item);
+  }
+  item->setText(FromAnsi(text));
+}
+
+std::string TSRAMManForm::Cell(int column, int row) const {
+  const QTableWidgetItem* item = stringGrid1_->item(row, column);
+  return item == nullptr ? std::string() : ToAnsi(item->text());
+}
+
+int TSRAMManForm::SelectedRow() const {
+  const auto ranges = stringGrid1_->selectedRanges();
+  if (!ranges.isEmpty())
+    return ranges.first().topRow();
+  return std::max(stringGrid1_->currentRow(), 0);
+}
+
+}  // namespace velwin::sramman

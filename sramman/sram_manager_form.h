@@ -1,0 +1,109 @@
+#pragma once
+
+#include <QDialog>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "mainwindow/file_dialog.h"
+#include "mainwindow/message_boxes.h"
+#include "sramman/sram_manager.h"
+#include "sramman/sram_view.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+#include "xchanger/port_backend.h"
+
+class QPlainTextEdit;
+class QTableWidget;
+class QToolButton;
+
+namespace velwin::sramman {
+
+// What the SRAM manager window runs on. Null members get the production
+// parts: the platform's dialogs and message boxes, the steady clock, and a
+// port that finds no X-Changer.
+struct SramManagerParts {
+  gui::FileDialogs* dialogs = nullptr;
+  gui::MessageBoxes* messages = nullptr;
+  std::unique_ptr<xchanger::PortBackend> port;
+  // Why no port could be opened; the log's first line until the first
+  // analysis.
+  QString portProblem;
+  std::unique_ptr<xchanger::TickCounter> ticks;
+};
+
+// The SRAM manager window: analyses the cart in the X-Changer and copies a
+// game's SRAM between the cart and .sav files. Created hidden; shown modally
+// by the main window; closing only hides it, grid and log stay.
+class TSRAMManForm : public QDialog, private SramView {
+  Q_OBJECT
+
+ public:
+  static constexpr const char* kSettingsKey = "Software\\VELTRA";
+  static constexpr const char* kDefaultInitialDir = "c:\\windows\\desktop";
+
+  explicit TSRAMManForm(QWidget* parent, SramManagerParts parts = {});
+  ~TSRAMManForm() override;
+
+  QTableWidget* StringGrid1() const { return stringGrid1_; }
+  QPlainTextEdit* Memo1() const { return memo1_; }
+  QToolButton* Button1() const { return button1_; }
+  QToolButton* Button2() const { return button2_; }
+  QToolButton* Button3() const { return button3_; }
+
+  const SramManager& Manager() const { return manager_; }
+  QString OpenDialogDirectory() const { return openDialogDir_; }
+  QString SaveDialogDirectory() const { return saveDialogDir_; }
+
+  // Appends "<bullet> message" to the status log (8-bit text).
+  void LogStatus(const std::string& message) override;
+
+ public slots:
+  void Button3Click();  // "Analyse Cart"
+  void Button1Click();  // "Save Marked": cart to file
+  void Button2Click();  // "Load Marked": file to cart
+
+ public:
+  void done(int result) override;
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  // SramView, for the cart analysis and the transfers.
+  void ClearLog() override;
+  int RowCount() const override;
+  void SetRowCount(int rows) override;
+  void SetCell(int column, int row, const std::string& text) override;
+  std::string Cell(int column, int row) const override;
+  int SelectedRow() const override;
+
+  void BuildControls();
+  void FormCreate();
+  void FormClose();
+  void SetCommandsEnabled(bool enabled);
+  void Transfer(bool save);
+  std::optional<std::string> ChooseSavFile(bool save);
+  void FlushPort();
+
+  std::unique_ptr<gui::FileDialogs> ownDialogs_;
+  std::unique_ptr<gui::MessageBoxes> ownMessages_;
+  gui::FileDialogs& dialogs_;
+  gui::MessageBoxes& messages_;
+  std::unique_ptr<xchanger::PortBackend> port_;
+  std::unique_ptr<xchanger::TickCounter> ticks_;
+  std::unique_ptr<xchanger::EventPump> pump_;
+  xchanger::XChangerLink link_;
+  xchanger::CartAccess cart_;
+  SramManager manager_;
+
+  QTableWidget* stringGrid1_ = nullptr;
+  QPlainTextEdit* memo1_ = nullptr;
+  QToolButton* button1_ = nullptr;
+  QToolButton* button2_ = nullptr;
+  QToolButton* button3_ = nullptr;
+  QString openDialogDir_;
+  QString saveDialogDir_;
+};
+
+}  // namespace velwin::sramman

@@ -1,0 +1,283 @@
+#include <gtest/gtest.h>
+
+#include <QHeaderView>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <memory>
+#include <string>
+
+#include "mainwindow/settings_store.h"
+#include "sramman/sram_manager_form.h"
+#include "sramman/sram_manager_startup.h"
+#include "sramman/sram_port.h"
+#include "tests/guisupport/qt_application.h"
+#include "tests/guisupport/recording_message_boxes.h"
+#include "tests/guisupport/scripted_file_dialogs.h"
+#include "tests/sramman/temp_dir.h"
+
+namespace velwin::sramman::testing {
+namespace {
+
+using gui::testing::RecordingMessageBoxes;
+using gui::testing::ScriptedFileDialogs;
+
+const QString kKey = QStringLiteral("Software\\VELTRA");
+
+class SramManagerWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::testing::EnsureQtApplication();
+    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config_.Path().string()));
+  }
+  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
+
+  std::unique_ptr<TSRAMManForm> MakeForm(const std::string& port = "demo") {
+    SramManagerParts parts;
+    parts.dialogs = &dialogs_;
+    parts.messages = &messages_;
+    std::string error;
+    parts.port = OpenSramPort(port, error);
+    EXPECT_TRUE(parts.port) << error;
+    return std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
+  }
+
+  static QStringList LogLines(const TSRAMManForm& form) {
+    return form.Memo1()->toPlainText().split('\n');
+  }
+
+  static QString Cell(const TSRAMManForm& form, int row, int column) {
+    const auto* item = form.StringGrid1()->item(row, column);
+    return item ? item->text() : QString();
+  }
+
+  // Shows the window modally and closes it as soon as it is up.
+  static void ShowModallyAndClose(TSRAMManForm& form) {
+    QTimer::singleShot(0, &form, [&form] { form.close(); });
+    form.exec();
+  }
+
+  TempDir config_;
+  TempDir files_;
+  ScriptedFileDialogs dialogs_;
+  RecordingMessageBoxes messages_;
+};
+
+TEST_F(SramManagerWindow, LooksAsDesigned) {
+  const auto form = MakeForm();
+  EXPECT_EQ(form->objectName(), "SRAMManForm");
+  EXPECT_EQ(form->windowTitle(), "VELTRA SRAM Manager by Ostrel & Vannik");
+  EXPECT_EQ(form->size(), QSize(344, 242));
+  EXPECT_EQ(form->minimumSize(), form->maximumSize());
+  EXPECT_FALSE(form->isVisible());
+
+  const QTableWidget* grid = form->StringGrid1();
+  EXPECT_EQ(grid->geometry(), QRect(8, 8, 201, 225));
+  EXPECT_EQ(grid->columnCount(), 2);
+  EXPECT_EQ(grid->rowCount(), 1);
+  EXPECT_EQ(grid->columnWidth(0), 153);
+  EXPECT_EQ(grid->columnWidth(1), 43);
+  EXPECT_EQ(grid->verticalHeader()->defaultSectionSize(), 16);
+  EXPECT_FALSE(grid->horizontalHeader()->isVisible());
+  EXPECT_EQ(grid->selectionBehavior(), QAbstractItemView::SelectRows);
+  EXPECT_EQ(grid->editTriggers(), QAbstractItemView::NoEditTriggers);
+  EXPECT_EQ(grid->toolTip(), "Select game for loading/saving SRAM.");
+
+  const QPlainTextEdit* memo = form->Memo1();
+  EXPECT_EQ(memo->geometry(), QRect(216, 48, 121, 105));
+  EXPECT_TRUE(memo->isReadOnly());
+  EXPECT_EQ(memo->palette().color(QPalette::Base), QColor(Qt::black));
+  EXPECT_EQ(memo->palette().color(QPalette::Text), QColor(0, 255, 0));
+  EXPECT_EQ(memo->font().family(), "Arial");
+  EXPECT_EQ(memo->toolTip(), "Status");
+
+  EXPECT_EQ(form->Button3()->text(), "Analyse Cart");
+  EXPECT_EQ(form->Button3()->geometry(), QRect(216, 8, 121, 33));
+  EXPECT_EQ(form->Button2()->text(), "Load Marked");
+  EXPECT_EQ(form->Button2()->geometry(), QRect(216, 160, 121, 33));
+  EXPECT_EQ(form->Button2()->toolTip(), "Read SRAM from Flashcart and write it to PC.");
+  EXPECT_EQ(form->Button1()->text(), "Save Marked");
+  EXPECT_EQ(form->Button1()->geometry(), QRect(216, 200, 121, 33));
+  EXPECT_EQ(form->Button1()->toolTip(), "Load SRAM from PC and write it to Flashcart.");
+  EXPECT_EQ(form->Button1()->iconSize(), QSize(16, 16));
+  EXPECT_FALSE(form->Button1()->icon().isNull());
+}
+
+// --- Settings -------------------------------------------------------------------
+
+TEST_F(SramManagerWindow, FirstStartStoresAndUsesTheDefaults) {
+  const auto form = MakeForm();
+  EXPECT_EQ(form->pos(), QPoint(50, 50));
+  EXPECT_EQ(form->OpenDialogDirectory(), "c:\\windows\\desktop");
+  EXPECT_EQ(form->SaveDialogDirectory(), "c:\\windows\\desktop");
+  const auto key = gui::OpenSettingsKey(kKey);
+  EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Top")), 50);
+  EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Left")), 50);
+  EXPECT_EQ(key->ReadString(QStringLiteral("SRAM_Manager_InitialDir")), "c:\\windows\\desktop");
+}
+
+TEST_F(SramManagerWindow, StoredValuesAreUsedUnchangedAndWrittenAtClose) {
+  {
+    const auto key = gui::OpenSettingsKey(kKey);
+    key->WriteInteger(QStringLiteral("SRAM_Manager_Top"), -400);
+    key->WriteInteger(QStringLiteral("SRAM_Manager_Left"), 5000);
+    key->WriteString(QStringLiteral("SRAM_Manager_InitialDir"), QStringLiteral("/srv/saves"));
+  }
+  const auto form = MakeForm();
+  EXPECT_EQ(form->pos(), QPoint(5000, -400));
+  EXPECT_EQ(form->SaveDialogDirectory(), "/srv/saves");
+
+  form->move(120, 130);
+  ShowModallyAndClose(*form);
+  const auto key = gui::OpenSettingsKey(kKey);
+  EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Top")), form->y());
+  EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Left")), form->x());
+  EXPECT_EQ(key->ReadString(QStringLiteral("SRAM_Manager_InitialDir")), "/srv/saves");
+}
+
+TEST_F(SramManagerWindow, ValueOfTheWrongTypeFallsBackToItsDefault) {
+  {
+    const auto key = gui::OpenSettingsKey(kKey);
+    key->WriteString(QStringLiteral("SRAM_Manager_Top"), QStringLiteral("abc"));
+    key->WriteInteger(QStringLiteral("SRAM_Manager_Left"), 70);
+  }
+  const auto form = MakeForm();
+  EXPECT_EQ(form->pos(), QPoint(70, 50));
+}
+
+// --- Showing and hiding -----------------------------------------------------------
+
+TEST_F(SramManagerWindow, ClosingHidesAndKeepsGridAndLog) {
+  const auto form = MakeForm();
+  form->Button3Click();
+  const QStringList log = LogLines(*form);
+  EXPECT_EQ(log.first(), QStringLiteral("\u2022 VELTRA - cart found."));
+  const int rows = form->StringGrid1()->rowCount();
+  ASSERT_GT(rows, 1);
+
+  ShowModallyAndClose(*form);
+  EXPECT_FALSE(form->isVisible());
+  ShowModallyAndClose(*form);
+  EXPECT_EQ(LogLines(*form), log);
+  EXPECT_EQ(form->StringGrid1()->rowCount(), rows);
+  EXPECT_TRUE(form->Manager().SramGamesListed());
+}
+
+TEST_F(SramManagerWindow, ButtonsAreDisabledWhileAnAnalysisLetsEventsIn) {
+  const auto form = MakeForm();
+  bool sawDisabled = false;
+  int clicks = 0;
+  // The card identification's wait runs the event loop; a click that gets
+  // through then must not start a second analysis.
+  QTimer::singleShot(0, form.get(), [&] {
+    sawDisabled = !form->Button1()->isEnabled() && !form->Button2()->isEnabled() &&
+                  !form->Button3()->isEnabled();
+    form->Button3Click();
+    form->Button1Click();
+    ++clicks;
+  });
+  form->Button3Click();
+  EXPECT_EQ(clicks, 1);
+  EXPECT_TRUE(sawDisabled);
+  EXPECT_TRUE(form->Button3()->isEnabled());
+  EXPECT_EQ(LogLines(*form), QStringList({QStringLiteral("\u2022 VELTRA - cart found.")}));
+  EXPECT_TRUE(dialogs_.Requests().empty());
+}
+
+// --- Transfers through the dialogs ----------------------------------------------------
+
+TEST_F(SramManagerWindow, SaveAsksForAFileAndRemembersItsDirectory) {
+  const auto form = MakeForm();
+  form->Button3Click();
+  ASSERT_EQ(Cell(*form, 0, 1), "64 k");
+  form->StringGrid1()->selectRow(0);
+  const QString path = QString::fromStdString(files_.File("lantern.sav"));
+  dialogs_.QueueAnswer({path});
+  form->Button1Click();
+
+  ASSERT_EQ(dialogs_.Requests().size(), 1u);
+  const auto& request = dialogs_.Requests()[0];
+  EXPECT_EQ(request.kind, gui::FileDialogRequest::Kind::kSave);
+  EXPECT_EQ(request.initialDirectory, "c:\\windows\\desktop");
+  EXPECT_EQ(request.filters, QStringList({"Gameboy SRAM-files (*.sav)", "All files (*.*)"}));
+  EXPECT_EQ(request.defaultSuffix, "sav");
+  EXPECT_TRUE(request.promptOverwrite);
+  EXPECT_TRUE(request.pathMustExist);
+  EXPECT_FALSE(request.fileMustExist);
+
+  EXPECT_EQ(LogLines(*form).last(), QStringLiteral("\u2022 64kbit read from cart."));
+  EXPECT_EQ(ReadAll(path.toStdString()).size(), 8192u);
+  const QString dir = QString::fromStdString(files_.Path().string());
+  EXPECT_EQ(form->OpenDialogDirectory(), dir);
+  EXPECT_EQ(form->SaveDialogDirectory(), dir);
+
+  // The load dialog opens there next, asks for an existing file, and the
+  // directory is what the window stores when it closes.
+  dialogs_.QueueAnswer({path});
+  form->Button2Click();
+  ASSERT_EQ(dialogs_.Requests().size(), 2u);
+  EXPECT_EQ(dialogs_.Requests()[1].kind, gui::FileDialogRequest::Kind::kOpenOne);
+  EXPECT_EQ(dialogs_.Requests()[1].initialDirectory, dir);
+  EXPECT_TRUE(dialogs_.Requests()[1].fileMustExist);
+  EXPECT_EQ(LogLines(*form).last(), QStringLiteral("\u2022 64kbit SRAM transferred to cart."));
+  ShowModallyAndClose(*form);
+  EXPECT_EQ(gui::OpenSettingsKey(kKey)->ReadString(QStringLiteral("SRAM_Manager_InitialDir")), dir);
+}
+
+TEST_F(SramManagerWindow, FileErrorShowsTheErrorBoxAndKeepsTheDirectories) {
+  const auto form = MakeForm();
+  form->Button3Click();
+  const QStringList logBefore = LogLines(*form);
+  dialogs_.QueueAnswer({QString::fromStdString(files_.File("missing.sav"))});
+  form->Button2Click();
+  EXPECT_EQ(messages_.Errors(), QStringList({"File not found"}));
+  EXPECT_EQ(form->OpenDialogDirectory(), "c:\\windows\\desktop");
+  EXPECT_EQ(LogLines(*form), logBefore);
+}
+
+TEST_F(SramManagerWindow, CancelledDialogChangesNothing) {
+  const auto form = MakeForm();
+  form->Button3Click();
+  const QStringList logBefore = LogLines(*form);
+  dialogs_.QueueCancel();
+  form->Button1Click();
+  EXPECT_EQ(LogLines(*form), logBefore);
+  EXPECT_EQ(form->SaveDialogDirectory(), "c:\\windows\\desktop");
+  EXPECT_TRUE(messages_.Errors().isEmpty());
+}
+
+// --- Program start ------------------------------------------------------------------
+
+TEST_F(SramManagerWindow, StartupWithTheDemoCard) {
+  QString error;
+  const auto form = CreateSramManager(nullptr, {"velwin", "--demo"}, error);
+  EXPECT_TRUE(error.isEmpty());
+  form->Button3Click();
+  EXPECT_EQ(Cell(*form, 0, 0), "Lantern Keep      ");
+}
+
+TEST_F(SramManagerWindow, PortThatCannotBeOpenedIsExplainedInTheLog) {
+  QString error;
+  const auto form =
+      CreateSramManager(nullptr, {"velwin", "--port", "sim:rom=/nonexistent/cart.gb"}, error);
+  ASSERT_TRUE(form);
+  EXPECT_FALSE(error.isEmpty());
+  EXPECT_TRUE(LogLines(*form).first().startsWith(
+      QStringLiteral("\u2022 Port \"sim:rom=/nonexistent/cart.gb\" could not be opened: ")));
+  form->Button3Click();
+  EXPECT_EQ(LogLines(*form), QStringList({QStringLiteral("\u2022 No X-Changer found")}));
+}
+
+TEST_F(SramManagerWindow, PortOptionWithoutValueIsReported) {
+  QString error;
+  qputenv("VELWIN_PORT", "demo");
+  const auto form = CreateSramManager(nullptr, {"velwin", "--port"}, error);
+  qunsetenv("VELWIN_PORT");
+  EXPECT_EQ(error, "--port needs a port description");
+  form->Button3Click();
+  EXPECT_EQ(LogLines(*form).first(), QStringLiteral("\u2022 VELTRA - cart found."));
+}
+
+}  // namespace
+}  // namespace velwin::sramman::testing
