@@ -16,8 +16,12 @@ using fileio::FileError;
 
 constexpr std::array<std::string_view, 6> kKeys = {"rom", "sram", "card", "lpt", "other", "modes"};
 
+// Built by appending: GCC 12 warns falsely about operator+ on a temporary.
 std::string Quoted(std::string_view text) {
-  return "\"" + std::string(text) + "\"";
+  std::string quoted;
+  quoted.reserve(text.size() + 2);
+  quoted.append(1, '"').append(text).append(1, '"');
+  return quoted;
 }
 
 std::string CardName(FlashChip card) {
@@ -53,8 +57,8 @@ bool LoadRom(const std::string& path, FlashChip card, std::vector<std::uint8_t>&
 bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
                 std::string& error) {
   const auto bad = [&](std::string_view allowed) {
-    error = "simulation setting " + std::string(key) + " must be " + std::string(allowed) +
-            ", not " + Quoted(value);
+    error.assign("simulation setting ").append(key).append(" must be ").append(allowed);
+    error.append(", not ").append(Quoted(value));
     return false;
   };
   if (key == "rom" || key == "sram") {
@@ -129,7 +133,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
       return false;
     }
     if (seen[index]) {
-      error = "simulation setting " + std::string(key) + " is given twice";
+      error.assign("simulation setting ").append(key).append(" is given twice");
       return false;
     }
     seen[index] = true;
