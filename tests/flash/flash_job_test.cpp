@@ -154,12 +154,6 @@ TEST_F(FlashJobTest, FileTooShortForAHeaderIsStillCopiedWhole) {
   EXPECT_EQ(launcher_.calls.size(), 1u);
 }
 
-TEST_F(FlashJobTest, EmptyRomGivesEmptyCopy) {
-  Run({Rom("empty.gb", {})});
-  EXPECT_TRUE(fs::exists(Copy(0)));
-  EXPECT_EQ(fs::file_size(Copy(0)), 0u);
-}
-
 TEST_F(FlashJobTest, EmptyListPreparesTheDirectoryAndStartsTheTool) {
   Run({});
   EXPECT_TRUE(fs::is_directory(scratch_));
@@ -179,12 +173,6 @@ TEST_F(FlashJobTest, MissingRomStopsTheJobAndKeepsEarlierCopies) {
   EXPECT_FALSE(fs::exists(Copy(2)));
   EXPECT_TRUE(launcher_.calls.empty());
   EXPECT_EQ(status_.Text(), "Accessing gone.gb ...  ERROR");
-}
-
-TEST_F(FlashJobTest, RomThatIsADirectoryStopsTheJob) {
-  fs::create_directory(dir_ / "folder.gb");
-  EXPECT_EQ(ErrorOf({(dir_ / "folder.gb").string()}), "File access denied");
-  EXPECT_TRUE(launcher_.calls.empty());
 }
 
 TEST_F(FlashJobTest, FileInPlaceOfTheScratchDirectoryIsLeftAlone) {
