@@ -1,0 +1,143 @@
+// Saving the Game Boy Camera's 1024 kbit SRAM (16 banks) through the
+// simulated X-Changer in EPP mode, as "Save Marked" does it.
+//
+// On real hardware every port access takes about 1 us on the ISA-speed
+// parallel port, so a bank costs (port accesses x 1 us) however fast the
+// program is. The counters set the program's own time against that, and
+// against a baseline measured in the same iterations:
+// - "port_accesses_per_bank": accesses the link makes per 8 KB bank;
+// - "software_us_per_bank": wall time of the save per bank, simulation,
+//   link, transfer loop and file writes included;
+// - "x_port_time": software time over (accesses x 1 us), the share the
+//   program adds to the port's own time; must stay below 0.05;
+// - "x_file_write": software time over writing the same 16 blocks of 8 KB
+//   to the same file with nothing else, the floor for the file part.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "fileio/byte_file.h"
+#include "gbheader/header_logo.h"
+#include "sramman/memory_sram_view.h"
+#include "sramman/sram_manager.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+#include "xchanger/sim/simulated_xchanger.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+using namespace velwin;
+
+constexpr double kPortAccessSeconds = 1e-6;
+constexpr int kCameraBanks = 16;
+
+std::vector<std::uint8_t> CameraRom() {
+  std::vector<std::uint8_t> rom(2 * 16384, 0xFF);
+  std::copy(gbheader::HeaderLogo.begin(), gbheader::HeaderLogo.end(), rom.begin() + 0x104);
+  const std::string title = "GAMEBOYCAMERA";
+  std::fill(rom.begin() + 0x134, rom.begin() + 0x144, 0);
+  std::copy(title.begin(), title.end(), rom.begin() + 0x134);
+  rom[0x147] = 0xFC;
+  rom[0x148] = 0x05;
+  rom[0x149] = 0x04;
+  return rom;
+}
+
+xchanger::sim::SimConfig CameraConfig() {
+  xchanger::sim::SimConfig config;
+  config.hasCart = true;
+  config.rom = CameraRom();
+  config.card = xchanger::sim::FlashChip::kNone;
+  config.modes = xchanger::sim::LinkModes::kEppOnly;
+  config.sram.resize(kCameraBanks * 8192);
+  for (std::size_t i = 0; i < config.sram.size(); ++i) {
+    config.sram[i] = static_cast<std::uint8_t>(i * 7 + i / 8192);
+  }
+  return config;
+}
+
+class FixedTicks : public xchanger::TickCounter {
+ public:
+  std::uint32_t GetTickCount() override { return now_ += 10; }
+
+ private:
+  std::uint32_t now_ = 0;
+};
+
+double SecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+void BM_SaveCameraSramEpp(benchmark::State& state) {
+  const fs::path dir =
+      fs::temp_directory_path() / ("velwin-sram-bench-" + std::to_string(::getpid()));
+  fs::create_directories(dir);
+  const std::string savPath = (dir / "camera.sav").string();
+  const std::string basePath = (dir / "baseline.sav").string();
+
+  xchanger::sim::SimulatedXChanger sim(CameraConfig());
+  FixedTicks ticks;
+  xchanger::NoEventPump pump;
+  xchanger::XChangerLink link(sim, ticks, pump);
+  xchanger::CartAccess cart(link);
+  sramman::MemorySramView view;
+  sramman::SramManager manager(cart, pump, view);
+  manager.AnalyseCart();
+  if (!manager.SramGamesListed()) {
+    state.SkipWithError("the camera was not found");
+    return;
+  }
+  const auto choose = [&savPath] { return std::optional<std::string>(savPath); };
+  const std::vector<std::uint8_t> block(8192, 0x5A);
+
+  double saveSeconds = 0;
+  double baseSeconds = 0;
+  std::uint64_t accesses = 0;
+  for (auto _ : state) {
+    const auto before = sim.Counters();
+    const auto start = Clock::now();
+    const auto result = manager.SaveMarked(choose);
+    const double elapsed = SecondsSince(start);
+    if (!result.succeeded) {
+      state.SkipWithError("the save failed");
+      break;
+    }
+    const auto after = sim.Counters();
+    accesses += (after.reads - before.reads) + (after.writes - before.writes);
+    saveSeconds += elapsed;
+    state.SetIterationTime(elapsed);
+
+    const auto baseStart = Clock::now();
+    auto file = fileio::ByteFile::Create(basePath);
+    for (int bank = 0; bank < kCameraBanks; ++bank)
+      file.Write(block);
+    file.Close();
+    baseSeconds += SecondsSince(baseStart);
+  }
+
+  const double banks = static_cast<double>(state.iterations()) * kCameraBanks;
+  const double accessesPerBank = static_cast<double>(accesses) / banks;
+  const double softwarePerBank = saveSeconds / banks;
+  state.counters["port_accesses_per_bank"] = accessesPerBank;
+  state.counters["software_us_per_bank"] = softwarePerBank * 1e6;
+  state.counters["x_port_time"] = softwarePerBank / (accessesPerBank * kPortAccessSeconds);
+  state.counters["x_file_write"] = saveSeconds / baseSeconds;
+  state.SetBytesProcessed(static_cast<std::int64_t>(banks) * 8192);
+  fs::remove_all(dir);
+}
+BENCHMARK(BM_SaveCameraSramEpp)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
