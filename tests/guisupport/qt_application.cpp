@@ -12,7 +12,9 @@ void EnsureQtApplication() {
   static int argc = 1;
   static char name[] = "velwin-tests";
   static char* argv[] = {name, nullptr};
-  static QApplication application(argc, argv);
+  // Never destroyed: a QApplication torn down among the exit-time
+  // destructors outlives Qt's own globals and crashes the test program.
+  new QApplication(argc, argv);
 }
 
 }  // namespace velwin::gui::testing
