@@ -160,16 +160,16 @@ TEST_F(IpsPatchTest, RecordCutAtAnyByteIsNeitherWrittenNorCounted) {
 TEST_F(IpsPatchTest, EndMarkerStopsThePatchWhateverFollows) {
   IpsBuilder patch;
   patch.Data(0, {0xAB});
-  // A truncation length after the marker, then bytes that would read as a
-  // record if the marker were ignored.
+  // A 3-byte truncation length after the marker, then more bytes: read on,
+  // "EOF", the length and these would form a run of 4,096 bytes at 0x454F46.
   Bytes bytes = patch.Bytes("EOF");
-  for (std::uint8_t b : {0x00, 0x08, 0x00, 0x00, 0x00, 0x10, 0x00, 0x01, 0xCC})
+  for (std::uint8_t b : {0x00, 0x00, 0x10, 0x00, 0x02, 0xCC})
     bytes.push_back(b);
   WriteBytes(ips_, bytes);
   EXPECT_EQ(Apply(), "1 patches applied to \"game.gb\"");
   Bytes expected = original_;
   expected[0] = 0xAB;
-  EXPECT_EQ(ReadBytes(rom_), expected);  // neither truncated nor written at 0x454F46
+  EXPECT_EQ(ReadBytes(rom_), expected);  // neither truncated nor grown
 }
 
 TEST_F(IpsPatchTest, PatchWithoutEndMarkerAppliesAllWholeRecords) {
