@@ -104,6 +104,11 @@ void TSRAMManForm::BuildControls() {
   stringGrid1_->verticalHeader()->setDefaultSectionSize(16);
   stringGrid1_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   stringGrid1_->setShowGrid(true);
+  // The size column is narrow: "1024 k" is clipped at the cell's edge rather
+  // than shortened to dots.
+  stringGrid1_->setTextElideMode(Qt::ElideNone);
+  stringGrid1_->setWordWrap(false);
+  stringGrid1_->setStyleSheet(QStringLiteral("QTableWidget::item { padding: 0px 2px; }"));
   stringGrid1_->setSelectionBehavior(QAbstractItemView::SelectRows);
   stringGrid1_->setSelectionMode(QAbstractItemView::SingleSelection);
   stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
