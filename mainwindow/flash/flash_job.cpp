@@ -92,7 +92,12 @@ void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& ana
 
     // Only read: a write-protected ROM can be flashed.
     auto romFile = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    auto copy = fileio::ByteFile::Create(CopyPath(scratch, position).string());
+    // A fresh file, not the old one truncated: past 255.stp stale names
+    // survive the clean-up, and one that is a link would otherwise have its
+    // target overwritten. A tool still reading the old copy keeps it, too.
+    const fs::path copyPath = CopyPath(scratch, position);
+    ::unlink(copyPath.c_str());
+    auto copy = fileio::ByteFile::Create(copyPath.string());
     // The size this analysis measured; when it measured none (a file too
     // short for a header), measure it now rather than take what an earlier
     // file left in the labels.

@@ -130,6 +130,24 @@ TEST_F(FlashJobTest, ListsLongerThan256GetEveryCopyButCleanUpStopsAt255) {
   EXPECT_TRUE(fs::exists(Copy(256)));
 }
 
+TEST_F(FlashJobTest, StaleLinkBeyondTheCleanUpIsReplacedNotFollowed) {
+  // 256.stp survives the clean-up; as a symbolic or hard link it must not
+  // let the job overwrite the file it points to.
+  const Bytes precious = Varied(2000, 9);
+  WriteBytes(dir_ / "precious.gb", precious);
+  WriteBytes(dir_ / "other.gb", precious);
+  fs::create_directory(scratch_);
+  fs::create_symlink(dir_ / "precious.gb", Copy(256));
+  fs::create_hard_link(dir_ / "other.gb", Copy(257));
+  const std::string rom = Rom("a.gb", Varied(400, 5));
+  Run(std::vector<std::string>(258, rom));
+  EXPECT_EQ(ReadBytes(dir_ / "precious.gb"), precious);
+  EXPECT_EQ(ReadBytes(dir_ / "other.gb"), precious);
+  EXPECT_FALSE(fs::is_symlink(Copy(256)));
+  EXPECT_EQ(ReadBytes(Copy(256)), Varied(400, 5));
+  EXPECT_EQ(ReadBytes(Copy(257)), Varied(400, 5));
+}
+
 TEST_F(FlashJobTest, CopyHoldsWholeStrippedBlocksOnly) {
   // 1 MiB whose last 65,536 bytes are filler: 983,040 bytes are copied.
   Bytes big = Varied(1048576, 9);
