@@ -110,19 +110,6 @@ TEST_P(SramTransfer, LoadWritesTheFileIntoTheGamesBanksOnly) {
             std::vector<std::uint8_t>(before.begin() + 8 * kBank, before.end()));
 }
 
-TEST_P(SramTransfer, SaveThenLoadRestoresAChangedSave) {
-  Analyse(TransferCard());
-  const std::string path = dir_.File("last.sav");
-  Rig().view.SelectRow(kLast);
-  ASSERT_TRUE(Rig().manager.SaveMarked(Answer(path)).succeeded);
-  const auto original = SramBanks(Rig(), 15, 1);
-  WriteAll(dir_.File("other.sav"), Pattern(kBank, 0x99));
-  ASSERT_TRUE(Rig().manager.LoadMarked(Answer(dir_.File("other.sav"))).succeeded);
-  ASSERT_NE(SramBanks(Rig(), 15, 1), original);
-  ASSERT_TRUE(Rig().manager.LoadMarked(Answer(path)).succeeded);
-  EXPECT_EQ(SramBanks(Rig(), 15, 1), original);
-}
-
 INSTANTIATE_TEST_SUITE_P(LinkModes, SramTransfer,
                          ::testing::Values(LinkModes::kEppOnly, LinkModes::kSppOnly),
                          [](const auto& param) {
@@ -304,14 +291,6 @@ TEST_P(TransferRules, FullDiskLogsAShortWriteAndNoSuccess) {
   EXPECT_FALSE(result.succeeded);
   EXPECT_EQ(result.directory, "/dev");
   EXPECT_EQ(Rig().view.Log(), Log({"IO-Error 101"}));
-}
-
-TEST_P(TransferRules, DirectoryOfTheFileComesBack) {
-  Analyse(TransferCard());
-  Rig().view.SelectRow(kSmall);
-  const std::string path = dir_.File("s.sav");
-  EXPECT_EQ(Rig().manager.SaveMarked(Answer(path)).directory, dir_.Path().string());
-  EXPECT_EQ(Rig().manager.LoadMarked(Answer(path)).directory, dir_.Path().string());
 }
 
 // --- Paths --------------------------------------------------------------------
