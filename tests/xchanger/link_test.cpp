@@ -2,16 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <vector>
 
-#include "fake_xchanger.h"
 #include "recording_port.h"
+#include "xchanger/sim/simulated_xchanger.h"
 
 namespace velwin::xchanger {
 namespace {
 
 using testing::CountingPump;
-using testing::FakeXChanger;
 using testing::PortAccess;
 using testing::R;
 using testing::RecordingPort;
@@ -41,11 +42,6 @@ class LinkTrace : public ::testing::Test {
   CountingPump pump_;
   XChangerLink link_{port_, ticks_, pump_};
 };
-
-TEST_F(LinkTrace, StartsUnconfigured) {
-  EXPECT_EQ(link_.Ports(), LinkPorts{});
-  EXPECT_EQ(link_.LinkMode(), 0);
-}
 
 TEST_F(LinkTrace, SppCyclesDriveTheControlLines) {
   Configure(kLinkModeSpp);
@@ -154,15 +150,6 @@ TEST_F(LinkTrace, FailedProbeStopsAtTheFailingRead) {
   EXPECT_EQ(std::count(port_.trace.begin(), port_.trace.end(), R(ED, 0x13)), 1);
 }
 
-TEST(LinkBases, BasesNearEitherEndOfThePortSpaceAreRefused) {
-  EXPECT_FALSE(XChangerLink::UsableBase(0));
-  EXPECT_FALSE(XChangerLink::UsableBase(4));
-  EXPECT_TRUE(XChangerLink::UsableBase(5));
-  EXPECT_TRUE(XChangerLink::UsableBase(0xFFFB));
-  EXPECT_FALSE(XChangerLink::UsableBase(0xFFFC));
-  EXPECT_FALSE(XChangerLink::UsableBase(0xFFFF));
-}
-
 // Which (base, mode) pairs a search probed, in order: every probe starts by
 // clearing the EPP time-out on its status port, and only EPP probes touch the
 // EPP address register.
@@ -194,12 +181,8 @@ TEST_F(Detection, NothingAnywhereLeavesTheSecondPortInSpp) {
   EXPECT_EQ(Probes(port.trace), (ProbeList{{0x378, 0}, {0x378, 1}, {0x278, 0}, {0x278, 1}}));
   EXPECT_EQ(link.LinkMode(), kLinkModeSpp);
   EXPECT_EQ(link.Ports(), (LinkPorts{0x278, 0x279, 0x27A, 0x27B, 0x27C}));
-}
 
-TEST_F(Detection, BasesAreReadAfreshOnEverySearch) {
-  RecordingPort port;
-  XChangerLink link(port, ticks, pump);
-  link.FindXChanger();
+  // The bases are asked for afresh on every search.
   port.base2 = 0x3BC;
   port.trace.clear();
   link.FindXChanger();
@@ -223,57 +206,61 @@ TEST_F(Detection, MissingPortsAreSkippedWithoutTouchingLowAddresses) {
   EXPECT_EQ(link.Ports().DataPort, 0x378);
   EXPECT_EQ(link.LinkMode(), kLinkModeSpp);
 
-  port.base1 = 0;
+  // Bases whose registers would reach ports 0-4, directly or by wrapping
+  // round the top of the I/O space, are refused without a single access.
   port.trace.clear();
+  for (const std::uint16_t base : {0x0000, 0x0004, 0xFFFC, 0xFFFF}) {
+    EXPECT_FALSE(link.ProbePort(base, kLinkModeEpp)) << base;
+  }
+  port.base1 = 0;
   EXPECT_FALSE(link.FindXChanger());
   EXPECT_TRUE(port.trace.empty());
-  for (const auto& access : port.trace) {
-    EXPECT_GT(access.port, 4);
+  EXPECT_EQ(link.Ports().DataPort, 0x378);
+  EXPECT_TRUE(XChangerLink::UsableBase(0x0005));
+  EXPECT_TRUE(XChangerLink::UsableBase(0xFFFB));
+}
+
+// Detection against the simulated X-Changer, watched through a recorder.
+struct SimulatedDetection : Detection {
+  void Build(int lpt, bool otherEcho, sim::LinkModes modes) {
+    sim::SimConfig config;
+    config.lpt = lpt;
+    config.otherEcho = otherEcho;
+    config.modes = modes;
+    sim_ = std::make_unique<sim::SimulatedXChanger>(std::move(config));
+    port_ = std::make_unique<RecordingPort>(*sim_);
+    link_ = std::make_unique<XChangerLink>(*port_, ticks, pump);
   }
+  std::unique_ptr<sim::SimulatedXChanger> sim_;
+  std::unique_ptr<RecordingPort> port_;
+  std::unique_ptr<XChangerLink> link_;
+};
+
+TEST_F(SimulatedDetection, FoundOnTheFirstPortInEppAndLeftReleased) {
+  Build(1, false, sim::LinkModes::kBoth);
+  EXPECT_TRUE(link_->FindXChanger());
+  EXPECT_EQ(Probes(port_->trace), (ProbeList{{0x378, 0}}));
+  EXPECT_EQ(link_->LinkMode(), kLinkModeEpp);
+  EXPECT_EQ(sim_->Registers().mode, 0x00);
+  EXPECT_EQ(sim_->Registers().addressHigh, 0x12);
+  EXPECT_EQ(sim_->Registers().addressLow, 0x34);
+  EXPECT_EQ(port_->trace.back(), W(0x37A, 0x04));
 }
 
-TEST_F(Detection, FoundOnTheFirstPortInEpp) {
-  FakeXChanger port(0x378);
-  XChangerLink link(port, ticks, pump);
-  EXPECT_TRUE(link.FindXChanger());
-  EXPECT_EQ(Probes(port.trace), (ProbeList{{0x378, 0}}));
-  EXPECT_EQ(link.LinkMode(), kLinkModeEpp);
-  // What a successful search leaves behind.
-  EXPECT_EQ(port.regs[ModeReg], 0x00);
-  EXPECT_EQ(port.regs[AddrHighReg], 0x12);
-  EXPECT_EQ(port.regs[AddrLowReg], 0x34);
-  EXPECT_EQ(port.trace.back(), W(0x37A, 0x04));
-}
-
-TEST_F(Detection, SecondPortOnlyIsFoundAfterBothModesOfTheFirst) {
-  for (const bool epp : {true, false}) {
-    FakeXChanger port(0x278);
-    port.eppWorks = epp;
-    // An unrelated device on the first port answers 0x12 to everything.
-    port.defaults[0x37C] = 0x12;
-    port.defaults[0x379] = 0x12 >> 1;
-    XChangerLink link(port, ticks, pump);
-    EXPECT_TRUE(link.FindXChanger());
+TEST_F(SimulatedDetection, SecondPortIsTriedAfterBothModesOfAnEchoingFirst) {
+  for (const auto modes : {sim::LinkModes::kBoth, sim::LinkModes::kSppOnly}) {
+    Build(2, true, modes);
+    EXPECT_TRUE(link_->FindXChanger());
     ProbeList expected{{0x378, 0}, {0x378, 1}, {0x278, 0}};
-    if (!epp) {
+    if (modes == sim::LinkModes::kSppOnly) {
       expected.push_back({0x278, 1});
     }
-    EXPECT_EQ(Probes(port.trace), expected);
-    EXPECT_EQ(link.LinkMode(), epp ? kLinkModeEpp : kLinkModeSpp);
-    EXPECT_EQ(link.Ports().DataPort, 0x278);
+    EXPECT_EQ(Probes(port_->trace), expected);
+    EXPECT_EQ(link_->LinkMode(), expected.back().second);
+    EXPECT_EQ(link_->Ports().DataPort, 0x278);
+    // The echoing device gave back the high register, then failed the low.
+    EXPECT_EQ(std::count(port_->trace.begin(), port_->trace.end(), R(0x37C, 0x12)), 1);
   }
-}
-
-TEST_F(Detection, EchoOfTheHighRegisterAloneIsNotAnXChanger) {
-  FakeXChanger port(0x278);
-  port.defaults[0x37C] = 0x12;  // EPP reads at the first port always give 0x12
-  XChangerLink link(port, ticks, pump);
-  EXPECT_TRUE(link.FindXChanger());
-  const auto probes = Probes(port.trace);
-  ASSERT_GE(probes.size(), 2u);
-  EXPECT_EQ(probes[1], std::make_pair(std::uint16_t{0x378}, kLinkModeSpp));
-  // The first probe got past the high register and failed on the low one.
-  EXPECT_EQ(std::count(port.trace.begin(), port.trace.end(), R(0x37C, 0x12)), 2);
 }
 
 TEST(LinkDelay, ZeroAndNegativeWaitsPumpExactlyOnce) {

@@ -31,17 +31,26 @@ inline std::ostream& operator<<(std::ostream& out, const PortAccess& access) {
              << static_cast<int>(access.value);
 }
 
-// Records every access; reads answer from a per-port queue of scripted bytes
-// and then from a per-port default.
+// Records every access. Alone, reads answer from a per-port queue of
+// scripted bytes, then a per-port default, then 0xFF; in front of another
+// port (the simulated X-Changer) it passes everything on.
 class RecordingPort : public PortIo {
  public:
+  RecordingPort() = default;
+  explicit RecordingPort(PortIo& inner) : inner_(&inner) {}
+
   void PortWrite(std::uint16_t port, std::uint8_t value) override {
     trace.push_back(W(port, value));
+    if (inner_ != nullptr) {
+      inner_->PortWrite(port, value);
+    }
   }
   std::uint8_t PortRead(std::uint16_t port) override {
     std::uint8_t value = 0xFF;
     auto& queue = reads[port];
-    if (!queue.empty()) {
+    if (inner_ != nullptr) {
+      value = inner_->PortRead(port);
+    } else if (!queue.empty()) {
       value = queue.front();
       queue.pop_front();
     } else if (auto found = defaults.find(port); found != defaults.end()) {
@@ -52,6 +61,9 @@ class RecordingPort : public PortIo {
   }
   std::uint16_t ReadLptBase(int n) override {
     ++baseReads;
+    if (inner_ != nullptr) {
+      return inner_->ReadLptBase(n);
+    }
     return n == 1 ? base1 : n == 2 ? base2 : 0;
   }
 
@@ -61,6 +73,9 @@ class RecordingPort : public PortIo {
   std::uint16_t base1 = 0x378;
   std::uint16_t base2 = 0x278;
   int baseReads = 0;
+
+ private:
+  PortIo* inner_ = nullptr;
 };
 
 // A millisecond counter that advances by a fixed step on every reading.
