@@ -22,7 +22,10 @@ class LinuxPpdevSystem : public PpdevSystem {
     return std::filesystem::exists(path, ignored);
   }
   int Open(const std::string& path) override {
-    const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    // Non-blocking: ppdev retries an EPP read that timed out for as long as
+    // the descriptor blocks, so a probe of a port where nothing answers
+    // would never return. This way it fails with EAGAIN and reads 0xFF.
+    const int fd = ::open(path.c_str(), O_RDWR | O_NONBLOCK | O_CLOEXEC);
     return fd >= 0 ? fd : -errno;
   }
   void Close(int fd) override { ::close(fd); }
