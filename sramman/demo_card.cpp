@@ -1,28 +1,18 @@
 #include "sramman/demo_card.h"
 
-#include <algorithm>
 #include <cstddef>
-#include <string_view>
+#include <vector>
 
-#include "gbheader/header_logo.h"
+#include "xchanger/sim/cart_image.h"
 
 namespace velwin::sramman {
 namespace {
 
-constexpr std::size_t kRomBankBytes = 16384;
+namespace sim = xchanger::sim;
+
 constexpr std::size_t kSramBanks = 16;
-constexpr std::size_t kSramBytes = kSramBanks * 8192;
+constexpr std::size_t kSramBankBytes = 8192;
 
-// Header fields of a Game Boy cartridge, as offsets into ROM bank 0 of a game.
-constexpr std::size_t kSignatureOffset = 0x30;
-constexpr std::size_t kTitleOffset = 0x134;
-constexpr std::size_t kTitleBytes = 16;
-constexpr std::size_t kCartTypeOffset = 0x147;
-constexpr std::size_t kRomSizeOffset = 0x148;
-constexpr std::size_t kRamSizeOffset = 0x149;
-constexpr std::size_t kHeaderChecksumOffset = 0x14D;
-
-constexpr std::uint8_t kMbc5RamBattery = 0x1B;
 constexpr std::uint8_t kRomCode32k = 0x00;
 constexpr std::uint8_t kRomCode2M = 0x06;  // the whole 16 Mbit chip
 constexpr std::uint8_t kRamCodeNone = 0x00;
@@ -30,26 +20,9 @@ constexpr std::uint8_t kRamCode8k = 0x02;
 constexpr std::uint8_t kRamCode32k = 0x03;
 constexpr std::uint8_t kRamCode128k = 0x04;
 
-constexpr std::size_t kMenuEntryBytes = 47;
-constexpr std::uint8_t kMenuUsesSram = 0x80;
-constexpr std::size_t kGameBanks = 2;  // every demo game is 32 KB
-constexpr std::size_t kFirstGameBank = 2;
-
-void WriteHeader(std::vector<std::uint8_t>& rom, std::size_t bank, std::string_view title,
-                 std::uint8_t romCode, std::uint8_t ramCode) {
-  std::uint8_t* base = rom.data() + bank * kRomBankBytes;
-  std::copy(gbheader::HeaderLogo.begin(), gbheader::HeaderLogo.end(), base + gbheader::kLogoOffset);
-  std::fill(base + kTitleOffset, base + kTitleOffset + kTitleBytes, 0);
-  std::copy_n(title.begin(), std::min(title.size(), kTitleBytes), base + kTitleOffset);
-  base[kCartTypeOffset] = kMbc5RamBattery;
-  base[kRomSizeOffset] = romCode;
-  base[kRamSizeOffset] = ramCode;
-  std::uint8_t checksum = 0;
-  for (std::size_t i = kTitleOffset; i < kHeaderChecksumOffset; ++i) {
-    checksum = static_cast<std::uint8_t>(checksum - base[i] - 1);
-  }
-  base[kHeaderChecksumOffset] = checksum;
-}
+// Every demo game is 32 KB, placed behind the menu's two banks.
+constexpr std::uint16_t kGameBanks = 2;
+constexpr std::uint16_t kFirstGameBank = 2;
 
 std::string UpperCase(std::string_view name) {
   std::string out(name);
@@ -60,14 +33,14 @@ std::string UpperCase(std::string_view name) {
   return out;
 }
 
+bool Is256k(const DemoGame& game) {
+  return (game.sramByte >> 4) == 3;
+}
+
 std::uint8_t RamCodeOf(const DemoGame& game) {
   if (!game.usesSram)
     return kRamCodeNone;
-  return (game.sramByte >> 4) == 3 ? kRamCode32k : kRamCode8k;
-}
-
-int BanksOf(const DemoGame& game) {
-  return (game.sramByte >> 4) == 3 ? 4 : 1;
+  return Is256k(game) ? kRamCode32k : kRamCode8k;
 }
 
 }  // namespace
@@ -89,7 +62,7 @@ std::string DemoSramBankText(int bank) {
     if (!game.usesSram)
       continue;
     const int first = game.sramByte & 0x0F;
-    const int count = BanksOf(game);
+    const int count = Is256k(game) ? 4 : 1;
     if (bank >= first && bank < first + count) {
       return "velwin demo save: " + game.name + ", bank " + std::to_string(bank - first + 1) +
              " of " + std::to_string(count) + "\n";
@@ -101,30 +74,32 @@ std::string DemoSramBankText(int bank) {
 DemoCard BuildDemoCard() {
   const auto& games = DemoGames();
   DemoCard card;
-  card.rom.assign((kFirstGameBank + kGameBanks * games.size()) * kRomBankBytes, 0xFF);
 
-  WriteHeader(card.rom, 0, "VELWIN DEMO", kRomCode2M, kRamCode128k);
-  constexpr std::string_view kSignature = "VELTRA";
-  std::copy(kSignature.begin(), kSignature.end(), card.rom.begin() + kSignatureOffset);
-
-  std::uint8_t* directory = card.rom.data() + kRomBankBytes;
-  std::fill(directory, directory + kRomBankBytes, 0);
-  directory[0] = static_cast<std::uint8_t>(games.size());
+  // The games first: a header's checksums cover what is already there.
+  std::vector<sim::MenuEntry> directory;
   for (std::size_t k = 0; k < games.size(); ++k) {
     const DemoGame& game = games[k];
-    std::uint8_t* entry = directory + 1 + kMenuEntryBytes * k;
-    std::copy_n(game.name.begin(), std::min<std::size_t>(game.name.size(), 18), entry);
-    entry[19] = game.usesSram ? kMenuUsesSram : 0x00;
-    entry[21] = game.sramByte;
-    WriteHeader(card.rom, kFirstGameBank + kGameBanks * k, UpperCase(game.name), kRomCode32k,
-                RamCodeOf(game));
+    const auto bank = static_cast<std::uint16_t>(kFirstGameBank + kGameBanks * k);
+    sim::CartHeaderFields fields;
+    fields.title = UpperCase(game.name);
+    fields.romSizeCode = kRomCode32k;
+    fields.ramSizeCode = RamCodeOf(game);
+    sim::WriteCartHeader(card.rom, bank, fields);
+    directory.push_back({game.name, game.usesSram, game.sramByte});
   }
+  sim::WriteMenuDirectory(card.rom, directory);
+  sim::CartHeaderFields menu;
+  menu.title = "VELWIN DEMO";
+  menu.signature = "VELTRA";
+  menu.romSizeCode = kRomCode2M;
+  menu.ramSizeCode = kRamCode128k;
+  sim::WriteCartHeader(card.rom, 0, menu);
 
-  card.sram.resize(kSramBytes);
+  card.sram.resize(kSramBanks * kSramBankBytes);
   for (std::size_t bank = 0; bank < kSramBanks; ++bank) {
     const std::string text = DemoSramBankText(static_cast<int>(bank));
-    for (std::size_t i = 0; i < 8192; ++i) {
-      card.sram[bank * 8192 + i] = static_cast<std::uint8_t>(text[i % text.size()]);
+    for (std::size_t i = 0; i < kSramBankBytes; ++i) {
+      card.sram[bank * kSramBankBytes + i] = static_cast<std::uint8_t>(text[i % text.size()]);
     }
   }
   return card;

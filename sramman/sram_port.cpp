@@ -4,11 +4,8 @@
 
 #include "sramman/demo_card.h"
 
-#if __has_include("xchanger/sim/simulated_xchanger.h")
 #include "xchanger/sim/sim_config.h"
 #include "xchanger/sim/simulated_xchanger.h"
-#define VELWIN_SRAM_HAVE_DEMO 1
-#endif
 
 namespace velwin::sramman {
 
@@ -17,7 +14,6 @@ std::unique_ptr<xchanger::PortBackend> OpenSramPort(const std::string& descripti
   if (description != kDemoPortDescription)
     return xchanger::OpenPortBackend(description, error);
 
-#ifdef VELWIN_SRAM_HAVE_DEMO
   DemoCard card = BuildDemoCard();
   xchanger::sim::SimConfig config;
   config.hasCart = true;
@@ -27,10 +23,6 @@ std::unique_ptr<xchanger::PortBackend> OpenSramPort(const std::string& descripti
   config.card = xchanger::sim::FlashChip::k16Mbit;
   config.lpt = 1;
   return std::make_unique<xchanger::sim::SimulatedXChanger>(std::move(config));
-#else
-  error = "this build has no simulated X-Changer for the demo card";
-  return nullptr;
-#endif
 }
 
 }  // namespace velwin::sramman

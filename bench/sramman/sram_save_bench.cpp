@@ -26,11 +26,11 @@
 #include <vector>
 
 #include "fileio/byte_file.h"
-#include "gbheader/header_logo.h"
 #include "sramman/memory_sram_view.h"
 #include "sramman/sram_manager.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
+#include "xchanger/sim/cart_image.h"
 #include "xchanger/sim/simulated_xchanger.h"
 
 namespace {
@@ -42,22 +42,15 @@ using namespace velwin;
 constexpr double kPortAccessSeconds = 1e-6;
 constexpr int kCameraBanks = 16;
 
-std::vector<std::uint8_t> CameraRom() {
-  std::vector<std::uint8_t> rom(2 * 16384, 0xFF);
-  std::copy(gbheader::HeaderLogo.begin(), gbheader::HeaderLogo.end(), rom.begin() + 0x104);
-  const std::string title = "GAMEBOYCAMERA";
-  std::fill(rom.begin() + 0x134, rom.begin() + 0x144, 0);
-  std::copy(title.begin(), title.end(), rom.begin() + 0x134);
-  rom[0x147] = 0xFC;
-  rom[0x148] = 0x05;
-  rom[0x149] = 0x04;
-  return rom;
-}
-
 xchanger::sim::SimConfig CameraConfig() {
   xchanger::sim::SimConfig config;
   config.hasCart = true;
-  config.rom = CameraRom();
+  xchanger::sim::CartHeaderFields camera;
+  camera.title = "GAMEBOYCAMERA";
+  camera.cartType = 0xFC;
+  camera.romSizeCode = 0x05;
+  camera.ramSizeCode = 0x04;
+  xchanger::sim::WriteCartHeader(config.rom, 0, camera);
   config.card = xchanger::sim::FlashChip::kNone;
   config.modes = xchanger::sim::LinkModes::kEppOnly;
   config.sram.resize(kCameraBanks * 8192);
