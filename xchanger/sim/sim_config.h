@@ -31,7 +31,15 @@ struct SimConfig {
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
 // modes=both|epp|spp" (the text after "sim:"), loading the ROM and SRAM
-// files. Returns false with a message in error.
+// files. Keys may come in any order, each at most once; a path cannot hold a
+// comma. Unnamed keys keep the defaults above; other=none is accepted too.
+//
+// The ROM must be a regular file no larger than the card (8 MiB for a mask
+// ROM, card=none); without rom= the X-Changer holds no cart. The SRAM file
+// must be a power of two from 2 KiB to 128 KiB. A missing SRAM file, or no
+// sram= at all, gives 128 KiB of 0xFF; the file is created when the SRAM
+// changes and is written back. Returns false with a message in error and
+// leaves config unchanged.
 bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& error);
 
 }  // namespace velwin::xchanger::sim
