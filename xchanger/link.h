@@ -65,7 +65,8 @@ class XChangerLink {
   static bool UsableBase(std::uint16_t base);
 
  private:
-  static constexpr std::uint16_t kLastPortOfRegisters = 4;
+  // The EPP data register, base + 4, is the highest of the five.
+  static constexpr std::uint16_t kHighestRegisterOffset = 4;
 
   PortIo& io_;
   TickCounter& ticks_;
