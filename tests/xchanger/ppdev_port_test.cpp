@@ -11,8 +11,6 @@
 #include <set>
 #include <vector>
 
-#include "xchanger/link.h"
-
 namespace velwin::xchanger {
 namespace {
 
@@ -226,25 +224,6 @@ TEST_F(Ppdev, DataLinesAreTurnedForwardAfterAnEppRead) {
   EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPDATADIR, 0},
                                         {"ioctl", 10, PPWDATA, 0x02},
                                         {"ioctl", 10, PPWDATA, 0x03}}));
-}
-
-// The whole link over the mapping: a probe in EPP mode is address writes,
-// data writes and data reads on the descriptor, with the control register
-// set by ioctl in between.
-TEST_F(Ppdev, LinkProbeRunsOverTheDevice) {
-  auto backend = Open();
-  ASSERT_TRUE(backend) << error_;
-  SteadyTickCounter ticks;
-  NoEventPump pump;
-  XChangerLink link(*backend, ticks, pump);
-  fake_->readValue = 0x12;  // echoes the high register, not the low one
-  EXPECT_FALSE(link.ProbePort(backend->ReadLptBase(1), kLinkModeEpp));
-  const auto reads =
-      std::count_if(calls_->begin(), calls_->end(), [](const Call& c) { return c.what == "read"; });
-  EXPECT_EQ(reads, 2);
-  const auto writes = std::count_if(calls_->begin(), calls_->end(),
-                                    [](const Call& c) { return c.what == "write"; });
-  EXPECT_EQ(writes, 4 * 2 + 2);
 }
 
 }  // namespace
