@@ -15,6 +15,7 @@ constexpr char kEndOfData = 0x1A;  // DOS end-of-file mark
 DatabaseLines::DatabaseLines(fileio::ByteFile& file, std::size_t keepBytes)
     : file_(file), keepBytes_(keepBytes), chunk_(kChunkBytes) {
   spanning_.reserve(keepBytes_);
+  previousCopy_.reserve(keepBytes_);
 }
 
 bool DatabaseLines::Fill() {
@@ -22,6 +23,12 @@ bool DatabaseLines::Fill() {
     return true;
   if (lastChunk_)
     return false;
+  // The previous line may still point into the buffer about to be
+  // overwritten.
+  if (previous_.data() >= chunk_.data() && previous_.data() < chunk_.data() + chunk_.size()) {
+    previousCopy_.assign(previous_);
+    previous_ = previousCopy_;
+  }
   const std::size_t got =
       file_.Read(std::span(reinterpret_cast<std::uint8_t*>(chunk_.data()), chunk_.size()));
   pos_ = 0;
@@ -41,6 +48,13 @@ void DatabaseLines::Keep(const char* bytes, std::size_t count) {
 }
 
 bool DatabaseLines::Next() {
+  if (line_.data() == spanning_.data() && !line_.empty()) {
+    // The current line was assembled across a refill: hand its storage over.
+    std::swap(previousCopy_, spanning_);
+    previous_ = previousCopy_;
+  } else {
+    previous_ = line_;
+  }
   line_ = {};
   length_ = 0;
   spanning_.clear();

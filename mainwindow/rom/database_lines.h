@@ -32,6 +32,10 @@ class DatabaseLines {
   std::string_view Line() const { return line_; }
   // The full length of the current line.
   std::uint64_t Length() const { return length_; }
+  // The first keepBytes bytes of the line before the current one (empty
+  // before the first line); valid until Next(). Kept by the reader so that
+  // it is copied only when the buffer is refilled, not for every line.
+  std::string_view PreviousLine() const { return previous_; }
 
  private:
   // Makes sure unread data is in the buffer; false at the end of the data.
@@ -46,7 +50,9 @@ class DatabaseLines {
   bool lastChunk_ = false;  // a 0x1A or the end of the file was seen
   bool afterCr_ = false;    // the previous line ended in a CR
   std::string spanning_;    // head of a line that crosses a buffer refill
+  std::string previousCopy_;
   std::string_view line_;
+  std::string_view previous_;
   std::uint64_t length_ = 0;
 };
 

@@ -42,13 +42,11 @@ bool IsKeyLine(std::string_view line, std::uint64_t length, std::string_view key
 // before the key line (empty when the key line comes first).
 bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& name) {
   DatabaseLines lines(file, std::max(kNameBytesKept, key.size()));
-  std::string previous;
   while (lines.Next()) {
     if (IsKeyLine(lines.Line(), lines.Length(), key)) {
-      name = previous;
+      name = lines.PreviousLine();
       return true;
     }
-    previous.assign(lines.Line());
   }
   return false;
 }
@@ -56,8 +54,8 @@ bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& n
 }  // namespace
 
 void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string& directory) {
-  labels.ROMDBName = "-";
-  labels.romdbase = "none";
+  labels.ROMDBName = std::string("-");  // moved in whole; see WriteHeaderLabels
+  labels.romdbase = std::string("none");
   const std::string key = "CRC: 0X" + labels.ROMCRC;
   bool found = false;
   for (const Database& database : kDatabases) {
@@ -69,7 +67,7 @@ void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string
       std::string name;
       if (!found && SearchDatabase(file, key, name)) {
         found = true;
-        labels.romdbase = database.label;
+        labels.romdbase = std::string(database.label);
         labels.ROMDBName = name;
       }
       file.Close();

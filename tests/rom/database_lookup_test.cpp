@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -252,6 +253,32 @@ TEST_F(DatabaseLookupTest, LineSplittingFollowsDosTextFiles) {
   const Lines split = LinesOf(Write("t", head + "\r\nz"), 8, &lengths);
   EXPECT_EQ(split, (Lines{"hhhhhhhh", "z"}));
   EXPECT_EQ(lengths, (std::vector<std::uint64_t>{head.size(), 1}));
+}
+
+TEST_F(DatabaseLookupTest, ThePreviousLineSurvivesBufferRefills) {
+  // Lines of all lengths, some far longer than the buffer, some empty.
+  std::mt19937 random(77);
+  std::string text;
+  Lines expected;
+  const std::size_t keep = 100;
+  for (int i = 0; i < 400; ++i) {
+    const std::size_t length = random() % 4 == 0 ? random() % 200000 : random() % 300;
+    std::string line(length, static_cast<char>('a' + i % 26));
+    if (length > 0)
+      line[0] = static_cast<char>('0' + i % 10);
+    text += line + (random() % 2 == 0 ? "\r" : "\r\n");
+    expected.push_back(line.substr(0, keep));
+  }
+  auto file = fileio::ByteFile::Open(Write("t", text), fileio::ByteFile::Access::kRead);
+  DatabaseLines lines(file, keep);
+  std::string previous;
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    ASSERT_TRUE(lines.Next()) << "line " << i;
+    ASSERT_EQ(lines.Line(), expected[i]) << "line " << i;
+    ASSERT_EQ(lines.PreviousLine(), previous) << "line " << i;
+    previous = expected[i];
+  }
+  EXPECT_FALSE(lines.Next());
 }
 
 }  // namespace

@@ -1,0 +1,101 @@
+// Adding 256 ROMs of 8 MiB each as the Add button does: the analysis of each
+// file, then the case-insensitive test against the paths already listed,
+// against `cat` of the same files, spawned in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+#include <vector>
+
+#include "bench/rom/bench_files.h"
+#include "mainwindow/rom/rom_analysis.h"
+#include "mainwindow/rom/status_line.h"
+
+namespace velwin::rom::bench {
+namespace {
+
+constexpr int kRoms = 256;
+constexpr std::size_t kRomBytes = 8u << 20;
+
+const std::vector<std::string>& RomPaths() {
+  static const std::vector<std::string> paths = [] {
+    std::vector<std::string> made;
+    const auto dir = BenchDirectory() / "add";
+    std::filesystem::create_directories(dir);
+    // One random image, with 1 to 8 MiB of it kept as code and the rest
+    // filler of 0xFF or 0x00, as dumps come.
+    const auto base = MakeRom(kRomBytes, kRomBytes, 0, 11);
+    for (int i = 0; i < kRoms; ++i) {
+      auto rom = base;
+      const std::size_t code = static_cast<std::size_t>(i % 8 + 1) << 20;
+      std::fill(rom.begin() + static_cast<std::ptrdiff_t>(code), rom.end(),
+                (i % 2 != 0) ? 0xFF : 0x00);
+      rom[0x134] = static_cast<std::uint8_t>('A' + i % 26);
+      const auto path = dir / ("Rom" + std::to_string(i) + ".gb");
+      WriteFile(path, rom);
+      made.push_back(path.string());
+    }
+    return made;
+  }();
+  return paths;
+}
+
+bool SamePathIgnoringCase(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+void BM_AddRoms(benchmark::State& state) {
+  const auto& paths = RomPaths();
+  std::vector<std::string> catArgs = {"cat"};
+  catArgs.insert(catArgs.end(), paths.begin(), paths.end());
+  RomInfoLabels labels;
+  MemoryStatusLine status;
+  RomAnalyser analyser(labels, status);
+
+  RatioMeter meter(state.max_iterations);
+  std::size_t listed = 0;
+  std::uint64_t bytesRead = 0;
+  for (auto _ : state) {
+    std::vector<std::string> list;
+    std::int64_t totalFileSize = 0;
+    std::int64_t totalStrippedSize = 0;
+    bytesRead = 0;
+    const double seconds = meter.Operation([&] {
+      for (const std::string& path : paths) {
+        const RomAnalysis result = analyser.AnalyseRomFile(path, true);
+        bytesRead += result.bytesRead;
+        if (labels.fileisgbrom != "YES")
+          continue;
+        if (std::any_of(list.begin(), list.end(), [&](const std::string& listedPath) {
+              return SamePathIgnoringCase(listedPath, path);
+            })) {
+          continue;
+        }
+        list.push_back(path);
+        totalFileSize += result.fileSize.value_or(0);
+        totalStrippedSize += result.strippedSize.value_or(0);
+      }
+    });
+    meter.Baseline([&] { benchmark::DoNotOptimize(RunProgram(catArgs)); });
+    state.SetIterationTime(seconds);
+    listed = list.size();
+    benchmark::DoNotOptimize(totalFileSize);
+    benchmark::DoNotOptimize(totalStrippedSize);
+  }
+  if (listed != paths.size()) {
+    state.SkipWithError("not every ROM was listed");
+    return;
+  }
+  state.counters["bytes_read"] = static_cast<double>(bytesRead);
+  state.counters["bytes_total"] = static_cast<double>(kRomBytes) * kRoms;
+  state.counters["ratio_vs_cat"] = meter.Ratio();
+}
+BENCHMARK(BM_AddRoms)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace velwin::rom::bench

@@ -1,0 +1,97 @@
+#include "bench/rom/bench_files.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include "gbheader/header_logo.h"
+
+extern char** environ;
+
+namespace velwin::rom::bench {
+namespace {
+
+struct Directory {
+  Directory()
+      : path(std::filesystem::temp_directory_path() /
+             ("velwin-rom-bench-" + std::to_string(::getpid()))) {
+    std::filesystem::create_directories(path);
+  }
+  ~Directory() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+  }
+  std::filesystem::path path;
+};
+
+}  // namespace
+
+const std::filesystem::path& BenchDirectory() {
+  static const Directory directory;
+  return directory.path;
+}
+
+void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+  if (!out)
+    std::abort();
+}
+
+std::vector<std::uint8_t> MakeRom(std::size_t size, std::size_t codeBytes, std::uint8_t filler,
+                                  unsigned seed) {
+  std::vector<std::uint8_t> rom(size, filler);
+  std::mt19937 random(seed);
+  for (std::size_t i = 0; i < codeBytes && i < size; ++i) {
+    rom[i] = static_cast<std::uint8_t>(random());
+  }
+  for (std::size_t i = 0; i < gbheader::HeaderLogo.size(); ++i) {
+    rom[gbheader::kLogoOffset + i] = gbheader::HeaderLogo[i];
+  }
+  rom[0x143] = 0x80;
+  rom[0x148] = 0x06;
+  return rom;
+}
+
+std::uint64_t ReadWholeFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    std::abort();
+  std::vector<char> buffer(64 * 1024);
+  std::uint64_t total = 0;
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n <= 0)
+      break;
+    total += static_cast<std::uint64_t>(n);
+  }
+  ::close(fd);
+  return total;
+}
+
+int RunProgram(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  for (const std::string& arg : argv)
+    args.push_back(const_cast<char*>(arg.c_str()));
+  args.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int failed = ::posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0)
+    return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) < 0 || !WIFEXITED(status))
+    return -1;
+  return WEXITSTATUS(status);
+}
+
+}  // namespace velwin::rom::bench

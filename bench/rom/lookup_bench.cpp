@@ -1,0 +1,63 @@
+// A lookup in a 50 MB "veltra.ini" whose entry is its last, against
+// `grep -c` for the key line on the same file, spawned in the same run.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <string>
+
+#include "bench/rom/bench_files.h"
+#include "mainwindow/rom/database_lookup.h"
+#include "mainwindow/rom/status_line.h"
+
+namespace velwin::rom::bench {
+namespace {
+
+constexpr std::size_t kDatabaseBytes = 50'000'000;
+
+std::filesystem::path DatabaseDirectory() {
+  const auto dir = BenchDirectory() / "lookup";
+  if (!std::filesystem::exists(dir / "veltra.ini")) {
+    std::filesystem::create_directories(dir);
+    std::string text;
+    text.reserve(kDatabaseBytes + 100);
+    char entry[96];
+    for (unsigned i = 0; text.size() < kDatabaseBytes; ++i) {
+      unsigned crc = i % 0xFFFF;
+      if (crc == 0x1234)
+        crc = 0x4321;  // the key of the last entry only
+      std::snprintf(entry, sizeof entry,
+                    "Game number %u (Europe) (En,Fr,De) [!]\r\nCRC: 0X%04X\r\n", i, crc);
+      text += entry;
+    }
+    text += "The Last Game (World)\r\nCRC: 0X1234\r\n";
+    WriteFile(dir / "veltra.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
+    WriteFile(dir / "user.ini", {});
+  }
+  return dir;
+}
+
+void BM_LookupLastEntry(benchmark::State& state) {
+  const auto dir = DatabaseDirectory();
+  const std::string database = (dir / "veltra.ini").string();
+  RomInfoLabels labels;
+  MemoryStatusLine status;
+  RatioMeter meter(state.max_iterations);
+  int grepStatus = 0;
+  for (auto _ : state) {
+    labels.ROMCRC = "1234";
+    state.SetIterationTime(meter.Operation([&] { LookupDatabase(labels, status, dir.string()); }));
+    meter.Baseline([&] { grepStatus = RunProgram({"grep", "-c", "CRC: 0X1234", database}); });
+  }
+  if (labels.ROMDBName != "The Last Game (World)" || grepStatus != 0) {
+    state.SkipWithError("the entry was not found");
+    return;
+  }
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
+                          static_cast<std::int64_t>(std::filesystem::file_size(database)));
+  state.counters["ratio_vs_grep"] = meter.Ratio();
+}
+BENCHMARK(BM_LookupLastEntry)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+}  // namespace
+}  // namespace velwin::rom::bench
