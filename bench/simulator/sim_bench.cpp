@@ -143,9 +143,13 @@ class RatioReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs) {
+      // With repetitions, the mean stands for the benchmark.
+      const bool single = run.run_type == Run::RT_Iteration;
+      if (!single && run.aggregate_name != "mean")
+        continue;
       const auto items = run.counters.find("items_per_second");
       if (items != run.counters.end() && items->second.value > 0) {
-        nsPerAccess_[run.benchmark_name()] = 1e9 / items->second.value;
+        nsPerAccess_[run.run_name.function_name] = 1e9 / items->second.value;
       }
     }
   }
