@@ -186,6 +186,21 @@ TEST_F(SimFiles, SramIsWrittenBackOnlyAfterAChangeAndOnlyOnce) {
   EXPECT_FALSE(fs::exists(sav + ".velwin-new"));
 }
 
+TEST_F(SimFiles, RelativeSramPathStaysWhereItWasWhenTheDirectoryChanges) {
+  const fs::path start = fs::current_path();
+  fs::current_path(dir_);
+  SimConfig config;
+  config.hasCart = true;
+  config.sram.assign(0x2000, 0x00);
+  config.sramPath = "relative.sav";
+  SimulatedXChanger sim(std::move(config));
+  fs::current_path(start);
+  ChangeSram(sim, 0x07);
+  std::string error;
+  ASSERT_TRUE(sim.Flush(error)) << error;
+  EXPECT_EQ(Read(Path("relative.sav")).at(1), 0x07);
+}
+
 TEST_F(SimFiles, FailedWriteBackReportsAndKeepsThePreviousImage) {
   SimConfig config;
   config.hasCart = true;

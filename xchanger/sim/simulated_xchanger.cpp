@@ -1,5 +1,7 @@
 #include "xchanger/sim/simulated_xchanger.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "xchanger/sim/sram_file.h"
@@ -30,6 +32,16 @@ constexpr std::uint8_t kModeFlashWrite = 0x82;
 // bits 1-2 read high on its port.
 constexpr std::uint8_t kStatusFixedBits = 0x86;
 
+// The SRAM is written back when the simulation ends, perhaps after the
+// program changed its working directory: fix the file's place now.
+std::string AbsolutePath(std::string path) {
+  if (path.empty())
+    return path;
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+  return ec ? path : absolute.string();
+}
+
 }  // namespace
 
 SimulatedXChanger::SimulatedXChanger(SimConfig config)
@@ -37,7 +49,7 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
             config.hasCart ? std::span<const std::uint8_t>(config.rom)
                            : std::span<const std::uint8_t>(),
             std::move(config.sram), config.hasCart),
-      sramPath_(std::move(config.sramPath)) {
+      sramPath_(AbsolutePath(std::move(config.sramPath))) {
   ports_[0].base = kLpt1Base;
   ports_[1].base = kLpt2Base;
   for (int i = 0; i < 2; ++i) {
