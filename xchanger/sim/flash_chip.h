@@ -54,8 +54,8 @@ std::span<const std::uint8_t> CfiQueryTable();
 class FlashChipModel {
  public:
   // The contents are the ROM image from linear address 0, filled with 0xFF
-  // up to the chip size. A mask ROM's size is the image rounded up to a power
-  // of two (at least two banks, at most kMaskRomMaxBytes).
+  // up to the chip size (an image larger than the chip is cut there). A mask ROM's size is the
+  // image rounded up to a power of two (at least two banks, at most kMaskRomMaxBytes).
   FlashChipModel(FlashChip kind, std::span<const std::uint8_t> image);
 
   std::uint32_t SizeBytes() const { return static_cast<std::uint32_t>(contents_.size()); }

@@ -60,7 +60,9 @@ class SimulatedXChanger final : public PortBackend {
   std::uint16_t ReadLptBase(int n) override;
 
   // Writes the SRAM back to the configured file when a write changed it.
-  // Without a file the SRAM lives in memory only and this does nothing.
+  // Without a file the SRAM lives in memory only and this does nothing. The
+  // destructor writes back as well but cannot report a failure: call Flush
+  // first where the user should hear about one.
   bool Flush(std::string& error) override;
 
   // The cart's state.
