@@ -13,8 +13,7 @@
 
 namespace velwin::rom::testing {
 
-// A ROM image built in memory: zero bytes with the header fields the tests
-// set.
+// A ROM image built in memory: zero bytes with the fields the tests set.
 class RomImage {
  public:
   explicit RomImage(std::size_t size) : bytes_(size, 0) {}
@@ -26,27 +25,20 @@ class RomImage {
     return *this;
   }
   RomImage& Title(const std::string& title) {
-    for (std::size_t i = 0; i < title.size(); ++i) {
+    for (std::size_t i = 0; i < title.size(); ++i)
       Set(0x134 + i, static_cast<std::uint8_t>(title[i]));
-    }
     return *this;
   }
-  RomImage& Set(std::size_t offset, std::uint8_t value) {
-    bytes_.at(offset) = value;
-    return *this;
-  }
+  RomImage& Set(std::size_t offset, std::uint8_t value) { return Fill(offset, offset + 1, value); }
   RomImage& Fill(std::size_t from, std::size_t to, std::uint8_t value) {
     for (std::size_t i = from; i < to; ++i)
       bytes_.at(i) = value;
     return *this;
   }
-
-  // Cuts the image short (or pads it with zeros).
   RomImage& Resize(std::size_t size) {
     bytes_.resize(size, 0);
     return *this;
   }
-
   const std::vector<std::uint8_t>& Bytes() const { return bytes_; }
 
  private:
@@ -66,16 +58,12 @@ class TempDirTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::string PathOf(const std::string& name) const { return (dir_ / name).string(); }
-
   std::string Write(const std::string& name, const std::string& bytes) const {
     std::ofstream(PathOf(name), std::ios::binary).write(bytes.data(), std::ssize(bytes));
     return PathOf(name);
   }
-  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
-    return Write(name, std::string(bytes.begin(), bytes.end()));
-  }
   std::string Write(const std::string& name, const RomImage& rom) const {
-    return Write(name, rom.Bytes());
+    return Write(name, std::string(rom.Bytes().begin(), rom.Bytes().end()));
   }
 
   std::filesystem::path dir_;

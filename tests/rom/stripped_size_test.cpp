@@ -11,17 +11,15 @@ namespace velwin::rom {
 namespace {
 
 using testing::RomImage;
+using namespace std::string_literals;
 constexpr std::size_t kBlock = 32768;
 
-// The definition, walked forward the slow way: the first block boundary
+// The definition, walked forwards the slow way: the first block boundary
 // from which the rest of the file holds one value.
 std::int64_t ForwardStrippedSize(const std::vector<std::uint8_t>& bytes) {
   for (std::size_t p = kBlock;; p += kBlock) {
-    if (p >= bytes.size())
-      return static_cast<std::int64_t>(p);
-    const std::uint8_t filler = bytes[p];
-    if (std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(p), bytes.end(),
-                    [filler](std::uint8_t b) { return b == filler; })) {
+    if (p >= bytes.size() || std::all_of(bytes.begin() + std::ptrdiff_t(p), bytes.end(),
+                                         [&](std::uint8_t b) { return b == bytes[p]; })) {
       return static_cast<std::int64_t>(p);
     }
   }
@@ -34,73 +32,53 @@ class StrippedSizeTest : public testing::TempDirTest {
   }
 };
 
-TEST_F(StrippedSizeTest, NeverLessThanOneBlock) {
-  EXPECT_EQ(StrippedOf(RomImage(0)), 32768);
-  EXPECT_EQ(StrippedOf(RomImage(1)), 32768);
-  EXPECT_EQ(StrippedOf(RomImage(1000).Fill(0, 1000, 0x5A)), 32768);
-  EXPECT_EQ(StrippedOf(RomImage(kBlock).Set(kBlock - 1, 1)), 32768);
-  // One byte past the first block is a run of its own.
-  EXPECT_EQ(StrippedOf(RomImage(kBlock + 1).Set(kBlock, 7)), 32768);
+TEST_F(StrippedSizeTest, StripsTheLastRunOfOneValueInWholeBlocks) {
+  struct Case {
+    std::size_t size, fillFrom, fillTo;
+    std::uint8_t value;
+    std::int64_t expected;
+  };
+  const Case cases[] = {
+      {0, 0, 0, 0, 32768},          // never less than one block
+      {1, 0, 1, 9, 32768},          //
+      {32768, 0, 32767, 9, 32768},  // the first block is never examined
+      {32769, 32768, 32769, 7, 32768},
+      {40000, 32768, 32769, 7, 65536},  // a partial last block counts whole
+      {65536, 32768, 65536, 0xFF, 32768},
+      {65536, 32768, 65535, 0xFF, 65536},  // all 0xFF but the last byte
+      {98304, 32768, 65536, 0xFF, 65536},  // 0xFF then 0x00: only the last run
+      {98304, 32768, 98304, 0x3C, 32768},  // any filler value
+      {98304, 32768, 65537, 0x11, 98304},  // a run starting inside a block
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(StrippedOf(RomImage(c.size).Fill(c.fillFrom, c.fillTo, c.value)), c.expected)
+        << c.size << " bytes, " << c.fillFrom << "-" << c.fillTo;
+  }
 }
 
-TEST_F(StrippedSizeTest, StripsOnlyTheLastRunOfOneValue) {
-  // Second half all 0xFF: filler.
-  EXPECT_EQ(StrippedOf(RomImage(65536).Fill(kBlock, 65536, 0xFF)), 32768);
-  // ... except its last byte: nothing to strip.
-  EXPECT_EQ(StrippedOf(RomImage(65536).Fill(kBlock, 65535, 0xFF)), 65536);
-  // 0xFF then 0x00: only the last run is filler, whatever its value.
-  EXPECT_EQ(StrippedOf(RomImage(98304).Fill(kBlock, 65536, 0xFF)), 65536);
-  EXPECT_EQ(StrippedOf(RomImage(98304).Fill(kBlock, 98304, 0x3C)), 32768);
-  // A run that starts inside a block leaves that block in.
-  EXPECT_EQ(StrippedOf(RomImage(98304).Fill(kBlock, 70000, 0x11)), 98304);
-  EXPECT_EQ(StrippedOf(RomImage(98304).Fill(kBlock, 65537, 0x11)), 98304);
-  EXPECT_EQ(StrippedOf(RomImage(98304).Fill(kBlock, 65536, 0x11)), 65536);
-}
-
-TEST_F(StrippedSizeTest, ALastPartialBlockCountsWhole) {
-  RomImage rom(40000);
-  rom.Set(kBlock + 5, 1);
-  EXPECT_EQ(StrippedOf(rom), 65536);
-  // The first block is never looked at, whatever it holds.
-  EXPECT_EQ(StrippedOf(RomImage(40000).Fill(0, kBlock, 0xAB)), 32768);
-}
-
-TEST_F(StrippedSizeTest, ReadsOnlyTheFillerAndOneBlockMore) {
-  // 4 blocks of code, then 3.5 blocks of filler.
-  RomImage rom(4 * kBlock + 3 * kBlock + kBlock / 2);
-  rom.Fill(0, 4 * kBlock, 0x12).Fill(4 * kBlock, rom.Bytes().size(), 0xFF);
-  rom.Set(4 * kBlock - 1, 0x00);
+TEST_F(StrippedSizeTest, ReadsTheFillerAndOneBlockMoreAtMost) {
   std::uint64_t bytesRead = 0;
-  EXPECT_EQ(StrippedOf(rom, &bytesRead), static_cast<std::int64_t>(4 * kBlock));
-  const std::uint64_t filler = 3 * kBlock + kBlock / 2;
-  EXPECT_LE(bytesRead, filler + kBlock);
-  EXPECT_GT(bytesRead, filler);
+  RomImage rom(7 * kBlock + kBlock / 2);  // 4 blocks of code, then filler
+  rom.Fill(0, 4 * kBlock - 1, 0x12).Fill(4 * kBlock, rom.Bytes().size(), 0xFF);
+  EXPECT_EQ(StrippedOf(rom, &bytesRead), std::int64_t(4 * kBlock));
+  EXPECT_EQ(bytesRead, 3 * kBlock + kBlock / 2 + kBlock);
 
-  // One value to the end but a different last byte: one block is enough.
+  // One value to the end but a different last byte: a single block.
   RomImage odd(64 * kBlock);
-  odd.Fill(0, odd.Bytes().size() - 1, 0xFF);
-  EXPECT_EQ(StrippedOf(odd, &bytesRead), static_cast<std::int64_t>(64 * kBlock));
+  odd.Fill(0, 64 * kBlock - 1, 0xFF);
+  EXPECT_EQ(StrippedOf(odd, &bytesRead), std::int64_t(64 * kBlock));
   EXPECT_EQ(bytesRead, kBlock);
-
-  // Filler from block 1 on: everything but the first block, once.
-  RomImage blank(10 * kBlock);
-  blank.Fill(0, kBlock, 0x77);
-  EXPECT_EQ(StrippedOf(blank, &bytesRead), 32768);
-  EXPECT_EQ(bytesRead, 9 * kBlock);
 
   EXPECT_EQ(StrippedOf(RomImage(1000), &bytesRead), 32768);
   EXPECT_EQ(bytesRead, 0u);
 }
 
 TEST_F(StrippedSizeTest, ZeroWhenTheFileCannotBeRead) {
-  std::uint64_t bytesRead = 99;
-  EXPECT_EQ(StrippedSize(PathOf("missing.gb"), &bytesRead), 0);
-  EXPECT_EQ(bytesRead, 0u);
-  EXPECT_EQ(StrippedSize(dir_.string()), 0);
-  EXPECT_EQ(StrippedSize("/dev/zero"), 0);
   const std::string fifo = PathOf("fifo");
   ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-  EXPECT_EQ(StrippedSize(fifo), 0);  // and does not wait for a writer
+  for (const std::string& path : {PathOf("missing.gb"), dir_.string(), fifo, "/dev/zero"s}) {
+    EXPECT_EQ(StrippedSize(path), 0) << path;  // and a FIFO does not wait for a writer
+  }
 }
 
 TEST_F(StrippedSizeTest, AgreesWithTheForwardDefinitionOnRandomFiles) {
@@ -114,31 +92,28 @@ TEST_F(StrippedSizeTest, AgreesWithTheForwardDefinitionOnRandomFiles) {
     std::size_t size = pick(0, 6) * kBlock;
     size =
         pick(0, 3) == 0 ? pick(0, 6 * kBlock) : size + pick(0, 4) - std::min<std::size_t>(size, 2);
-    std::vector<std::uint8_t> bytes(size);
-    for (auto& b : bytes)
-      b = values[pick(0, 2)];
+    RomImage rom(size);
+    for (std::size_t i = 0; i < size; ++i)
+      rom.Set(i, values[pick(0, 2)]);
     // Runs of filler at the tail, maybe of several values, maybe with one
     // odd byte in them.
     std::size_t end = size;
     for (std::size_t runs = pick(0, 3); runs > 0 && end > 0; --runs) {
       const std::size_t length = pick(0, std::min<std::size_t>(end, 3 * kBlock));
-      std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(end - length),
-                bytes.begin() + static_cast<std::ptrdiff_t>(end), values[pick(0, 2)]);
+      rom.Fill(end - length, end, values[pick(0, 2)]);
       end -= length;
     }
     if (size > 0 && pick(0, 2) == 0)
-      bytes[pick(0, size - 1)] = 0x99;
+      rom.Set(pick(0, size - 1), 0x99);
 
-    const std::int64_t expected = ForwardStrippedSize(bytes);
+    const auto& bytes = rom.Bytes();
     std::uint64_t bytesRead = 0;
-    ASSERT_EQ(StrippedSize(Write("random.gb", bytes), &bytesRead), expected)
-        << "round " << round << ", size " << size;
+    ASSERT_EQ(StrippedOf(rom, &bytesRead), ForwardStrippedSize(bytes)) << "round " << round;
     // Never the first block, never more than the filler and one block.
-    ASSERT_LE(bytesRead, size > kBlock ? size - kBlock : 0) << "round " << round;
     std::size_t filler = 0;
     while (filler < size && bytes[size - 1 - filler] == bytes[size - 1])
       ++filler;
-    ASSERT_LE(bytesRead, filler + kBlock) << "round " << round;
+    ASSERT_LE(bytesRead, std::min(size > kBlock ? size - kBlock : 0, filler + kBlock)) << round;
   }
 }
 
