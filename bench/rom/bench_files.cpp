@@ -75,6 +75,15 @@ std::uint64_t ReadWholeFile(const std::string& path) {
   return total;
 }
 
+void EvictFromCache(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    std::abort();
+  ::fdatasync(fd);
+  ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+  ::close(fd);
+}
+
 int RunProgram(const std::vector<std::string>& argv) {
   std::vector<char*> args;
   for (const std::string& arg : argv)

@@ -23,6 +23,9 @@ std::vector<std::uint8_t> MakeRom(std::size_t size, std::size_t codeBytes, std::
 // touch its bytes; the baseline for the analysis.
 std::uint64_t ReadWholeFile(const std::string& path);
 
+// Drops the file from the page cache, so the next read comes from the disk.
+void EvictFromCache(const std::string& path);
+
 // Runs a program with its output thrown away and waits for it; the exit
 // status, or -1 when it could not be started.
 int RunProgram(const std::vector<std::string>& argv);

@@ -1,5 +1,8 @@
 #include "mainwindow/rom/stripped_size.h"
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <vector>
@@ -26,6 +29,20 @@ bool AllBytesAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t valu
   return differ == 0;
 }
 
+// The kernel reads ahead only forwards, so a backward scan of a file that is
+// not cached yet would wait for the disk at every block. Ask for the blocks
+// below in advance, in windows that grow with the filler already seen: a
+// ROM with little filler costs little more disk reading than it needs.
+void PrefetchBelow(fileio::ByteFile& file, std::int64_t end, std::int64_t fillerSeen,
+                   std::int64_t& prefetchedFrom) {
+  if (end > prefetchedFrom)
+    return;
+  const std::int64_t window =
+      std::clamp<std::int64_t>(fillerSeen, 4 * kStripBlock, 64 * kStripBlock);
+  prefetchedFrom = std::max<std::int64_t>(kStripBlock, end - window);
+  ::posix_fadvise(file.NativeHandle(), prefetchedFrom, end - prefetchedFrom, POSIX_FADV_WILLNEED);
+}
+
 }  // namespace
 
 std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead) {
@@ -44,7 +61,9 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
   std::uint8_t filler = 0;
   std::int64_t blockStart = (size - 1) / kStripBlock * kStripBlock;
   std::int64_t blockEnd = size;
+  std::int64_t prefetchedFrom = size;
   for (; blockStart >= kStripBlock; blockEnd = blockStart, blockStart -= kStripBlock) {
+    PrefetchBelow(file, blockEnd, size - blockEnd, prefetchedFrom);
     const auto want = static_cast<std::size_t>(blockEnd - blockStart);
     const std::size_t got = file.ReadAt(blockStart, std::span(chunk.data(), want));
     bytesRead += got;
