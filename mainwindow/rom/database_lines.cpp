@@ -25,9 +25,10 @@ bool DatabaseLines::Fill() {
     return false;
   // The previous line may still point into the buffer about to be
   // overwritten.
-  if (previous_.data() >= chunk_.data() && previous_.data() < chunk_.data() + chunk_.size()) {
+  if (previousInChunk_) {
     previousCopy_.assign(previous_);
     previous_ = previousCopy_;
+    previousInChunk_ = false;
   }
   const std::size_t got =
       file_.Read(std::span(reinterpret_cast<std::uint8_t*>(chunk_.data()), chunk_.size()));
@@ -48,13 +49,16 @@ void DatabaseLines::Keep(const char* bytes, std::size_t count) {
 }
 
 bool DatabaseLines::Next() {
-  if (line_.data() == spanning_.data() && !line_.empty()) {
-    // The current line was assembled across a refill: hand its storage over.
+  if (lineInChunk_) {
+    previous_ = line_;
+  } else {
+    // The line was assembled across a refill (or is the empty start): hand
+    // its storage over instead of copying it.
     std::swap(previousCopy_, spanning_);
     previous_ = previousCopy_;
-  } else {
-    previous_ = line_;
   }
+  previousInChunk_ = lineInChunk_;
+  lineInChunk_ = false;
   line_ = {};
   length_ = 0;
   spanning_.clear();
@@ -83,6 +87,7 @@ bool DatabaseLines::Next() {
       if (!spanning) {
         // The common case: the whole line lies in the buffer.
         line_ = std::string_view(start, count < keepBytes_ ? count : keepBytes_);
+        lineInChunk_ = true;
         return true;
       }
       Keep(start, count);

@@ -53,6 +53,8 @@ class DatabaseLines {
   std::string previousCopy_;
   std::string_view line_;
   std::string_view previous_;
+  bool lineInChunk_ = false;  // line_ points into chunk_, else into spanning_
+  bool previousInChunk_ = false;
   std::uint64_t length_ = 0;
 };
 
