@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -20,18 +21,30 @@
 namespace velwin::gui {
 namespace {
 
-// Runs answer on the modal window as soon as one is open.
-void WhenModalOpens(std::function<void(QWidget*)> answer) {
-  auto* timer = new QTimer;
-  timer->setInterval(10);
-  QObject::connect(timer, &QTimer::timeout, [timer, answer] {
-    if (QWidget* modal = QApplication::activeModalWidget()) {
-      timer->stop();
-      timer->deleteLater();
-      answer(modal);
-    }
-  });
-  timer->start();
+// Answers whatever modal window is open, again on every tick until it has
+// closed: a file dialog may refuse an answer given before it has read its
+// folder. Answers must therefore be safe to repeat.
+class ModalAnswerer {
+ public:
+  explicit ModalAnswerer(std::function<void(QWidget*)> answer) {
+    QObject::connect(&timer_, &QTimer::timeout, [answer] {
+      if (QWidget* modal = QApplication::activeModalWidget()) {
+        answer(modal);
+      }
+    });
+    timer_.start(10);
+  }
+
+ private:
+  QTimer timer_;
+};
+
+// Types a name into the dialog's file name field, as a user would.
+// (selectFile() leaves the field alone while it has the focus.)
+void TypeFileName(QFileDialog* dialog, const QString& text) {
+  auto* edit = dialog->findChild<QLineEdit*>("fileNameEdit");
+  ASSERT_NE(edit, nullptr);
+  edit->setText(text);
 }
 
 class NativeDialogsTest : public ::testing::Test {
@@ -60,14 +73,14 @@ TEST_F(NativeDialogsTest, OpenDialogTakesTheRequestAndKeepsTheCurrentDirectory) 
   QStringList filters;
   QString directory;
   bool many = false;
-  WhenModalOpens([&](QWidget* modal) {
+  const ModalAnswerer answerer([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     title = dialog->windowTitle();
     filters = dialog->nameFilters();
     directory = dialog->directory().absolutePath();
     many = dialog->fileMode() == QFileDialog::ExistingFiles;
-    dialog->selectFile("\"a.gb\" \"b.gbc\"");
+    TypeFileName(dialog, "\"a.gb\" \"b.gbc\"");
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
   });
   const QStringList chosen = NativeFileDialogs().Run(nullptr, request);
@@ -85,7 +98,7 @@ TEST_F(NativeDialogsTest, OpenDialogTakesTheRequestAndKeepsTheCurrentDirectory) 
 TEST_F(NativeDialogsTest, CancelledDialogChoosesNothing) {
   FileDialogRequest request;
   request.initialDirectory = dir_.path();
-  WhenModalOpens([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
+  const ModalAnswerer answerer([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
   EXPECT_TRUE(NativeFileDialogs().Run(nullptr, request).isEmpty());
 }
 
@@ -96,11 +109,11 @@ TEST_F(NativeDialogsTest, SaveDialogAddsTheDefaultSuffix) {
   request.defaultSuffix = "sav";
   request.promptOverwrite = true;
   bool confirms = false;
-  WhenModalOpens([&](QWidget* modal) {
+  const ModalAnswerer answerer([&](QWidget* modal) {
     auto* dialog = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(dialog, nullptr);
     confirms = !dialog->testOption(QFileDialog::DontConfirmOverwrite);
-    dialog->selectFile("game");
+    TypeFileName(dialog, "game");
     static_cast<QDialog*>(dialog)->accept();  // QFileDialog hides it
   });
   const QStringList chosen = NativeFileDialogs().Run(nullptr, request);
@@ -113,7 +126,7 @@ TEST_F(NativeDialogsTest, ErrorBoxHasTheApplicationTitleTextAndOk) {
   QString title;
   QString text;
   int buttons = 0;
-  WhenModalOpens([&](QWidget* modal) {
+  const ModalAnswerer answerer([&](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr);
     title = box->windowTitle();
