@@ -1,6 +1,7 @@
 // The controls of the main window, placed at fixed pixel positions.
 
 #include <QFont>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
@@ -65,13 +66,19 @@ constexpr SpeedButton kSpeedButtons[] = {
 };
 
 // The window font. Where "MS Sans Serif" is missing, a face of similar
-// width keeps the captions clear of the value labels at their fixed places.
+// width stands in, made smaller where needed until the widest caption of the
+// ROM Info rows ends before the value labels at their fixed places.
 QFont WindowFont() {
   QFont font(QStringLiteral("MS Sans Serif"), 8);
   font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
                     QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
                     QStringLiteral("DejaVu Sans Condensed")});
   font.setStyleHint(QFont::SansSerif);
+  constexpr int kCaptionRoom = 80 - 16 - 2;
+  while (QFontMetrics(font).horizontalAdvance(QStringLiteral("Stripped size:")) > kCaptionRoom &&
+         font.pointSizeF() > 6.0) {
+    font.setPointSizeF(font.pointSizeF() - 0.25);
+  }
   return font;
 }
 
