@@ -95,13 +95,6 @@ TEST_F(NativeDialogsTest, OpenDialogTakesTheRequestAndKeepsTheCurrentDirectory) 
   EXPECT_EQ(QDir::currentPath(), before);
 }
 
-TEST_F(NativeDialogsTest, CancelledDialogChoosesNothing) {
-  FileDialogRequest request;
-  request.initialDirectory = dir_.path();
-  const ModalAnswerer answerer([](QWidget* modal) { qobject_cast<QDialog*>(modal)->reject(); });
-  EXPECT_TRUE(NativeFileDialogs().Run(nullptr, request).isEmpty());
-}
-
 TEST_F(NativeDialogsTest, SaveDialogAddsTheDefaultSuffix) {
   FileDialogRequest request;
   request.kind = FileDialogRequest::Kind::kSave;
