@@ -29,13 +29,14 @@ int main(int argc, char* argv[]) {
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
   // platforms would append that to the main window's own caption.
 
+  // Lenient: options meant for the SRAM manager's port ("--port", "--demo")
+  // pass through untouched.
   QCommandLineParser parser;
-  parser.addHelpOption();
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save a picture of the main window."),
                                       QStringLiteral("FILE"));
   parser.addOption(screenshot);
-  parser.process(application);
+  parser.parse(QApplication::arguments());
 
   velwin::gui::NativeFileDialogs fileDialogs;
   velwin::gui::NativeMessageBoxes messageBoxes;
@@ -45,8 +46,9 @@ int main(int argc, char* argv[]) {
   // ---- SRAM manager window ----------------------------------------------
   // Created here, hidden, after the main window: it loads its own settings
   // when created. Hand it to the main window with
-  //   form1.SetSramManagerWindow(&sramManager);
-  // so that the SRAM button shows it modally.
+  //   form1.SetSramManagerWindow(sramManager.get());
+  // so that the SRAM button shows it modally. Its port options come from
+  // QApplication::arguments().
   // -------------------------------------------------------------------------
 
   form1.show();
