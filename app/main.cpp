@@ -8,6 +8,7 @@
 #include "mainwindow/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
+#include "sramman/sram_manager_startup.h"
 
 namespace {
 
@@ -29,27 +30,39 @@ int main(int argc, char* argv[]) {
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
   // platforms would append that to the main window's own caption.
 
-  // Lenient: options meant for the SRAM manager's port ("--port", "--demo")
-  // pass through untouched.
+  // The SRAM manager reads its own options ("--port", "--demo") from the
+  // arguments; they are declared here so that --help lists them.
   QCommandLineParser parser;
+  parser.addHelpOption();
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save a picture of the main window."),
                                       QStringLiteral("FILE"));
   parser.addOption(screenshot);
+  parser.addOption({QStringLiteral("port"),
+                    QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
+                                   "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
+                                   "where a parallel port exists, else direct)."),
+                    QStringLiteral("SPEC")});
+  parser.addOption(
+      {QStringLiteral("demo"), QStringLiteral("Use a simulated X-Changer holding a demo card.")});
   parser.parse(QApplication::arguments());
+  if (parser.isSet(QStringLiteral("help")))
+    parser.showHelp(0);
 
   velwin::gui::NativeFileDialogs fileDialogs;
   velwin::gui::NativeMessageBoxes messageBoxes;
   velwin::mainwindow::QtToolLauncher toolLauncher;
   velwin::mainwindow::TForm1 form1({fileDialogs, messageBoxes, toolLauncher});
 
-  // ---- SRAM manager window ----------------------------------------------
-  // Created here, hidden, after the main window: it loads its own settings
-  // when created. Hand it to the main window with
-  //   form1.SetSramManagerWindow(sramManager.get());
-  // so that the SRAM button shows it modally. Its port options come from
-  // QApplication::arguments().
-  // -------------------------------------------------------------------------
+  // The SRAM manager is created hidden, right after the main window, and
+  // loads its own settings then; the SRAM button shows it modally. It is a
+  // child of form1, so it must go first: declared after it.
+  QString sramError;
+  const auto sramManager =
+      velwin::sramman::CreateSramManager(&form1, QApplication::arguments(), sramError);
+  if (!sramError.isEmpty())
+    qWarning("velwin: %s", qPrintable(sramError));
+  form1.SetSramManagerWindow(sramManager.get());
 
   form1.show();
   if (parser.isSet(screenshot)) {

@@ -26,11 +26,16 @@ int main(int argc, char** argv) {
   }
   const std::string_view command = argv[1];
   const Arguments args(argv + 2, argv + argc);
-  if (command == "info") return RunInfoCommand(args, std::cout, std::cerr);
-  if (command == "lookup") return RunLookupCommand(args, std::cout, std::cerr);
-  if (command == "patch") return RunPatchCommand(args, std::cout, std::cerr);
-  if (command == "flash") return RunFlashCommand(args, std::cout, std::cerr);
-  if (command == "sram") return RunSramCommand(args, std::cout, std::cerr);
+  if (command == "info")
+    return RunInfoCommand(args, std::cout, std::cerr);
+  if (command == "lookup")
+    return RunLookupCommand(args, std::cout, std::cerr);
+  if (command == "patch")
+    return RunPatchCommand(args, std::cout, std::cerr);
+  if (command == "flash")
+    return RunFlashCommand(args, std::cout, std::cerr);
+  if (command == "sram")
+    return RunSramCommand(args, std::cout, std::cerr);
   if (command == "--help" || command == "-h" || command == "help") {
     std::cout << kUsage;
     return 0;

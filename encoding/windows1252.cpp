@@ -15,7 +15,8 @@ constexpr std::array<char32_t, 32> kHighControls = {
 };
 
 char32_t CodePointOf(std::uint8_t byte) {
-  if (byte >= 0x80 && byte <= 0x9F) return kHighControls[byte - 0x80];
+  if (byte >= 0x80 && byte <= 0x9F)
+    return kHighControls[byte - 0x80];
   return byte;
 }
 
@@ -33,9 +34,11 @@ void AppendUtf8(std::string& out, char32_t cp) {
 }
 
 char ByteFor(char32_t cp) {
-  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
+  if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF))
+    return static_cast<char>(cp);
   for (std::size_t i = 0; i < kHighControls.size(); ++i) {
-    if (kHighControls[i] == cp) return static_cast<char>(0x80 + i);
+    if (kHighControls[i] == cp)
+      return static_cast<char>(0x80 + i);
   }
   return '?';
 }
@@ -45,7 +48,8 @@ char ByteFor(char32_t cp) {
 std::string Windows1252ToUtf8(std::string_view bytes) {
   std::string out;
   out.reserve(bytes.size());
-  for (char c : bytes) AppendUtf8(out, CodePointOf(static_cast<std::uint8_t>(c)));
+  for (char c : bytes)
+    AppendUtf8(out, CodePointOf(static_cast<std::uint8_t>(c)));
   return out;
 }
 

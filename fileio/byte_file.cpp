@@ -12,13 +12,16 @@
 namespace velwin::fileio {
 namespace {
 
-[[noreturn]] void ThrowErrno() { throw FileError(errno); }
+[[noreturn]] void ThrowErrno() {
+  throw FileError(errno);
+}
 
 // Opens without blocking (a FIFO would otherwise wait for a writer), then
 // insists on the kind of file the caller may use.
 int OpenChecked(const std::string& path, int flags, bool allowCharDevice) {
   const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NONBLOCK, 0666);
-  if (fd < 0) ThrowErrno();
+  if (fd < 0)
+    ThrowErrno();
   struct stat st {};
   if (::fstat(fd, &st) != 0) {
     const int err = errno;
@@ -54,19 +57,22 @@ ByteFile::ByteFile(ByteFile&& other) noexcept : fd_(std::exchange(other.fd_, -1)
 
 ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
   if (this != &other) {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0)
+      ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
   }
   return *this;
 }
 
 ByteFile::~ByteFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0)
+    ::close(fd_);
 }
 
 std::int64_t ByteFile::Size() const {
   struct stat st {};
-  if (::fstat(fd_, &st) != 0) ThrowErrno();
+  if (::fstat(fd_, &st) != 0)
+    ThrowErrno();
   return static_cast<std::int64_t>(st.st_size);
 }
 
@@ -75,10 +81,12 @@ std::size_t ByteFile::Read(std::span<std::uint8_t> buffer) {
   while (done < buffer.size()) {
     const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       ThrowErrno();
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     done += static_cast<std::size_t>(n);
   }
   return done;
@@ -90,10 +98,12 @@ std::size_t ByteFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer
     const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
                               static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       ThrowErrno();
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     done += static_cast<std::size_t>(n);
   }
   return done;
@@ -104,18 +114,22 @@ std::size_t ByteFile::WriteSome(std::span<const std::uint8_t> bytes) {
   while (done < bytes.size()) {
     const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
     if (n < 0) {
-      if (errno == EINTR) continue;
-      if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG) break;
+      if (errno == EINTR)
+        continue;
+      if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
+        break;
       ThrowErrno();
     }
-    if (n == 0) break;
+    if (n == 0)
+      break;
     done += static_cast<std::size_t>(n);
   }
   return done;
 }
 
 void ByteFile::Write(std::span<const std::uint8_t> bytes) {
-  if (WriteSome(bytes) != bytes.size()) throw FileError(ENOSPC);
+  if (WriteSome(bytes) != bytes.size())
+    throw FileError(ENOSPC);
 }
 
 void ByteFile::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
@@ -124,21 +138,25 @@ void ByteFile::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes)
     const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
                                static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
     if (n < 0) {
-      if (errno == EINTR) continue;
+      if (errno == EINTR)
+        continue;
       ThrowErrno();
     }
-    if (n == 0) throw FileError(ENOSPC);
+    if (n == 0)
+      throw FileError(ENOSPC);
     done += static_cast<std::size_t>(n);
   }
 }
 
 void ByteFile::Seek(std::int64_t offset) {
-  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0) ThrowErrno();
+  if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    ThrowErrno();
 }
 
 void ByteFile::Close() {
   const int fd = std::exchange(fd_, -1);
-  if (fd >= 0 && ::close(fd) != 0) ThrowErrno();
+  if (fd >= 0 && ::close(fd) != 0)
+    ThrowErrno();
 }
 
 }  // namespace velwin::fileio

@@ -34,8 +34,8 @@ TEST(Windows1252, EveryByteRoundTrips) {
 
 TEST(Windows1252, UnmappableAndBrokenUtf8BecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToWindows1252("\u4E2D"), "?");
-  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");     // cut short
-  EXPECT_EQ(Utf8ToWindows1252("\xC3(b"), "?(b");   // bad continuation
+  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");    // cut short
+  EXPECT_EQ(Utf8ToWindows1252("\xC3(b"), "?(b");  // bad continuation
   EXPECT_EQ(Utf8ToWindows1252("\xFF"), "?");
 }
 

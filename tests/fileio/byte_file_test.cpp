@@ -78,7 +78,8 @@ TEST_F(ByteFileTest, OpenRefusesWhatIsNotARegularFile) {
 }
 
 TEST_F(ByteFileTest, ReadWriteOpenOfAReadOnlyFileIsDenied) {
-  if (::geteuid() == 0) GTEST_SKIP() << "root may write any file";
+  if (::geteuid() == 0)
+    GTEST_SKIP() << "root may write any file";
   const auto path = Write("ro.bin", "x");
   fs::permissions(path, fs::perms::owner_read);
   const auto open = [](const std::string& p) { ByteFile::Open(p, ByteFile::Access::kReadWrite); };
@@ -103,7 +104,8 @@ TEST_F(ByteFileTest, CreateTruncatesAndWritesAtOffsets) {
 }
 
 TEST_F(ByteFileTest, AFullDeviceReportsDiskFull) {
-  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  if (!fs::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full";
   auto file = ByteFile::Create("/dev/full");
   const std::vector<std::uint8_t> bytes(100, 1);
   EXPECT_EQ(file.WriteSome(bytes), 0u);
