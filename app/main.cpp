@@ -42,7 +42,7 @@ int main(int argc, char* argv[]) {
                     QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
                                    "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
                                    "where a parallel port exists, else direct)."),
-                    QStringLiteral("SPEC")});
+                    QStringLiteral("PORT")});
   parser.addOption(
       {QStringLiteral("demo"), QStringLiteral("Use a simulated X-Changer holding a demo card.")});
   parser.parse(QApplication::arguments());

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/file_arguments.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "mainwindow/flash/flash_job.h"
@@ -44,29 +45,13 @@ class PrintingStatusLine : public rom::StatusLine {
   bool printed_ = true;
 };
 
-// False for an unknown option or no ROM. "--" ends the options, for ROM
-// names that begin with a dash.
-bool ParseRoms(const Arguments& args, std::vector<std::string>& roms) {
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return false;
-    } else {
-      roms.push_back(arg);
-    }
-  }
-  return !roms.empty();
-}
-
 }  // namespace
 
 // velwin-cli flash ROM...: the flash job on these ROMs in the current
 // directory, in the order given.
 int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
-  std::vector<std::string> roms;
-  if (!ParseRoms(args, roms)) {
+  FileArguments roms;
+  if (!ParseFileArguments(args, /*offersJson=*/false, roms)) {
     err << kFlashUsage;
     return 2;
   }
@@ -75,7 +60,7 @@ int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err)
   rom::RomAnalyser analyser(labels, status);
   flash::ProcessToolLauncher launcher;
   try {
-    flash::RunFlashJob(roms, analyser, launcher);
+    flash::RunFlashJob(roms.files, analyser, launcher);
   } catch (const fileio::FileError& e) {
     status.Flush();
     out.flush();

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/file_arguments.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "mainwindow/rom/rom_analysis.h"
@@ -13,29 +14,6 @@ namespace velwin::cli {
 namespace {
 
 constexpr const char* kInfoUsage = "usage: velwin-cli info [--json] FILE...\n";
-
-struct InfoOptions {
-  bool json = false;
-  std::vector<std::string> files;
-};
-
-// False for an unknown option or no files. "--" ends the options, for file
-// names that begin with a dash.
-bool ParseInfoOptions(const Arguments& args, InfoOptions& options) {
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--json") {
-      options.json = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return false;
-    } else {
-      options.files.push_back(arg);
-    }
-  }
-  return !options.files.empty();
-}
 
 void PrintPlain(std::ostream& out, const rom::RomInfoLabels& labels, bool ok) {
   const auto line = [&out](const char* caption, const std::string& text) {
@@ -68,8 +46,8 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
 }  // namespace
 
 int RunInfoCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
-  InfoOptions options;
-  if (!ParseInfoOptions(args, options)) {
+  FileArguments options;
+  if (!ParseFileArguments(args, /*offersJson=*/true, options)) {
     err << kInfoUsage;
     return 2;
   }

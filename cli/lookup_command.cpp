@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "cli/file_arguments.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "mainwindow/rom/database_lookup.h"
@@ -14,28 +15,6 @@ namespace velwin::cli {
 namespace {
 
 constexpr const char* kLookupUsage = "usage: velwin-cli lookup [--json] ROM...\n";
-
-struct LookupOptions {
-  bool json = false;
-  std::vector<std::string> roms;
-};
-
-// False for an unknown option or no ROMs. "--" ends the options.
-bool ParseLookupOptions(const Arguments& args, LookupOptions& options) {
-  bool optionsEnded = false;
-  for (const std::string& arg : args) {
-    if (!optionsEnded && arg == "--") {
-      optionsEnded = true;
-    } else if (!optionsEnded && arg == "--json") {
-      options.json = true;
-    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
-      return false;
-    } else {
-      options.roms.push_back(arg);
-    }
-  }
-  return !options.roms.empty();
-}
 
 void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
                 const std::string& status) {
@@ -60,14 +39,14 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
 }  // namespace
 
 int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
-  LookupOptions options;
-  if (!ParseLookupOptions(args, options)) {
+  FileArguments options;
+  if (!ParseFileArguments(args, /*offersJson=*/true, options)) {
     err << kLookupUsage;
     return 2;
   }
   bool allOk = true;
   bool first = true;
-  for (const std::string& path : options.roms) {
+  for (const std::string& path : options.files) {
     // What a click on a list entry does: analyse the file, then look its
     // checksum up in the databases of the current directory.
     rom::RomInfoLabels labels;

@@ -109,12 +109,12 @@ void TForm1::BuildControls() {
 }
 
 QToolButton* TForm1::AddSpeedButton(QWidget* parent, const char* name, int x, int y) {
-  const SpeedButton& spec = FindButton(name);
+  const SpeedButton& design = FindButton(name);
   auto* button = new QToolButton(parent);
-  button->setObjectName(QString::fromLatin1(spec.name));
-  button->setText(QString::fromLatin1(spec.caption));
-  button->setToolTip(QString::fromLatin1(spec.hint));
-  button->setIcon(ButtonGlyph(spec.glyph));
+  button->setObjectName(QString::fromLatin1(design.name));
+  button->setText(QString::fromLatin1(design.caption));
+  button->setToolTip(QString::fromLatin1(design.hint));
+  button->setIcon(ButtonGlyph(design.glyph));
   button->setIconSize(QSize(16, 16));
   button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
   button->setAutoRaise(true);

@@ -11,7 +11,7 @@ class QWidget;
 namespace velwin::sramman {
 
 // Creates the SRAM manager window, hidden, for the program entry. The
-// arguments choose its port: "--port SPEC" (or "--port=SPEC"), "--demo" for
+// arguments choose its port: "--port PORT" (or "--port=PORT"), "--demo" for
 // the built-in demo card, otherwise VELWIN_PORT or the machine's default.
 // Always returns a window; error tells what went wrong with the arguments
 // or the port (a port that cannot be opened leaves a window that finds no

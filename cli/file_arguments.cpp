@@ -1,0 +1,21 @@
+#include "cli/file_arguments.h"
+
+namespace velwin::cli {
+
+bool ParseFileArguments(const Arguments& args, bool offersJson, FileArguments& parsed) {
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (!optionsEnded && arg == "--") {
+      optionsEnded = true;
+    } else if (!optionsEnded && offersJson && arg == "--json") {
+      parsed.json = true;
+    } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      return false;
+    } else {
+      parsed.files.push_back(arg);
+    }
+  }
+  return !parsed.files.empty();
+}
+
+}  // namespace velwin::cli
