@@ -1,7 +1,6 @@
 #include "mainwindow/flash/flash_job.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -9,7 +8,10 @@
 
 #include "fileio/file_error.h"
 #include "mainwindow/rom/status_line.h"
-#include "tests/ips/file_fixtures.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/immutable_file.h"
+#include "tests/support/recording_launcher.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::flash {
 namespace {
@@ -17,22 +19,8 @@ namespace {
 namespace fs = std::filesystem;
 using testing::Bytes;
 using testing::ReadBytes;
+using testing::RecordingLauncher;
 using testing::WriteBytes;
-
-// Remembers every start instead of running anything.
-class RecordingLauncher : public ToolLauncher {
- public:
-  struct Call {
-    std::string program;
-    std::vector<std::string> arguments;
-    std::string workingDirectory;
-  };
-  void Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& workingDirectory) override {
-    calls.push_back({program, arguments, workingDirectory});
-  }
-  std::vector<Call> calls;
-};
 
 // Bytes that are nowhere a run of one value, so the stripped size is the
 // file rounded up to whole blocks.
@@ -46,16 +34,11 @@ Bytes Varied(std::size_t size, std::uint8_t seed) {
 class FlashJobTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
     base_ = dir_.string();
     scratch_ = dir_ / "paldmi.tmp";
   }
 
-  std::string Rom(const std::string& name, const Bytes& bytes) {
-    const auto path = dir_ / name;
-    WriteBytes(path, bytes);
-    return path.string();
-  }
+  std::string Rom(const std::string& name, const Bytes& bytes) { return Write(name, bytes); }
 
   void Run(const std::vector<std::string>& roms) { RunFlashJob(roms, analyser_, launcher_, base_); }
 
@@ -209,7 +192,7 @@ TEST_F(FlashJobTest, MissingBaseDirectoryIsNotFound) {
 
 TEST_F(FlashJobTest, ReadOnlyBaseDirectoryCannotTakeTheScratchDirectory) {
   testing::ImmutableFile locked(dir_);
-  if (!locked.Permitted())
+  if (!locked.Applied())
     GTEST_SKIP() << "cannot set the immutable attribute here";
   EXPECT_EQ(ErrorOf({}), "File access denied");
   EXPECT_FALSE(fs::exists(scratch_));
@@ -222,7 +205,7 @@ TEST_F(FlashJobTest, LockedScratchDirectoryPassesOverDeletionsButStopsAtTheCopy)
   // Neither deletable (the directory) nor rewritable (the copy itself).
   testing::ImmutableFile lockedCopy(Copy(0));
   testing::ImmutableFile locked(scratch_);
-  if (!locked.Permitted() || !lockedCopy.Permitted()) {
+  if (!locked.Applied() || !lockedCopy.Applied()) {
     GTEST_SKIP() << "cannot set the immutable attribute here";
   }
   EXPECT_EQ(ErrorOf({Rom("a.gb", Varied(600, 1))}), "File access denied");
@@ -233,7 +216,7 @@ TEST_F(FlashJobTest, LockedScratchDirectoryPassesOverDeletionsButStopsAtTheCopy)
 TEST_F(FlashJobTest, ReadOnlyRomCanBeFlashed) {
   const std::string rom = Rom("locked.gb", Varied(800, 8));
   testing::ImmutableFile locked(rom);
-  if (!locked.Permitted())
+  if (!locked.Applied())
     GTEST_SKIP() << "cannot set the immutable attribute here";
   Run({rom});
   EXPECT_EQ(ReadBytes(Copy(0)), Varied(800, 8));

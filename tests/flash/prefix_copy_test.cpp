@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "fileio/file_error.h"
-#include "tests/ips/file_fixtures.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::flash {
 namespace {

@@ -12,7 +12,7 @@
 
 #include "cli/commands.h"
 #include "mainwindow/flash/tool_launcher.h"
-#include "tests/ips/file_fixtures.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::flash {
 namespace {
@@ -30,7 +30,6 @@ constexpr const char* kFakeTool =
 class ToolTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
     dir_ = fs::canonical(dir_);
     std::ofstream(dir_ / "veltra") << kFakeTool;
     fs::permissions(dir_ / "veltra", fs::perms::owner_all);

@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "tests/ips/file_fixtures.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::ips {
 namespace {

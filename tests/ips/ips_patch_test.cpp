@@ -8,8 +8,10 @@
 #include <vector>
 
 #include "fileio/file_error.h"
-#include "tests/ips/file_fixtures.h"
 #include "tests/ips/ips_builder.h"
+#include "tests/support/file_size_limit.h"
+#include "tests/support/immutable_file.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::ips {
 namespace {
@@ -34,7 +36,6 @@ Bytes Pattern(std::size_t size) {
 class IpsPatchTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
     ips_ = (dir_ / "fix.ips").string();
     rom_ = (dir_ / "game.gb").string();
     original_ = Pattern(4096);
@@ -242,7 +243,7 @@ TEST_F(IpsPatchTest, ReadOnlyPatchIsEnough) {
   WriteBytes(ips_, IpsBuilder().Data(2, {0x99}).Bytes("EOF"));
   ::chmod(ips_.c_str(), 0444);
   testing::ImmutableFile locked(ips_);
-  if (!locked.Permitted())
+  if (!locked.Applied())
     GTEST_SKIP() << "cannot set the immutable attribute here";
   EXPECT_EQ(Apply(), "1 patches applied to \"game.gb\"");
   EXPECT_EQ(ReadBytes(rom_)[2], 0x99);
@@ -251,7 +252,7 @@ TEST_F(IpsPatchTest, ReadOnlyPatchIsEnough) {
 TEST_F(IpsPatchTest, ReadOnlyRomIsDeniedAndKept) {
   WriteBytes(ips_, IpsBuilder().Data(2, {0x99}).Bytes("EOF"));
   testing::ImmutableFile locked(rom_);
-  if (!locked.Permitted())
+  if (!locked.Applied())
     GTEST_SKIP() << "cannot set the immutable attribute here";
   EXPECT_EQ(ErrorOf(ips_, rom_), "File access denied");
   EXPECT_EQ(ReadBytes(rom_), original_);

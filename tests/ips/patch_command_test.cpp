@@ -4,8 +4,8 @@
 
 #include "cli/commands.h"
 #include "ips/ips_patch.h"
-#include "tests/ips/file_fixtures.h"
 #include "tests/ips/ips_builder.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::cli {
 namespace {

@@ -5,13 +5,11 @@
 #include <QDir>
 #include <QLabel>
 #include <QListWidget>
-#include <QTemporaryDir>
 #include <QToolButton>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "mainwindow/flash/tool_launcher.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/velwinmain.h"
 #include "tests/guisupport/qt_application.h"
@@ -19,23 +17,12 @@
 #include "tests/guisupport/recording_message_boxes.h"
 #include "tests/guisupport/scripted_file_dialogs.h"
 #include "tests/mainwindow/test_roms.h"
+#include "tests/support/recording_launcher.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::mainwindow::testing {
 
-// A launcher that only remembers what it was asked to start.
-class RecordingLauncher : public flash::ToolLauncher {
- public:
-  struct Call {
-    std::string program;
-    std::vector<std::string> arguments;
-    std::string workingDirectory;
-  };
-  void Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& workingDirectory) override {
-    calls.push_back({program, arguments, workingDirectory});
-  }
-  std::vector<Call> calls;
-};
+using velwin::testing::RecordingLauncher;
 
 // A main window over a temporary folder: ROM files, databases, the scratch
 // directory and the settings file all live there.
@@ -43,11 +30,10 @@ class MainWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     gui::testing::EnsureQtApplication();
-    ASSERT_TRUE(temp_.isValid());
-    ASSERT_TRUE(QDir(temp_.path()).mkpath("config"));
-    ASSERT_TRUE(QDir(temp_.path()).mkpath("base"));
-    ASSERT_TRUE(QDir(temp_.path()).mkpath("roms"));
-    qputenv("VELWIN_CONFIG_DIR", (temp_.path() + "/config").toUtf8());
+    ASSERT_TRUE(QDir(Root()).mkpath("config"));
+    ASSERT_TRUE(QDir(Root()).mkpath("base"));
+    ASSERT_TRUE(QDir(Root()).mkpath("roms"));
+    qputenv("VELWIN_CONFIG_DIR", (Root() + "/config").toUtf8());
   }
   void TearDown() override {
     form_.reset();
@@ -66,13 +52,14 @@ class MainWindowTest : public ::testing::Test {
     form_.reset();
   }
 
-  QString BaseDir() const { return temp_.path() + "/base"; }
-  QString RomDir() const { return temp_.path() + "/roms"; }
-  QString IniPath() const { return temp_.path() + "/config/velwin.ini"; }
+  QString Root() const { return QString::fromStdString(temp_.Path().string()); }
+  QString BaseDir() const { return Root() + "/base"; }
+  QString RomDir() const { return Root() + "/roms"; }
+  QString IniPath() const { return Root() + "/config/velwin.ini"; }
 
-  QString MakeRom(const QString& name, const RomImage& image = {}) {
+  QString MakeRom(const QString& name, const RomFields& fields = {}) {
     const QString path = RomDir() + "/" + name;
-    WriteFile(path, MakeRomBytes(image));
+    velwin::testing::WriteBytes(path.toStdString(), MakeRomBytes(fields));
     return path;
   }
 
@@ -101,7 +88,7 @@ class MainWindowTest : public ::testing::Test {
     }
   }
 
-  QTemporaryDir temp_;
+  velwin::testing::TempDir temp_;
   gui::testing::ScriptedFileDialogs dialogs_;
   gui::testing::RecordingMessageBoxes boxes_;
   RecordingLauncher launcher_;

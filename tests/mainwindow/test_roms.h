@@ -7,9 +7,9 @@
 
 namespace velwin::mainwindow::testing {
 
-// Bytes of a ROM image: a valid cartridge header with the title, and
+// What a test ROM file holds: a valid cartridge header with the title, and
 // varying bytes (never a filler run) up to fillerFrom, 0xFF after it.
-struct RomImage {
+struct RomFields {
   std::size_t size = 32768;
   std::string title = "TEST";
   std::size_t fillerFrom = SIZE_MAX;  // no trailing filler by default
@@ -17,11 +17,9 @@ struct RomImage {
   bool withLogo = true;
 };
 
-std::vector<std::uint8_t> MakeRomBytes(const RomImage& image);
+std::vector<std::uint8_t> MakeRomBytes(const RomFields& fields);
 
-// Writes bytes to a file, creating or truncating it; fails the test on an
-// error.
-void WriteFile(const QString& path, const std::vector<std::uint8_t>& bytes);
+// Files named the way the window names them; writing throws on an error.
 void WriteText(const QString& path, const std::string& text);
 std::vector<std::uint8_t> ReadFile(const QString& path);
 

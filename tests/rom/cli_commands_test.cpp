@@ -3,12 +3,12 @@
 #include <sstream>
 
 #include "cli/commands.h"
-#include "tests/rom/rom_files.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::cli {
 namespace {
 
-using rom::testing::RomImage;
+using testing::RomImage;
 using namespace std::string_literals;
 
 RomImage Tetris() {
@@ -19,18 +19,14 @@ RomImage Tetris() {
 
 // Runs the commands in the test's directory, where lookup finds its
 // databases.
-class CliCommandsTest : public rom::testing::TempDirTest {
+class CliCommandsTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
     previous_ = std::filesystem::current_path();
     std::filesystem::current_path(dir_);
     Write("tetris.gb", Tetris());
   }
-  void TearDown() override {
-    std::filesystem::current_path(previous_);
-    TempDirTest::TearDown();
-  }
+  void TearDown() override { std::filesystem::current_path(previous_); }
   int Run(int (*command)(const Arguments&, std::ostream&, std::ostream&), const Arguments& args) {
     out_.str("");
     err_.str("");

@@ -9,7 +9,7 @@
 
 #include "fileio/byte_file.h"
 #include "mainwindow/rom/database_lines.h"
-#include "tests/rom/rom_files.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {
 namespace {
@@ -19,7 +19,6 @@ using namespace std::string_literals;
 class DatabaseLookupTest : public testing::TempDirTest {
  protected:
   void SetUp() override {
-    TempDirTest::SetUp();
     labels_.ROMCRC = "0A3F";
     status_.SetText("Accessing tetris.gb ...  OK");
   }

@@ -2,14 +2,13 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 
-#include "tests/rom/rom_files.h"
+#include "tests/support/immutable_file.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {
 namespace {
@@ -21,19 +20,6 @@ RomImage Tetris(std::size_t size) {
   RomImage rom(std::max<std::size_t>(size, 336));
   rom.WithLogo().Title("TETRIS").Set(0x14E, 0x0A).Set(0x14F, 0x3F);
   return rom.Resize(size);
-}
-
-// The immutable attribute is the one way to make a file unwritable even for
-// root; false when the file system or the process may not set it.
-bool SetImmutable(const std::string& path, bool immutable) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  int flags = 0;
-  bool done = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-  flags = immutable ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-  done = done && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-  if (fd >= 0)
-    ::close(fd);
-  return done;
 }
 
 class RomAnalysisTest : public testing::TempDirTest {
@@ -127,10 +113,13 @@ TEST_F(RomAnalysisTest, FilesShorterThanTheHeaderFailAfterCopyingWhatTheyHave) {
 
 TEST_F(RomAnalysisTest, AWriteProtectedRomIsAnalysedAsUsual) {
   const std::string path = Write("locked.gb", Tetris(65536));
-  if (!SetImmutable(path, true))
-    GTEST_SKIP() << "cannot make files immutable here";
-  const RomAnalysis result = Analyse(path);
-  SetImmutable(path, false);
+  RomAnalysis result;
+  {
+    const testing::ImmutableFile locked(path);
+    if (!locked.Applied())
+      GTEST_SKIP() << "cannot make files immutable here";
+    result = Analyse(path);
+  }
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(labels_.fileisgbrom, "YES");
   EXPECT_EQ(status_.Text(), "Accessing locked.gb ...  OK");

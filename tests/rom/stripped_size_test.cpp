@@ -5,7 +5,7 @@
 #include <random>
 
 #include "mainwindow/rom/rom_analysis.h"
-#include "tests/rom/rom_files.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {
 namespace {

@@ -1,15 +1,11 @@
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "tests/simulator/port_driver.h"
+#include "tests/support/immutable_file.h"
+#include "tests/support/temp_dir_test.h"
 #include "xchanger/sim/simulated_xchanger.h"
 #include "xchanger/sim/sram_file.h"
 
@@ -19,49 +15,20 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<std::uint8_t>;
 
-class SimFiles : public ::testing::Test {
+class SimFiles : public velwin::testing::TempDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("velwin-sim-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
+  std::string Write(const std::string& name, std::size_t size, std::uint8_t fill) const {
+    return TempDirTest::Write(name, Bytes(size, fill));
   }
-  void TearDown() override {
-    if (immutable_)
-      SetImmutable(dir_.string(), false);
-    fs::remove_all(dir_);
-  }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  std::string Write(const std::string& name, std::size_t size, std::uint8_t fill) {
-    std::ofstream(Path(name), std::ios::binary) << std::string(size, static_cast<char>(fill));
-    return Path(name);
-  }
-  static Bytes Read(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-  }
-  static bool SetImmutable(const std::string& path, bool on) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
-      return false;
-    int flags = 0;
-    bool ok = ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-    if (ok) {
-      flags = on ? (flags | FS_IMMUTABLE_FL) : (flags & ~FS_IMMUTABLE_FL);
-      ok = ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-    }
-    ::close(fd);
-    return ok;
-  }
-  // The message of a spec that must fail; the config must stay as it was.
-  static std::string ParseError(const std::string& spec) {
+  static Bytes Read(const std::string& path) { return velwin::testing::ReadBytes(path); }
+  // The message for settings text that must fail; the config must stay as
+  // it was.
+  static std::string ParseError(const std::string& text) {
     SimConfig config;
     config.lpt = 7;
     std::string error;
-    EXPECT_FALSE(ParseSimSpec(spec, config, error)) << spec;
-    EXPECT_EQ(config.lpt, 7) << spec;
+    EXPECT_FALSE(ParseSimSpec(text, config, error)) << text;
+    EXPECT_EQ(config.lpt, 7) << text;
     return error;
   }
   // Writes one byte into SRAM bank 0 through the ports.
@@ -70,9 +37,6 @@ class SimFiles : public ::testing::Test {
     port.CartWrite(0x0000, 0x0A);
     port.CartWrite(0xA001, value);
   }
-
-  fs::path dir_;
-  bool immutable_ = false;
 };
 
 TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
@@ -120,8 +84,8 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
 }
 
 TEST_F(SimFiles, RomMustBeARegularFileThatFitsTheCardNamedAnywhere) {
-  EXPECT_EQ(ParseError("rom=" + Path("no.gb")),
-            "ROM image \"" + Path("no.gb") + "\": File not found");
+  EXPECT_EQ(ParseError("rom=" + PathOf("no.gb")),
+            "ROM image \"" + PathOf("no.gb") + "\": File not found");
   EXPECT_EQ(ParseError("rom=" + dir_.string()),
             "ROM image \"" + dir_.string() + "\": File access denied");
   EXPECT_EQ(ParseError("rom=/dev/zero"), "ROM image \"/dev/zero\": File access denied");
@@ -160,7 +124,7 @@ TEST_F(SimFiles, SramImageMustHaveAChipSize) {
 }
 
 TEST_F(SimFiles, SramIsWrittenBackOnlyAfterAChangeAndOnlyOnce) {
-  const std::string sav = Path("new.sav");
+  const std::string sav = PathOf("new.sav");
   SimConfig config;
   std::string error;
   ASSERT_TRUE(ParseSimSpec("rom=" + Write("g.gb", 0x8000, 0) + ",sram=" + sav, config, error));
@@ -198,14 +162,14 @@ TEST_F(SimFiles, RelativeSramPathStaysWhereItWasWhenTheDirectoryChanges) {
   ChangeSram(sim, 0x07);
   std::string error;
   ASSERT_TRUE(sim.Flush(error)) << error;
-  EXPECT_EQ(Read(Path("relative.sav")).at(1), 0x07);
+  EXPECT_EQ(Read(PathOf("relative.sav")).at(1), 0x07);
 }
 
 TEST_F(SimFiles, FailedWriteBackReportsAndKeepsThePreviousImage) {
   SimConfig config;
   config.hasCart = true;
   config.sram.assign(0x2000, 0x00);
-  config.sramPath = Path("no-dir/game.sav");
+  config.sramPath = PathOf("no-dir/game.sav");
   SimulatedXChanger sim(config);
   ChangeSram(sim, 0x01);
   std::string error;
@@ -215,9 +179,9 @@ TEST_F(SimFiles, FailedWriteBackReportsAndKeepsThePreviousImage) {
   EXPECT_EQ(error, "SRAM image \"/dev/full\" not written: Disk full");
 
   const std::string old = Write("keep.sav", 0x2000, 0x5A);
-  if (!SetImmutable(dir_.string(), true))
+  const velwin::testing::ImmutableFile locked(dir_);
+  if (!locked.Applied())
     GTEST_SKIP() << "immutable attribute not permitted";
-  immutable_ = true;
   EXPECT_FALSE(WriteSramImage(old, Bytes(0x2000, 1), error));
   EXPECT_EQ(error, "SRAM image \"" + old + "\" not written: File access denied");
   EXPECT_EQ(Read(old), Bytes(0x2000, 0x5A));
@@ -227,10 +191,10 @@ TEST_F(SimFiles, WriteBackReplacesTheLinkedFileWithItsPermissions) {
   const std::string target = Write("real.sav", 0x2000, 0x00);
   const auto perms = fs::perms::owner_read | fs::perms::owner_write;
   fs::permissions(target, perms);
-  fs::create_symlink(target, Path("link.sav"));
+  fs::create_symlink(target, PathOf("link.sav"));
   std::string error;
-  ASSERT_TRUE(WriteSramImage(Path("link.sav"), Bytes(0x2000, 0x44), error)) << error;
-  EXPECT_TRUE(fs::is_symlink(Path("link.sav")));
+  ASSERT_TRUE(WriteSramImage(PathOf("link.sav"), Bytes(0x2000, 0x44), error)) << error;
+  EXPECT_TRUE(fs::is_symlink(PathOf("link.sav")));
   EXPECT_EQ(Read(target), Bytes(0x2000, 0x44));
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, perms);
 }

@@ -5,11 +5,15 @@
 
 #include "cli/commands.h"
 #include "sramman/demo_card.h"
-#include "tests/sramman/temp_dir.h"
 #include "tests/sramman/test_carts.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
 namespace {
+
+using velwin::testing::ReadBytes;
+using velwin::testing::TempDir;
+using velwin::testing::WriteBytes;
 
 struct CommandRun {
   int status;
@@ -53,7 +57,7 @@ TEST(SramCommand, TitlesAreDecodedFromTheCodePage) {
   TempDir dir;
   auto rom = BlankRom(2);
   PutHeader(rom, 0, "CAF\xC9 \x95", 0, 2);
-  WriteAll(dir.File("cart.gb"), rom);
+  WriteBytes(dir.File("cart.gb"), rom);
   const CommandRun run = Sram({"analyse", "--port", "sim:rom=" + dir.File("cart.gb")});
   EXPECT_EQ(run.out,
             "\u2022 Cart \"CAF\u00C9 \u2022\" found.\n"
@@ -71,7 +75,7 @@ TEST(SramCommand, SaveWritesTheRowsBanks) {
   const CommandRun run = Sram({"save", "--port", "demo", "--row", "1", file});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "\u2022 VELTRA - cart found.\n\u2022 256kbit read from cart.\n");
-  const auto saved = ReadAll(file);
+  const auto saved = ReadBytes(file);
   ASSERT_EQ(saved.size(), 32768u);
   const std::string bank4(saved.begin() + 3 * 8192, saved.begin() + 3 * 8192 + 64);
   EXPECT_EQ(bank4.substr(0, DemoSramBankText(4).size()), DemoSramBankText(4));
@@ -82,15 +86,15 @@ TEST(SramCommand, LoadIntoASimulatedCartIsWrittenBackToItsFile) {
   TempDir dir;
   auto rom = BlankRom(2);
   PutHeader(rom, 0, "POCKET", 0, 3);
-  WriteAll(dir.File("cart.gb"), rom);
-  WriteAll(dir.File("cart.srm"), std::vector<std::uint8_t>(32768, 0));
+  WriteBytes(dir.File("cart.gb"), rom);
+  WriteBytes(dir.File("cart.srm"), std::vector<std::uint8_t>(32768, 0));
   const auto image = Pattern(32768, 5);
-  WriteAll(dir.File("in.sav"), image);
+  WriteBytes(dir.File("in.sav"), image);
   const std::string port = "sim:rom=" + dir.File("cart.gb") + ",sram=" + dir.File("cart.srm");
   const CommandRun run = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 256kbit SRAM transferred to cart.\n");
-  EXPECT_EQ(ReadAll(dir.File("cart.srm")), image);
+  EXPECT_EQ(ReadBytes(dir.File("cart.srm")), image);
 }
 
 TEST(SramCommand, FailedTransfersExitNonZero) {
@@ -100,7 +104,7 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
   EXPECT_EQ(refused.out,
             "\u2022 VELTRA - cart found.\n\u2022 Not enough SRAM on cart for selected game.\n");
 
-  WriteAll(dir.File("short.sav"), std::vector<std::uint8_t>(100, 0));
+  WriteBytes(dir.File("short.sav"), std::vector<std::uint8_t>(100, 0));
   const CommandRun tooSmall = Sram({"load", "--port", "demo", "--row", "0", dir.File("short.sav")});
   EXPECT_EQ(tooSmall.status, 1);
   EXPECT_EQ(tooSmall.out,
@@ -117,7 +121,7 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
 
 TEST(SramCommand, NoXChangerIsNoTransfer) {
   TempDir dir;
-  WriteAll(dir.File("cart.gb"), BlankRom(2));
+  WriteBytes(dir.File("cart.gb"), BlankRom(2));
   const CommandRun run = Sram({"save", "--port", "sim:lpt=none,rom=" + dir.File("cart.gb"), "--row",
                                "0", dir.File("x.sav")});
   EXPECT_EQ(run.status, 1);

@@ -15,10 +15,13 @@
 #include "tests/guisupport/qt_application.h"
 #include "tests/guisupport/recording_message_boxes.h"
 #include "tests/guisupport/scripted_file_dialogs.h"
-#include "tests/sramman/temp_dir.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
 namespace {
+
+using velwin::testing::ReadBytes;
+using velwin::testing::TempDir;
 
 using gui::testing::RecordingMessageBoxes;
 using gui::testing::ScriptedFileDialogs;
@@ -192,7 +195,7 @@ TEST_F(SramManagerWindow, SaveAsksForAFileAndRemembersItsDirectory) {
   EXPECT_FALSE(request.fileMustExist);
 
   EXPECT_EQ(LogLines(*form).last(), QStringLiteral("\u2022 64kbit read from cart."));
-  EXPECT_EQ(ReadAll(path.toStdString()).size(), 8192u);
+  EXPECT_EQ(ReadBytes(path.toStdString()).size(), 8192u);
   const QString dir = QString::fromStdString(files_.Path().string());
   EXPECT_EQ(form->OpenDialogDirectory(), dir);
   EXPECT_EQ(form->SaveDialogDirectory(), dir);

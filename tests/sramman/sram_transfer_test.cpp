@@ -8,11 +8,17 @@
 #include "fileio/file_error.h"
 #include "sramman/directory_of.h"
 #include "tests/sramman/sim_rig.h"
-#include "tests/sramman/temp_dir.h"
 #include "tests/sramman/test_carts.h"
+#include "tests/support/immutable_file.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
 namespace {
+
+using velwin::testing::ImmutableFile;
+using velwin::testing::ReadBytes;
+using velwin::testing::TempDir;
+using velwin::testing::WriteBytes;
 
 using xchanger::sim::FlashChip;
 using xchanger::sim::LinkModes;
@@ -73,12 +79,12 @@ TEST_P(SramTransfer, SavesEachKindAsExactlyItsBanks) {
   Rig().view.SelectRow(kSmall);
   const auto result = Rig().manager.SaveMarked(Answer(small));
   EXPECT_TRUE(result.succeeded);
-  EXPECT_EQ(ReadAll(small), SramBanks(Rig(), 3, 1));
+  EXPECT_EQ(ReadBytes(small), SramBanks(Rig(), 3, 1));
 
   const std::string medium = dir_.File("medium.sav");
   Rig().view.SelectRow(kMedium);
   EXPECT_TRUE(Rig().manager.SaveMarked(Answer(medium)).succeeded);
-  EXPECT_EQ(ReadAll(medium), SramBanks(Rig(), 4, 4));
+  EXPECT_EQ(ReadBytes(medium), SramBanks(Rig(), 4, 4));
   EXPECT_EQ(Rig().view.Log(), Log({"64kbit read from cart.", "256kbit read from cart."}));
 }
 
@@ -89,7 +95,7 @@ TEST_P(SramTransfer, SavesTheCameraWhole) {
   const std::string path = dir_.File("camera.sav");
   EXPECT_TRUE(Rig().manager.SaveMarked(Answer(path)).succeeded);
   EXPECT_EQ(Rig().view.Log(), Log({"1024kbit read from cart."}));
-  const auto saved = ReadAll(path);
+  const auto saved = ReadBytes(path);
   ASSERT_EQ(saved.size(), 131072u);
   EXPECT_EQ(saved, SramBanks(Rig(), 0, 16));
 }
@@ -99,7 +105,7 @@ TEST_P(SramTransfer, LoadWritesTheFileIntoTheGamesBanksOnly) {
   const auto before = SramBanks(Rig(), 0, 16);
   const auto image = Pattern(4 * kBank, 0x5A);
   const std::string path = dir_.File("medium.sav");
-  WriteAll(path, image);
+  WriteBytes(path, image);
   Rig().view.SelectRow(kMedium);
   EXPECT_TRUE(Rig().manager.LoadMarked(Answer(path)).succeeded);
   EXPECT_EQ(Rig().view.Log(), Log({"256kbit SRAM transferred to cart."}));
@@ -124,7 +130,7 @@ INSTANTIATE_TEST_SUITE_P(Epp, TransferRules, ::testing::Values(LinkModes::kEppOn
 TEST_P(TransferRules, A256kGameFromBank11IsTheLastThatFits) {
   Analyse(TransferCard());
   const auto image = Pattern(4 * kBank, 0x23);
-  WriteAll(dir_.File("edge.sav"), image);
+  WriteBytes(dir_.File("edge.sav"), image);
   Rig().view.SelectRow(kEdge);
   EXPECT_TRUE(Rig().manager.LoadMarked(Answer(dir_.File("edge.sav"))).succeeded);
   EXPECT_EQ(SramBanks(Rig(), 11, 4), image);
@@ -151,7 +157,7 @@ TEST_P(TransferRules, MarkedGbpackGameIsRefused) {
   Rig().view.ClearLog();
   Rig().view.SelectRow(15);
   EXPECT_TRUE(Rig().manager.SaveMarked(Answer(dir_.File("g15.sav"))).succeeded);
-  EXPECT_EQ(ReadAll(dir_.File("g15.sav")), SramBanks(Rig(), 15, 1));
+  EXPECT_EQ(ReadBytes(dir_.File("g15.sav")), SramBanks(Rig(), 15, 1));
 }
 
 TEST_P(TransferRules, NothingListedMeansNoDialogAndNoMessage) {
@@ -176,7 +182,7 @@ TEST_P(TransferRules, BanksTheCardDoesNotHaveAreRefusedBeforeAnythingMoves) {
   Analyse(MenuCard({{"FITS", 0x80, 0x03}, {"BEYOND", 0x80, 0x05}, {"ACROSS", 0x80, 0x32}}),
           FlashChip::k4Mbit);
   const auto before = SramBanks(Rig(), 0, 16);
-  WriteAll(dir_.File("x.sav"), Pattern(4 * kBank, 1));
+  WriteBytes(dir_.File("x.sav"), Pattern(4 * kBank, 1));
   Rig().view.SelectRow(1);
   EXPECT_FALSE(Rig().manager.LoadMarked(NoDialog()).succeeded);
   Rig().view.SelectRow(2);
@@ -208,9 +214,9 @@ TEST_P(TransferRules, CancelledDialogMovesNothing) {
 TEST_P(TransferRules, ShortFilesAreRefusedAndWriteNothing) {
   Analyse(TransferCard());
   const auto before = SramBanks(Rig(), 0, 16);
-  WriteAll(dir_.File("empty.sav"), {});
-  WriteAll(dir_.File("short.sav"), Pattern(4 * kBank - 1, 3));
-  WriteAll(dir_.File("bank.sav"), Pattern(kBank, 3));
+  WriteBytes(dir_.File("empty.sav"), velwin::testing::Bytes{});
+  WriteBytes(dir_.File("short.sav"), Pattern(4 * kBank - 1, 3));
+  WriteBytes(dir_.File("bank.sav"), Pattern(kBank, 3));
   Rig().view.SelectRow(kMedium);
   for (const char* name : {"empty.sav", "short.sav", "bank.sav"}) {
     const auto result = Rig().manager.LoadMarked(Answer(dir_.File(name)));
@@ -230,7 +236,7 @@ TEST_P(TransferRules, CameraNeedsTheWhole128k) {
   auto rom = BlankRom(2);
   PutHeader(rom, 0, "GAMEBOYCAMERA", 0x05, 0x04);
   Analyse(rom, FlashChip::kNone);
-  WriteAll(dir_.File("c.sav"), Pattern(16 * kBank - 1, 0));
+  WriteBytes(dir_.File("c.sav"), Pattern(16 * kBank - 1, 0));
   EXPECT_FALSE(Rig().manager.LoadMarked(Answer(dir_.File("c.sav"))).succeeded);
   EXPECT_EQ(Rig().view.Log(), Log({"File too small. 1024kbit (128kbyte) required"}));
 }
@@ -238,7 +244,7 @@ TEST_P(TransferRules, CameraNeedsTheWhole128k) {
 TEST_P(TransferRules, LongerFileUsesOnlyItsFirstBanks) {
   Analyse(TransferCard());
   const auto image = Pattern(40000, 0x42);
-  WriteAll(dir_.File("long.sav"), image);
+  WriteBytes(dir_.File("long.sav"), image);
   Rig().view.SelectRow(kMedium);
   EXPECT_TRUE(Rig().manager.LoadMarked(Answer(dir_.File("long.sav"))).succeeded);
   EXPECT_EQ(SramBanks(Rig(), 4, 4),
@@ -265,23 +271,26 @@ TEST_P(TransferRules, WriteProtectedSaveStillLoads) {
   Analyse(TransferCard());
   const std::string path = dir_.File("backup.sav");
   const auto image = Pattern(kBank, 0x77);
-  WriteAll(path, image);
-  if (!SetImmutable(path, true))
-    GTEST_SKIP() << "cannot make a file immutable here";
-  Rig().view.SelectRow(kSmall);
-  const auto result = Rig().manager.LoadMarked(Answer(path));
-  SetImmutable(path, false);
-  EXPECT_TRUE(result.succeeded);
+  WriteBytes(path, image);
+  std::optional<SramManager::TransferResult> result;
+  {
+    const ImmutableFile locked(path);
+    if (!locked.Applied())
+      GTEST_SKIP() << "cannot make a file immutable here";
+    Rig().view.SelectRow(kSmall);
+    result = Rig().manager.LoadMarked(Answer(path));
+  }
+  EXPECT_TRUE(result->succeeded);
   EXPECT_EQ(SramBanks(Rig(), 3, 1), image);
 }
 
 TEST_P(TransferRules, SavingOverAnExistingFileTruncatesIt) {
   Analyse(TransferCard());
   const std::string path = dir_.File("old.sav");
-  WriteAll(path, Pattern(100000, 9));
+  WriteBytes(path, Pattern(100000, 9));
   Rig().view.SelectRow(kSmall);
   EXPECT_TRUE(Rig().manager.SaveMarked(Answer(path)).succeeded);
-  EXPECT_EQ(ReadAll(path), SramBanks(Rig(), 3, 1));
+  EXPECT_EQ(ReadBytes(path), SramBanks(Rig(), 3, 1));
 }
 
 TEST_P(TransferRules, FullDiskLogsAShortWriteAndNoSuccess) {

@@ -6,6 +6,14 @@
 
 namespace velwin::sramman::testing {
 
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  for (std::size_t i = 0; i < size; ++i) {
+    bytes[i] = static_cast<std::uint8_t>((i / 8192) * 37 + (i % 251) + seed);
+  }
+  return bytes;
+}
+
 std::vector<std::uint8_t> BlankRom(std::size_t banks) {
   return std::vector<std::uint8_t>(banks * kRomBank, 0xFF);
 }

@@ -10,6 +10,9 @@ namespace velwin::sramman::testing {
 
 inline constexpr std::size_t kRomBank = 16384;
 
+// Bytes that differ from bank to bank and from offset to offset.
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed);
+
 // A ROM image of whole 16 KB banks, filled with 0xFF as erased flash reads.
 std::vector<std::uint8_t> BlankRom(std::size_t banks);
 
