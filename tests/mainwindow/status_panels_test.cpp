@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
+#include <ostream>
+#include <string>
 
 namespace velwin::mainwindow {
 namespace {
@@ -13,6 +16,16 @@ struct ClassCase {
   const char* label;
   std::string freeSpace;
 };
+
+// Names the case by its stripped total, which is all that picks the class.
+std::string StrippedName(std::int32_t stripped) {
+  const std::int64_t value = stripped;
+  return "Stripped" + (value < 0 ? "Minus" + std::to_string(-value) : std::to_string(value));
+}
+
+void PrintTo(const ClassCase& c, std::ostream* os) {
+  *os << "stripped " << c.stripped << " -> " << c.label;
+}
 
 class CardClassTest : public ::testing::TestWithParam<ClassCase> {};
 
@@ -30,7 +43,10 @@ INSTANTIATE_TEST_SUITE_P(Boundaries, CardClassTest,
                                            ClassCase{8355840, kBlue, "64 Mbit card", "0"},
                                            ClassCase{8355841, kRed, "no fit", "-1"},
                                            ClassCase{std::numeric_limits<std::int32_t>::max(), kRed,
-                                                     "no fit", "-2139127807"}));
+                                                     "no fit", "-2139127807"}),
+                         [](const ::testing::TestParamInfo<ClassCase>& testCase) {
+                           return StrippedName(testCase.param.stripped);
+                         });
 
 TEST_P(CardClassTest, FreeSpacePanelNamesTheCardAndWhatIsLeft) {
   const ClassCase& c = GetParam();

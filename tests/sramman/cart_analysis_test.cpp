@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -72,6 +73,10 @@ struct SingleCase {
   std::uint8_t kind;
 };
 
+void PrintTo(const SingleCase& c, std::ostream* os) {
+  *os << "RAM size code " << static_cast<int>(c.ramSize) << " -> " << c.sizeText;
+}
+
 class SingleCartRamSize : public ::testing::TestWithParam<SingleCase> {};
 
 TEST_P(SingleCartRamSize, ListsTheCartWithItsSize) {
@@ -88,7 +93,10 @@ TEST_P(SingleCartRamSize, ListsTheCartWithItsSize) {
 INSTANTIATE_TEST_SUITE_P(EveryCode, SingleCartRamSize,
                          ::testing::Values(SingleCase{1, "64 k", 1}, SingleCase{2, "64 k", 1},
                                            SingleCase{3, "256 k", 2}, SingleCase{4, "1024 k", 3},
-                                           SingleCase{5, "?", 0}, SingleCase{0xFF, "?", 0}));
+                                           SingleCase{5, "?", 0}, SingleCase{0xFF, "?", 0}),
+                         [](const ::testing::TestParamInfo<SingleCase>& testCase) {
+                           return "RamSizeCode" + std::to_string(testCase.param.ramSize);
+                         });
 
 TEST(CartAnalysis, SingleCartWithoutSram) {
   SimRig rig(CartConfig(SingleCart("TETRIS", 0)));
