@@ -6,32 +6,18 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <vector>
 
 #include "fileio/file_error.h"
+#include "tests/support/temp_dir_test.h"
 
 namespace velwin::fileio {
 namespace {
 
 namespace fs = std::filesystem;
 
-class ByteFileTest : public ::testing::Test {
+class ByteFileTest : public velwin::testing::TempDirTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("velwin-fileio-" + std::to_string(::getpid()) + "-" +
-            ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
-  std::string Write(const std::string& name, const std::string& bytes) {
-    const auto path = dir_ / name;
-    std::ofstream(path, std::ios::binary) << bytes;
-    return path.string();
-  }
-
   std::string ErrorTextOf(void (*action)(const std::string&), const std::string& path) {
     try {
       action(path);
@@ -40,8 +26,6 @@ class ByteFileTest : public ::testing::Test {
     }
     return "no error";
   }
-
-  fs::path dir_;
 };
 
 TEST(RuntimeText, NamesTheCommonFailures) {

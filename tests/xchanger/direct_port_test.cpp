@@ -2,15 +2,13 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <vector>
 
+#include "tests/support/temp_dir.h"
 #include "xchanger/default_port.h"
 #include "xchanger/parport_sysctl.h"
 
@@ -22,20 +20,16 @@ namespace fs = std::filesystem;
 // A parport driver's sysctl tree in a temporary directory.
 class SysctlTree {
  public:
-  SysctlTree()
-      : root_(fs::temp_directory_path() / ("velwin-parport-" + std::to_string(::getpid()))) {
-    fs::remove_all(root_);
-    fs::create_directories(root_);
-  }
-  ~SysctlTree() { fs::remove_all(root_); }
   void Port(int index, const std::string& baseAddr) {
-    fs::create_directories(root_ / ("parport" + std::to_string(index)));
-    std::ofstream(root_ / ("parport" + std::to_string(index)) / "base-addr") << baseAddr;
+    const fs::path port = Root() / ("parport" + std::to_string(index));
+    fs::create_directories(port);
+    velwin::testing::WriteBytes(port / "base-addr",
+                                velwin::testing::Bytes(baseAddr.begin(), baseAddr.end()));
   }
-  const fs::path& Root() const { return root_; }
+  const fs::path& Root() const { return dir_.Path(); }
 
  private:
-  fs::path root_;
+  velwin::testing::TempDir dir_;
 };
 
 struct IopermCall {
