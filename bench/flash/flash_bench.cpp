@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -16,6 +15,7 @@
 #include "bench/ips/command_baseline.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/status_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
@@ -33,25 +33,21 @@ class NoTool : public velwin::flash::ToolLauncher {
 };
 
 struct RomSet {
-  fs::path dir;
+  velwin::testing::TempDir temp;
+  fs::path dir = temp.Path();
   std::vector<std::string> roms;
 
   RomSet() {
-    dir = fs::temp_directory_path() / ("velwin-flash-bench-" + std::to_string(::getpid()));
     fs::create_directories(dir / "cp-copies");
     std::mt19937 random(3);
-    std::vector<char> bytes(kRomSize);
+    velwin::testing::Bytes bytes(kRomSize);
     for (int i = 0; i < kRomCount; ++i) {
       // Varied to the end, so the stripped size is the whole file.
       for (auto& b : bytes)
-        b = static_cast<char>(random());
-      const auto path = dir / ("rom" + std::to_string(i) + ".gb");
-      std::ofstream(path, std::ios::binary)
-          .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-      roms.push_back(path.string());
+        b = static_cast<std::uint8_t>(random());
+      roms.push_back(temp.Write("rom" + std::to_string(i) + ".gb", bytes));
     }
   }
-  ~RomSet() { fs::remove_all(dir); }
 };
 
 void BM_FlashJob64Roms(benchmark::State& state) {

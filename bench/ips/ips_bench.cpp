@@ -12,7 +12,6 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <random>
 #include <stdexcept>
 #include <string>
@@ -20,20 +19,16 @@
 
 #include "bench/ips/command_baseline.h"
 #include "ips/ips_patch.h"
+#include "tests/support/temp_dir.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-void Write(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream(path, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()),
-             static_cast<std::streamsize>(bytes.size()));
-}
-
 struct PatchFiles {
-  fs::path dir;
+  velwin::testing::TempDir temp;
+  fs::path dir = temp.Path();
   std::string ips, rom, payload, payloadCopy;
   std::int64_t records = 0;
   std::int64_t patchedBytes = 0;
@@ -41,8 +36,6 @@ struct PatchFiles {
   std::size_t size = 0;
 
   PatchFiles(std::int64_t recordCount, std::size_t recordSize, std::uint32_t romSize) {
-    dir = fs::temp_directory_path() / ("velwin-ips-bench-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
     ips = (dir / "bench.ips").string();
     rom = (dir / "bench.gb").string();
     payload = (dir / "payload.bin").string();
@@ -61,14 +54,14 @@ struct PatchFiles {
         patch.push_back(static_cast<std::uint8_t>(random()));
     }
     patch.insert(patch.end(), {'E', 'O', 'F'});
-    Write(ips, patch);
-    Write(rom, std::vector<std::uint8_t>(romSize, 0xFF));
+    velwin::testing::WriteBytes(ips, patch);
+    velwin::testing::WriteBytes(rom, std::vector<std::uint8_t>(romSize, 0xFF));
     records = recordCount;
     size = recordSize;
     patchedBytes = recordCount * static_cast<std::int64_t>(recordSize);
-    Write(payload, std::vector<std::uint8_t>(static_cast<std::size_t>(patchedBytes), 0x5A));
+    velwin::testing::WriteBytes(
+        payload, std::vector<std::uint8_t>(static_cast<std::size_t>(patchedBytes), 0x5A));
   }
-  ~PatchFiles() { fs::remove_all(dir); }
 };
 
 // The records' bytes as one positioned write each, nothing else.

@@ -12,6 +12,7 @@
 #include "bench/rom/bench_files.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/status_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {
 namespace {
@@ -34,7 +35,7 @@ const std::vector<std::string>& RomPaths() {
                 (i % 2 != 0) ? 0xFF : 0x00);
       rom[0x134] = static_cast<std::uint8_t>('A' + i % 26);
       const auto path = dir / ("Rom" + std::to_string(i) + ".gb");
-      WriteFile(path, rom);
+      testing::WriteBytes(path, rom);
       made.push_back(path.string());
     }
     return made;

@@ -13,6 +13,7 @@
 #include "fileio/byte_file.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/status_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {
 namespace {
@@ -40,7 +41,7 @@ std::string RomFor(const Pattern& pattern, int index) {
     auto rom = MakeRom(kRomBytes, pattern.codeBytes, 0xFF, 7);
     if (pattern.oddLastByte)
       rom.back() = 0x00;
-    WriteFile(path, rom);
+    testing::WriteBytes(path, rom);
   }
   return path.string();
 }

@@ -6,57 +6,30 @@
 #include <unistd.h>
 
 #include <cstdlib>
-#include <fstream>
 #include <random>
 
-#include "gbheader/header_logo.h"
+#include "tests/support/rom_image.h"
+#include "tests/support/temp_dir.h"
 
 extern char** environ;
 
 namespace velwin::rom::bench {
-namespace {
-
-struct Directory {
-  Directory()
-      : path(std::filesystem::temp_directory_path() /
-             ("velwin-rom-bench-" + std::to_string(::getpid()))) {
-    std::filesystem::create_directories(path);
-  }
-  ~Directory() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::filesystem::path path;
-};
-
-}  // namespace
 
 const std::filesystem::path& BenchDirectory() {
-  static const Directory directory;
-  return directory.path;
-}
-
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()),
-            static_cast<std::streamsize>(bytes.size()));
-  if (!out)
-    std::abort();
+  static const testing::TempDir directory;
+  return directory.Path();
 }
 
 std::vector<std::uint8_t> MakeRom(std::size_t size, std::size_t codeBytes, std::uint8_t filler,
                                   unsigned seed) {
-  std::vector<std::uint8_t> rom(size, filler);
+  testing::RomImage rom(size);
+  rom.Fill(0, size, filler);
   std::mt19937 random(seed);
   for (std::size_t i = 0; i < codeBytes && i < size; ++i) {
-    rom[i] = static_cast<std::uint8_t>(random());
+    rom.Set(i, static_cast<std::uint8_t>(random()));
   }
-  for (std::size_t i = 0; i < gbheader::HeaderLogo.size(); ++i) {
-    rom[gbheader::kLogoOffset + i] = gbheader::HeaderLogo[i];
-  }
-  rom[0x143] = 0x80;
-  rom[0x148] = 0x06;
-  return rom;
+  rom.WithLogo().Set(0x143, 0x80).RomSizeCode(0x06);
+  return rom.Bytes();
 }
 
 std::uint64_t ReadWholeFile(const std::string& path) {

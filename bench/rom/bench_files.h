@@ -12,8 +12,6 @@ namespace velwin::rom::bench {
 // ends.
 const std::filesystem::path& BenchDirectory();
 
-void WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);
-
 // A ROM image of the given size with a valid header: the first codeBytes
 // bytes vary, the rest is the filler value.
 std::vector<std::uint8_t> MakeRom(std::size_t size, std::size_t codeBytes, std::uint8_t filler,

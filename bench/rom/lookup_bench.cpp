@@ -9,6 +9,7 @@
 #include "bench/rom/bench_files.h"
 #include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/rom/status_line.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {
 namespace {
@@ -31,8 +32,8 @@ std::filesystem::path DatabaseDirectory() {
       text += entry;
     }
     text += "The Last Game (World)\r\nCRC: 0X1234\r\n";
-    WriteFile(dir / "veltra.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
-    WriteFile(dir / "user.ini", {});
+    testing::WriteBytes(dir / "veltra.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
+    testing::WriteBytes(dir / "user.ini", testing::Bytes{});
   }
   return dir;
 }

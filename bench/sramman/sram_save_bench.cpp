@@ -28,6 +28,7 @@
 #include "fileio/byte_file.h"
 #include "sramman/memory_sram_view.h"
 #include "sramman/sram_manager.h"
+#include "tests/support/temp_dir.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 #include "xchanger/sim/cart_image.h"
@@ -73,9 +74,8 @@ double SecondsSince(Clock::time_point start) {
 }
 
 void BM_SaveCameraSramEpp(benchmark::State& state) {
-  const fs::path dir =
-      fs::temp_directory_path() / ("velwin-sram-bench-" + std::to_string(::getpid()));
-  fs::create_directories(dir);
+  const velwin::testing::TempDir temp;
+  const fs::path& dir = temp.Path();
   const std::string savPath = (dir / "camera.sav").string();
   const std::string basePath = (dir / "baseline.sav").string();
 
@@ -127,7 +127,6 @@ void BM_SaveCameraSramEpp(benchmark::State& state) {
   state.counters["x_port_time"] = softwarePerBank / (accessesPerBank * kPortAccessSeconds);
   state.counters["x_file_write"] = saveSeconds / baseSeconds;
   state.SetBytesProcessed(static_cast<std::int64_t>(banks) * 8192);
-  fs::remove_all(dir);
 }
 BENCHMARK(BM_SaveCameraSramEpp)->UseManualTime()->Unit(benchmark::kMillisecond);
 
