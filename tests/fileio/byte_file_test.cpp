@@ -6,9 +6,11 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <vector>
 
 #include "fileio/file_error.h"
+#include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::fileio {
@@ -62,10 +64,15 @@ TEST_F(ByteFileTest, OpenRefusesWhatIsNotARegularFile) {
 }
 
 TEST_F(ByteFileTest, ReadWriteOpenOfAReadOnlyFileIsDenied) {
-  if (::geteuid() == 0)
-    GTEST_SKIP() << "root may write any file";
   const auto path = Write("ro.bin", "x");
   fs::permissions(path, fs::perms::owner_read);
+  // Permission bits do not stop root; the immutable attribute does.
+  std::optional<velwin::testing::ImmutableFile> locked;
+  if (::geteuid() == 0) {
+    locked.emplace(path);
+    if (!locked->Applied())
+      GTEST_SKIP() << "root may write any file and cannot lock one here";
+  }
   const auto open = [](const std::string& p) { ByteFile::Open(p, ByteFile::Access::kReadWrite); };
   EXPECT_EQ(ErrorTextOf(open, path), "File access denied");
 }
