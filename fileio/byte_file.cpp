@@ -42,6 +42,35 @@ int OpenChecked(const std::string& path, int flags, bool allowCharDevice) {
   return fd;
 }
 
+// Repeats a read or write call until size bytes have moved or the call moves
+// nothing (the end of the file, or no room left). Interrupted calls are
+// retried; a full disk either ends the loop with a short count or throws,
+// as the caller asks; every other failure throws.
+enum class OnNoSpace { kStop, kThrow };
+
+template <typename Call>
+std::size_t Repeat(std::size_t size, OnNoSpace onNoSpace, Call call) {
+  std::size_t done = 0;
+  while (done < size) {
+    const ssize_t n = call(done);
+    if (n < 0) {
+      if (errno == EINTR)
+        continue;
+      if (onNoSpace == OnNoSpace::kStop && (errno == ENOSPC || errno == EDQUOT || errno == EFBIG))
+        break;
+      ThrowErrno();
+    }
+    if (n == 0)
+      break;
+    done += static_cast<std::size_t>(n);
+  }
+  return done;
+}
+
+off_t At(std::int64_t offset, std::size_t done) {
+  return static_cast<off_t>(offset + static_cast<std::int64_t>(done));
+}
+
 }  // namespace
 
 ByteFile ByteFile::Open(const std::string& path, Access access) {
@@ -77,54 +106,21 @@ std::int64_t ByteFile::Size() const {
 }
 
 std::size_t ByteFile::Read(std::span<std::uint8_t> buffer) {
-  std::size_t done = 0;
-  while (done < buffer.size()) {
-    const ssize_t n = ::read(fd_, buffer.data() + done, buffer.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ThrowErrno();
-    }
-    if (n == 0)
-      break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return Repeat(buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+    return ::read(fd_, buffer.data() + done, buffer.size() - done);
+  });
 }
 
 std::size_t ByteFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) {
-  std::size_t done = 0;
-  while (done < buffer.size()) {
-    const ssize_t n = ::pread(fd_, buffer.data() + done, buffer.size() - done,
-                              static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ThrowErrno();
-    }
-    if (n == 0)
-      break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return Repeat(buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+    return ::pread(fd_, buffer.data() + done, buffer.size() - done, At(offset, done));
+  });
 }
 
 std::size_t ByteFile::WriteSome(std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd_, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      if (errno == ENOSPC || errno == EDQUOT || errno == EFBIG)
-        break;
-      ThrowErrno();
-    }
-    if (n == 0)
-      break;
-    done += static_cast<std::size_t>(n);
-  }
-  return done;
+  return Repeat(bytes.size(), OnNoSpace::kStop, [&](std::size_t done) {
+    return ::write(fd_, bytes.data() + done, bytes.size() - done);
+  });
 }
 
 void ByteFile::Write(std::span<const std::uint8_t> bytes) {
@@ -133,19 +129,11 @@ void ByteFile::Write(std::span<const std::uint8_t> bytes) {
 }
 
 void ByteFile::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd_, bytes.data() + done, bytes.size() - done,
-                               static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      ThrowErrno();
-    }
-    if (n == 0)
-      throw FileError(ENOSPC);
-    done += static_cast<std::size_t>(n);
-  }
+  const std::size_t written = Repeat(bytes.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+    return ::pwrite(fd_, bytes.data() + done, bytes.size() - done, At(offset, done));
+  });
+  if (written != bytes.size())
+    throw FileError(ENOSPC);
 }
 
 void ByteFile::Seek(std::int64_t offset) {
