@@ -86,10 +86,11 @@ void FlashChipModel::Reset() {
 void FlashChipModel::Command(std::uint32_t linear, std::uint8_t value) {
   switch (commands_) {
     case CommandSet::kJedec:
-      JedecCommand(linear, value);
+      UnlockCommand(linear & 0x7FFF, value);
       break;
     case CommandSet::kWordAutoselect:
-      WordCommand(linear, value);
+      // Its A0 is cart address line A1: commands arrive at word addresses.
+      UnlockCommand((linear >> 1) & 0x7FFF, value);
       break;
     case CommandSet::kIntel:
       IntelCommand(value);
@@ -99,16 +100,22 @@ void FlashChipModel::Command(std::uint32_t linear, std::uint8_t value) {
   }
 }
 
-// The JEDEC parts decode only A0-A14 for their unlock cycles, so 0x5555 and
-// 0x2AAA match in every 32 KB window of the chip, but nowhere else.
-void FlashChipModel::JedecCommand(std::uint32_t linear, std::uint8_t value) {
-  const std::uint32_t address = linear & 0x7FFF;
+// The JEDEC-style parts share the AA@5555, 55@2AAA unlock cycles, compared
+// on the 15 address bits they decode. The 5 V part decodes A0-A14 of the
+// byte address, so 0x5555 and 0x2AAA match in every 32 KB window of the chip;
+// the word-mode part compares its word address. After the unlock the
+// word-mode part enters autoselect on 0x90; 0x80 opens the six-write
+// sequences (erase, and on the 5 V part product identification with 0x60).
+// 0xA0 would program the following bytes and 0x10/0x30 erase, which the card
+// never needs: the contents stay.
+void FlashChipModel::UnlockCommand(std::uint32_t address, std::uint8_t value) {
   if (value == 0xF0) {
     // Any F0 ends identification; the three-write exit ends in one as well.
     Reset();
     return;
   }
-  const bool first = address == 0x5555 && value == 0xAA;
+  const bool commandAddress = address == 0x5555;
+  const bool first = commandAddress && value == 0xAA;
   const bool second = address == 0x2AAA && value == 0x55;
   switch (step_) {
     case 0:
@@ -120,48 +127,17 @@ void FlashChipModel::JedecCommand(std::uint32_t linear, std::uint8_t value) {
       step_ = second ? step_ + 1 : (first ? 1 : 0);
       return;
     case 2:
-      // 0x80 opens the six-write sequences (erase, product identification);
-      // 0xA0 would program the following bytes, which the card never needs.
-      step_ = address == 0x5555 && value == 0x80 ? 3 : (first ? 1 : 0);
-      return;
-    default:
-      // This part enters identification only through the six-write entry;
-      // 0x10 and 0x20 (erases) leave the contents alone here.
-      if (address == 0x5555 && value == 0x60)
-        mode_ = ChipMode::kProductId;
-      step_ = first ? 1 : 0;
-      return;
-  }
-}
-
-// The word-mode part compares the low 15 bits of its word address.
-void FlashChipModel::WordCommand(std::uint32_t linear, std::uint8_t value) {
-  const std::uint32_t word = (linear >> 1) & 0x7FFF;
-  if (value == 0xF0) {
-    Reset();
-    return;
-  }
-  const bool first = word == 0x5555 && value == 0xAA;
-  const bool second = word == 0x2AAA && value == 0x55;
-  switch (step_) {
-    case 0:
-    case 3:
-      step_ = first ? step_ + 1 : 0;
-      return;
-    case 1:
-    case 4:
-      step_ = second ? step_ + 1 : (first ? 1 : 0);
-      return;
-    case 2:
-      if (word == 0x5555 && value == 0x90) {
+      if (commands_ == CommandSet::kWordAutoselect && commandAddress && value == 0x90) {
         mode_ = ChipMode::kAutoselect;
         step_ = 0;
       } else {
-        step_ = word == 0x5555 && value == 0x80 ? 3 : (first ? 1 : 0);
+        step_ = commandAddress && value == 0x80 ? 3 : (first ? 1 : 0);
       }
       return;
     default:
-      step_ = first ? 1 : 0;  // erase confirm: contents stay
+      if (commands_ == CommandSet::kJedec && commandAddress && value == 0x60)
+        mode_ = ChipMode::kProductId;
+      step_ = first ? 1 : 0;
       return;
   }
 }

@@ -76,8 +76,7 @@ class FlashChipModel {
 
  private:
   std::uint8_t ReadIdentification(std::uint32_t linear) const;
-  void JedecCommand(std::uint32_t linear, std::uint8_t value);
-  void WordCommand(std::uint32_t linear, std::uint8_t value);
+  void UnlockCommand(std::uint32_t address, std::uint8_t value);
   void IntelCommand(std::uint8_t value);
 
   FlashChip kind_;
