@@ -88,6 +88,8 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
   FormCreate();
   if (!parts.portProblem.isEmpty())
     LogStatus(ToAnsi(parts.portProblem));
+  // Created hidden: the port is not needed until the window is used.
+  port_->Idle();
 }
 
 TSRAMManForm::~TSRAMManForm() = default;
@@ -202,6 +204,8 @@ void TSRAMManForm::done(int result) {
   if (manager_.Busy())
     return;
   FormClose();
+  // Let a printer on the same port have it while the window is closed.
+  port_->Idle();
   QDialog::done(result);
 }
 

@@ -22,6 +22,12 @@ class PortBackend : public PortIo {
     (void)error;
     return true;
   }
+
+  // The program has no use for the port for a while (the SRAM manager is
+  // closed): a backend that holds the port exclusively lets go of it, so a
+  // printer on the same port can print, and takes it again at the next
+  // access.
+  virtual void Idle() {}
 };
 
 // Opens the backend the description names; on failure returns null and sets

@@ -60,14 +60,33 @@ PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vec
 
 PpdevPortBackend::~PpdevPortBackend() {
   for (const Device& device : devices_) {
-    system_->Ioctl(device.fd, PPRELEASE);
+    if (device.claimed)
+      system_->Ioctl(device.fd, PPRELEASE);
     system_->Close(device.fd);
+  }
+}
+
+void PpdevPortBackend::Idle() {
+  for (Device& device : devices_) {
+    if (device.claimed) {
+      system_->Ioctl(device.fd, PPRELEASE);
+      device.claimed = false;
+    }
   }
 }
 
 PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& offset) {
   for (Device& device : devices_) {
     if (port >= device.base && static_cast<unsigned>(port - device.base) <= kEppData) {
+      if (!device.claimed) {
+        if (system_->Ioctl(device.fd, PPCLAIM) < 0)
+          return nullptr;
+        // Whoever had the port meanwhile may have left it in another mode
+        // and with the data lines turned round.
+        device.claimed = true;
+        device.mode = -1;
+        device.reversed = true;
+      }
       offset = static_cast<unsigned>(port - device.base);
       return &device;
     }

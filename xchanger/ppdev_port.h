@@ -39,8 +39,8 @@ inline constexpr std::uint16_t kPpdevBase2 = 0x278;
 // Parallel ports through /dev/parportN. The link's accesses to base + 0..4
 // become the matching ppdev calls: data, status and control registers by
 // ioctl, EPP address and data cycles by read and write in EPP mode (with the
-// address flag for address cycles). The port stays claimed while the backend
-// lives.
+// address flag for address cycles). The port is claimed while it is in use
+// and released while the program is idle.
 class PpdevPortBackend : public PortBackend {
  public:
   struct Device {
@@ -48,6 +48,7 @@ class PpdevPortBackend : public PortBackend {
     std::uint16_t base = 0;
     int mode = -1;         // the ppdev transfer mode last set, -1 before any
     bool reversed = true;  // data lines possibly left as inputs
+    bool claimed = true;
   };
 
   PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices);
@@ -56,8 +57,11 @@ class PpdevPortBackend : public PortBackend {
   void PortWrite(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t PortRead(std::uint16_t port) override;
   std::uint16_t ReadLptBase(int n) override;
+  void Idle() override;
 
  private:
+  // The claimed device that answers at port; null when none does or it
+  // cannot be claimed (another program holds it).
   Device* Find(std::uint16_t port, unsigned& offset);
   void SetMode(Device& device, int mode);
   void Forward(Device& device);

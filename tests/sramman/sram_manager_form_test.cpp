@@ -152,6 +152,39 @@ TEST_F(SramManagerWindow, ClosingHidesAndKeepsGridAndLog) {
   EXPECT_TRUE(form->Manager().SramGamesListed());
 }
 
+// Passes every access to the demo card and counts the times the window
+// lets the port go.
+class IdleCountingPort : public xchanger::PortBackend {
+ public:
+  IdleCountingPort(std::unique_ptr<xchanger::PortBackend> inner, int& idles)
+      : inner_(std::move(inner)), idles_(idles) {}
+  void PortWrite(std::uint16_t port, std::uint8_t value) override {
+    inner_->PortWrite(port, value);
+  }
+  std::uint8_t PortRead(std::uint16_t port) override { return inner_->PortRead(port); }
+  std::uint16_t ReadLptBase(int n) override { return inner_->ReadLptBase(n); }
+  void Idle() override { ++idles_; }
+
+ private:
+  std::unique_ptr<xchanger::PortBackend> inner_;
+  int& idles_;
+};
+
+TEST_F(SramManagerWindow, PortIsLetGoWhileTheWindowIsClosed) {
+  int idles = 0;
+  SramManagerParts parts;
+  parts.dialogs = &dialogs_;
+  parts.messages = &messages_;
+  std::string error;
+  parts.port = std::make_unique<IdleCountingPort>(OpenSramPort("demo", error), idles);
+  TSRAMManForm form(nullptr, std::move(parts));
+  EXPECT_EQ(idles, 1);  // created hidden
+  ShowModallyAndClose(form);
+  EXPECT_EQ(idles, 2);
+  form.Button3Click();
+  EXPECT_EQ(LogLines(form).first(), QStringLiteral("\u2022 VELTRA - cart found."));
+}
+
 TEST_F(SramManagerWindow, ButtonsAreDisabledWhileAnAnalysisLetsEventsIn) {
   const auto form = MakeForm();
   bool sawDisabled = false;

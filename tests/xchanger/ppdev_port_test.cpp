@@ -131,6 +131,40 @@ TEST_F(Ppdev, ClaimsOnOpenAndReleasesOnClose) {
                 {"ioctl", 10, PPRELEASE}, {"close", 10}, {"ioctl", 11, PPRELEASE}, {"close", 11}}));
 }
 
+TEST_F(Ppdev, IdlePortIsReleasedAndClaimedAgainAtTheNextAccess) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  constexpr std::uint16_t b = kPpdevBase1;
+  backend->PortWrite(b + 3, 0x02);
+  backend->Idle();
+  backend->Idle();  // released once
+  EXPECT_EQ(calls_->back(), (Call{"ioctl", 10, PPRELEASE}));
+  calls_->clear();
+
+  // Another program may have changed the mode and the data direction.
+  backend->PortWrite(b + 0, 0x7E);
+  backend->PortWrite(b + 3, 0x01);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPCLAIM},
+                                        {"ioctl", 10, PPDATADIR, 0},
+                                        {"ioctl", 10, PPWDATA, 0x7E},
+                                        {"ioctl", 10, PPSETMODE, IEEE1284_MODE_EPP | IEEE1284_ADDR},
+                                        {"write", 10, 0, 0x01}}));
+
+  // While another program holds it, accesses go nowhere and read an open
+  // bus, so the search for the X-Changer simply finds none.
+  backend->Idle();
+  fake_->claimError = EBUSY;
+  calls_->clear();
+  backend->PortWrite(b + 2, 0x04);
+  EXPECT_EQ(backend->PortRead(b + 1), 0xFF);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPCLAIM}, {"ioctl", 10, PPCLAIM}}));
+
+  // Closing does not release what is not claimed.
+  calls_->clear();
+  backend.reset();
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"close", 10}}));
+}
+
 TEST_F(Ppdev, SecondPortOnlyWhenItOpensAndNoneWithANamedDevice) {
   configure_ = [](FakePpdev& fake) {
     fake.devices = {"/dev/parport0", "/dev/parport1", "/dev/parport3"};
