@@ -20,11 +20,6 @@ using fileio::FileError;
 constexpr int kShortRead = 100;
 constexpr int kShortWrite = 101;
 
-// What the SRAM bank checks of the cart access refuse: a 4 Mbit card has
-// four SRAM banks, every other card sixteen.
-constexpr std::uint16_t kSmallCardSramBanks = 4;
-constexpr unsigned kLastSramBank = 15;
-
 std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
   // Bank numbers are 8 bits on the link.
   return static_cast<std::uint8_t>((entry.FirstBank + i) & 0xFFu);
@@ -32,6 +27,21 @@ std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
 
 std::string IoError(int number) {
   return "IO-Error " + std::to_string(number);
+}
+
+// Moves one 8 KB block between the TransferBuffer or the image and the file.
+// A block that moves only in part, or a failing call, is logged as
+// "IO-Error N" with the file layer's number; returns whether it all moved.
+template <typename Move>
+bool MoveFileBlock(SramView& view, int shortNumber, Move move) {
+  try {
+    if (move() == kSramBankBytes)
+      return true;
+    view.LogStatus(IoError(shortNumber));
+  } catch (const FileError& error) {
+    view.LogStatus(IoError(error.code()));
+  }
+  return false;
 }
 
 std::string BankUnavailable(std::uint8_t bank) {
@@ -72,13 +82,9 @@ std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
 // Refuses up front a game whose banks the card does not have, rather than
 // stopping half-way with part of a save moved.
 bool SramManager::BanksOnCard(const SelectedGame& game) {
-  cart_.UpdateSramBankLimit();
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t bank = BankNumber(game.entry, i);
-    const bool outOfRange =
-        (cart_.SramBankLimit() == kSmallCardSramBanks && bank >= kSmallCardSramBanks) ||
-        bank > kLastSramBank;
-    if (outOfRange) {
+    if (!cart_.SramBankAvailable(bank)) {
       view_.LogStatus(BankUnavailable(bank));
       return false;
     }
@@ -107,19 +113,8 @@ SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile
   bool ok = true;
   for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
     const std::uint8_t number = BankNumber(game->entry, i);
-    if (!TransferBank(cart_.ReadSramBank(number), number)) {
-      ok = false;
-      break;
-    }
-    try {
-      if (file.WriteSome(bank) != kSramBankBytes) {
-        view_.LogStatus(IoError(kShortWrite));
-        ok = false;
-      }
-    } catch (const FileError& error) {
-      view_.LogStatus(IoError(error.code()));
-      ok = false;
-    }
+    ok = TransferBank(cart_.ReadSramBank(number), number) &&
+         MoveFileBlock(view_, kShortWrite, [&] { return file.WriteSome(bank); });
   }
   // Closed before the success line: a save whose last bytes never reach
   // the disk must not be reported as read.
@@ -150,17 +145,8 @@ SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile
   } else {
     image.resize(needed);
     for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
-      try {
-        const auto block =
-            std::span<std::uint8_t>(image).subspan(i * kSramBankBytes, kSramBankBytes);
-        if (file.Read(block) != kSramBankBytes) {
-          view_.LogStatus(IoError(kShortRead));
-          ok = false;
-        }
-      } catch (const FileError& error) {
-        view_.LogStatus(IoError(error.code()));
-        ok = false;
-      }
+      const auto block = std::span<std::uint8_t>(image).subspan(i * kSramBankBytes, kSramBankBytes);
+      ok = MoveFileBlock(view_, kShortRead, [&] { return file.Read(block); });
     }
   }
   file.Close();

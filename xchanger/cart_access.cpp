@@ -266,7 +266,8 @@ void CartAccess::ReadMenuDirectory(std::uint16_t bank) {
   ReadRomBlocks(bank, kRomBankBlocks);
 }
 
-bool CartAccess::SramBankInRange(std::uint8_t bank) const {
+bool CartAccess::SramBankAvailable(std::uint8_t bank) {
+  UpdateSramBankLimit();
   if (sramBankLimit_ == kSramBanksSmallCard) {
     return bank < kSramBanksSmallCard;
   }
@@ -282,8 +283,7 @@ void CartAccess::StartSramBlock(std::size_t block, std::uint8_t control) {
 }
 
 std::uint8_t CartAccess::ReadSramBank(std::uint8_t bank) {
-  UpdateSramBankLimit();
-  if (!SramBankInRange(bank)) {
+  if (!SramBankAvailable(bank)) {
     return kBankOutOfRange;
   }
   EnableSram();
@@ -301,8 +301,7 @@ std::uint8_t CartAccess::WriteSramBank(std::uint8_t bank) {
   // The limit comes from the card identified now, not from whatever read ran
   // last: a small card's mapper wraps bank 4 onto bank 0, so writing past its
   // last bank would overwrite another game's save.
-  UpdateSramBankLimit();
-  if (!SramBankInRange(bank)) {
+  if (!SramBankAvailable(bank)) {
     return kBankOutOfRange;
   }
   EnableSram();

@@ -48,6 +48,9 @@ class CartAccess {
   void ReadCartHeader(std::uint16_t bank, CartHeader& header);
   static bool CartHeaderValid(const CartHeader& header);
   void ReadMenuDirectory(std::uint16_t bank);
+  // Whether the card identified last has this SRAM bank: a 4 Mbit card has
+  // banks 0-3, every other card 0-15. Sends nothing.
+  bool SramBankAvailable(std::uint8_t bank);
   std::uint8_t ReadSramBank(std::uint8_t bank);
   // Checks the bank against the limit of the card identified last, as the
   // read does, so a write never reaches a bank the card's mapper would wrap.
@@ -59,7 +62,6 @@ class CartAccess {
   bool ProbeMacronix16Mbit();
   bool ProbeIntel64Mbit();
   void ReadRomBlocks(std::uint16_t bank, std::size_t blocks);
-  bool SramBankInRange(std::uint8_t bank) const;
   void StartSramBlock(std::size_t block, std::uint8_t control);
 
   XChangerLink& link_;
