@@ -9,6 +9,7 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/memory_sram_view.h"
+#include "sramman/save_all.h"
 #include "sramman/sram_manager.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
@@ -22,10 +23,14 @@ constexpr const char* kSramUsage =
     "usage: velwin-cli sram analyse [--port PORT] [--json]\n"
     "       velwin-cli sram save [--port PORT] --row N FILE\n"
     "       velwin-cli sram load [--port PORT] --row N FILE\n"
+    "       velwin-cli sram save-all [--port PORT] [--json] FOLDER\n"
     "\n"
     "PORT is \"direct\", \"ppdev[:/dev/parportN]\", \"sim:rom=FILE,sram=FILE,...\" or \"demo\"\n"
     "for the built-in demo card; without --port, VELWIN_PORT or the machine's default.\n"
-    "save and load analyse the cart first, then move the SRAM of grid row N.\n";
+    "save and load analyse the cart first, then move the SRAM of grid row N.\n"
+    "save-all writes the SRAM of every listed game to FOLDER as \"NN Title.sav\".\n"
+    "Exit status: 0 done, 1 failed (no X-Changer or cart, a transfer or file error),\n"
+    "2 bad arguments.\n";
 
 struct SramOptions {
   std::string verb;
@@ -49,12 +54,14 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
   if (args.empty())
     return "missing command";
   options.verb = args[0];
-  if (options.verb != "analyse" && options.verb != "save" && options.verb != "load") {
+  if (options.verb != "analyse" && options.verb != "save" && options.verb != "load" &&
+      options.verb != "save-all") {
     return "unknown sram command '" + options.verb + "'";
   }
+  const bool takesRow = options.verb == "save" || options.verb == "load";
   for (std::size_t i = 1; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--port" || arg == "--row") {
+    if (arg == "--port" || (arg == "--row" && takesRow)) {
       if (i + 1 >= args.size())
         return arg + " needs a value";
       const std::string& value = args[++i];
@@ -63,7 +70,7 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
       } else if (!(options.row = ParseRow(value))) {
         return "--row needs a row number, not '" + value + "'";
       }
-    } else if (arg == "--json" && options.verb == "analyse") {
+    } else if (arg == "--json" && !takesRow) {
       options.json = true;
     } else if (!arg.empty() && arg[0] != '-' && options.verb != "analyse" && !options.file) {
       options.file = arg;
@@ -71,9 +78,11 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
       return "unexpected argument '" + arg + "'";
     }
   }
-  if (options.verb != "analyse" && (!options.row || !options.file)) {
+  if (takesRow && (!options.row || !options.file)) {
     return options.verb + " needs --row N and a FILE";
   }
+  if (options.verb == "save-all" && !options.file)
+    return "save-all needs a FOLDER";
   if (options.port.empty())
     options.port = xchanger::DefaultPortDescription();
   return std::nullopt;
@@ -127,6 +136,51 @@ void PrintJson(const SramSession& session, std::ostream& out) {
   out << "],\"listed\":" << (session.manager.SramGamesListed() ? "true" : "false") << "}\n";
 }
 
+const char* OutcomeName(sramman::GameSave::Outcome outcome) {
+  switch (outcome) {
+    case sramman::GameSave::Outcome::kSaved:
+      return "saved";
+    case sramman::GameSave::Outcome::kRefused:
+      return "refused";
+    case sramman::GameSave::Outcome::kFailed:
+      return "failed";
+  }
+  return "failed";
+}
+
+// One line per listed game: "NN Title.sav: saved", or refused or failed
+// with the reason. Exits 0 only when every game was saved.
+int SaveAll(const SramOptions& options, SramSession& session, std::ostream& out) {
+  const auto logBefore = session.view.Log();
+  const auto saves = sramman::SaveEveryGame(session.manager, session.view, *options.file);
+  bool allSaved = session.manager.CartFound();
+  for (const auto& save : saves)
+    allSaved = allSaved && save.outcome == sramman::GameSave::Outcome::kSaved;
+  if (options.json) {
+    out << "{\"log\":[";
+    for (std::size_t i = 0; i < logBefore.size(); ++i)
+      out << (i ? "," : "") << JsonString1252(logBefore[i]);
+    out << "],\"games\":[";
+    for (std::size_t i = 0; i < saves.size(); ++i) {
+      out << (i ? "," : "") << "{\"row\":" << saves[i].row
+          << ",\"file\":" << JsonString(saves[i].fileName) << ",\"result\":\""
+          << OutcomeName(saves[i].outcome) << "\",\"reason\":" << JsonString1252(saves[i].reason)
+          << '}';
+    }
+    out << "]}\n";
+  } else {
+    for (const std::string& line : logBefore)
+      out << "\u2022 " << encoding::Windows1252ToUtf8(line) << '\n';
+    for (const auto& save : saves) {
+      out << save.fileName << ": " << OutcomeName(save.outcome);
+      if (save.outcome != sramman::GameSave::Outcome::kSaved)
+        out << ": " << encoding::Windows1252ToUtf8(save.reason);
+      out << '\n';
+    }
+  }
+  return allSaved ? 0 : 1;
+}
+
 int Transfer(const SramOptions& options, SramSession& session, std::ostream& out,
              std::ostream& err) {
   if (*options.row >= session.view.RowCount()) {
@@ -175,6 +229,9 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   int status = 0;
   {
     SramSession session(*port);
+    // A simulated cart writes a loaded SRAM to its file before the load
+    // reports success, so a failing write-back is never followed by one.
+    session.manager.SetKeepCartSram([&port](std::string& error) { return port->Flush(error); });
     session.manager.AnalyseCart();
     if (options.verb == "analyse") {
       if (options.json) {
@@ -183,6 +240,9 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
         PrintLog(session.view, out);
         PrintGrid(session, out);
       }
+      status = session.manager.CartFound() ? 0 : 1;
+    } else if (options.verb == "save-all") {
+      status = SaveAll(options, session, out);
     } else {
       status = Transfer(options, session, out, err);
     }

@@ -99,6 +99,7 @@ void SramManager::AnalyseCart() {
   view_.SetCell(0, 0, "");
   view_.SetCell(1, 0, "");
   listed_ = false;
+  cartFound_ = false;
 
   if (!cart_.Link().FindXChanger()) {
     view_.LogStatus("No X-Changer found");
@@ -113,6 +114,7 @@ void SramManager::AnalyseCart() {
     view_.LogStatus("No Cart found");
     return;
   }
+  cartFound_ = true;
   // The decision rests on a second reading of the header.
   cart_.ReadCartHeader(0, header);
   if (header.Signature == kMenuSignature || header.Title == kMenuTitle) {

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "fileio/byte_file.h"
+#include "fileio/atomic_file.h"
 #include "fileio/file_error.h"
 #include "sramman/directory_of.h"
 #include "sramman/sram_manager.h"
@@ -13,6 +13,7 @@
 namespace velwin::sramman {
 namespace {
 
+using fileio::AtomicFile;
 using fileio::ByteFile;
 using fileio::FileError;
 
@@ -46,6 +47,10 @@ bool MoveFileBlock(SramView& view, int shortNumber, Move move) {
 
 std::string BankUnavailable(std::uint8_t bank) {
   return "SRAM bank " + std::to_string(bank) + " not available on this card.";
+}
+
+std::span<const std::uint8_t> BankIn(const xchanger::CartAccess::Buffer& buffer) {
+  return {buffer.data(), kSramBankBytes};
 }
 
 }  // namespace
@@ -100,6 +105,34 @@ bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
   return true;
 }
 
+// A link that drops bits now and then rarely drops the same ones twice: a
+// bank is trusted only when two reads of it agree.
+bool SramManager::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
+  if (!TransferBank(cart_.ReadSramBank(bank), bank))
+    return false;
+  const auto read = BankIn(cart_.TransferBuffer());
+  first.assign(read.begin(), read.end());
+  cart_.ReadSramBank(bank);
+  if (!std::equal(read.begin(), read.end(), first.begin())) {
+    view_.LogStatus("Read unstable: SRAM bank " + std::to_string(bank) +
+                    " differs between two reads.");
+    return false;
+  }
+  return true;
+}
+
+// A cart pulled out, or an X-Changer whose plug came loose, reads as a bus
+// nobody drives: every SRAM byte 0xFF, identical in both reads. The logo of
+// ROM bank 0, which the analysis found, tells whether the cart still answers.
+bool SramManager::CartStillAnswers() {
+  xchanger::CartHeader header;
+  cart_.ReadCartHeader(0, header);
+  if (xchanger::CartAccess::CartHeaderValid(header))
+    return true;
+  view_.LogStatus("Cart no longer answers; nothing written.");
+  return false;
+}
+
 SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile) {
   const auto game = GameToTransfer();
   if (!game)
@@ -108,20 +141,44 @@ SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile
   if (!path)
     return {};
 
-  ByteFile file = ByteFile::Create(*path);
-  const auto bank = std::span<const std::uint8_t>(cart_.TransferBuffer().data(), kSramBankBytes);
+  // The earlier backup at that path stays as it is until every bank has
+  // been read and written and the new file is on the disk.
+  AtomicFile file = AtomicFile::Begin(*path);
+  std::vector<std::uint8_t> bank;
   bool ok = true;
   for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
-    const std::uint8_t number = BankNumber(game->entry, i);
-    ok = TransferBank(cart_.ReadSramBank(number), number) &&
-         MoveFileBlock(view_, kShortWrite, [&] { return file.WriteSome(bank); });
+    ok = ReadBankTwice(BankNumber(game->entry, i), bank) &&
+         MoveFileBlock(view_, kShortWrite, [&] { return file.File().WriteSome(bank); });
   }
-  // Closed before the success line: a save whose last bytes never reach
-  // the disk must not be reported as read.
-  file.Close();
+  ok = ok && CartStillAnswers();
+  if (ok) {
+    try {
+      file.Commit();
+    } catch (const FileError& error) {
+      view_.LogStatus(IoError(error.code()));
+      ok = false;
+    }
+  }
   if (ok)
     view_.LogStatus(std::string(game->info.sizeText) + " read from cart.");
   return {ok, DirectoryOf(*path)};
+}
+
+// Reads every bank just written back and compares it with the file; logs the
+// first bank that differs.
+bool SramManager::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
+  for (unsigned i = 0; i < game.info.bankCount; ++i) {
+    const std::uint8_t number = BankNumber(game.entry, i);
+    cart_.ReadSramBank(number);
+    const auto expected = image.subspan(i * kSramBankBytes, kSramBankBytes);
+    const auto read = BankIn(cart_.TransferBuffer());
+    if (!std::equal(read.begin(), read.end(), expected.begin())) {
+      view_.LogStatus("Verify failed: SRAM bank " + std::to_string(number) +
+                      " differs from the file.");
+      return false;
+    }
+  }
+  return true;
 }
 
 SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile) {
@@ -157,6 +214,14 @@ SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile
     std::copy(block, block + static_cast<std::ptrdiff_t>(kSramBankBytes), buffer.begin());
     const std::uint8_t number = BankNumber(game->entry, i);
     ok = TransferBank(cart_.WriteSramBank(number), number);
+  }
+  ok = ok && VerifyBanks(*game, image);
+  if (ok && keepCartSram_) {
+    std::string error;
+    if (!keepCartSram_(error)) {
+      view_.LogStatus(error);
+      ok = false;
+    }
   }
   if (ok)
     view_.LogStatus(std::string(game->info.sizeText) + " SRAM transferred to cart.");

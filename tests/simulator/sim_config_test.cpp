@@ -62,14 +62,20 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
   EXPECT_EQ(config.modes, LinkModes::kEppOnly);
   EXPECT_FALSE(config.hasCart);
   EXPECT_FALSE(config.otherEcho);
+  ASSERT_TRUE(ParseSimSpec("unplug=0,flaky=1,noisy=8191", config, error)) << error;
+  EXPECT_EQ(config.unplugAfter, 0u);
+  EXPECT_EQ(config.flakyEvery, 1u);
+  EXPECT_EQ(config.noisyEvery, 8191u);
   ASSERT_TRUE(ParseSimSpec("", config, error)) << error;
+  EXPECT_EQ(config.unplugAfter, std::nullopt) << "faults are off by default";
+  EXPECT_EQ(config.flakyEvery + config.noisyEvery, 0u);
   EXPECT_EQ(config.lpt, 1);
   EXPECT_EQ(config.sram, Bytes(0x20000, 0xFF)) << "SRAM in memory only";
   EXPECT_TRUE(config.sramPath.empty());
 }
 
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
-  const std::string known = " (known: rom, sram, card, lpt, other, modes)";
+  const std::string known = " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -77,6 +83,12 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   EXPECT_EQ(ParseError("other=x"), "simulation setting other must be echo or none, not \"x\"");
   EXPECT_EQ(ParseError("modes=ecp"),
             "simulation setting modes must be both, epp or spp, not \"ecp\"");
+  EXPECT_EQ(ParseError("flaky=0"),
+            "simulation setting flaky must be a count of at least 1, not \"0\"");
+  EXPECT_EQ(ParseError("noisy=-3"),
+            "simulation setting noisy must be a count of at least 1, not \"-3\"");
+  EXPECT_EQ(ParseError("unplug=1k"),
+            "simulation setting unplug must be a count of port accesses, not \"1k\"");
   EXPECT_EQ(ParseError("rom="), "simulation setting rom must be a file name, not \"\"");
   EXPECT_EQ(ParseError("lpt"), "simulation setting \"lpt\" needs a value (key=value)");
   EXPECT_EQ(ParseError("lpt=1,"), "empty simulation setting in \"lpt=1,\"");
@@ -125,9 +137,11 @@ TEST_F(SimFiles, SramImageMustHaveAChipSize) {
 
 TEST_F(SimFiles, SramIsWrittenBackOnlyAfterAChangeAndOnlyOnce) {
   const std::string sav = PathOf("new.sav");
+  Write(".new.sav.velwin-tmp", 0x1000, 0);  // left by a killed write-back
   SimConfig config;
   std::string error;
   ASSERT_TRUE(ParseSimSpec("rom=" + Write("g.gb", 0x8000, 0) + ",sram=" + sav, config, error));
+  EXPECT_FALSE(fs::exists(PathOf(".new.sav.velwin-tmp")));
   {
     SimulatedXChanger sim(config);
     ChangeSram(sim, 0xFF);  // the value it already holds
@@ -147,7 +161,7 @@ TEST_F(SimFiles, SramIsWrittenBackOnlyAfterAChangeAndOnlyOnce) {
     ChangeSram(sim, 0x43);
   }  // and written back when the simulation ends
   EXPECT_EQ(Read(sav)[1], 0x43);
-  EXPECT_FALSE(fs::exists(sav + ".velwin-new"));
+  EXPECT_FALSE(fs::exists(PathOf(".new.sav.velwin-tmp")));
 }
 
 TEST_F(SimFiles, RelativeSramPathStaysWhereItWasWhenTheDirectoryChanges) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
+
+#include <filesystem>
 #include <sstream>
 #include <string>
 
@@ -138,6 +141,157 @@ TEST(SramCommand, UsageErrors) {
   const CommandRun help = Sram({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velwin-cli sram save"), std::string::npos);
+  EXPECT_NE(help.out.find("velwin-cli sram save-all"), std::string::npos);
+}
+
+TEST(SramCommand, AnalyseFailsWithoutXChangerOrCart) {
+  const CommandRun noXChanger = Sram({"analyse", "--port", "sim:lpt=none"});
+  EXPECT_EQ(noXChanger.status, 1);
+  EXPECT_EQ(noXChanger.out, "\u2022 No X-Changer found\n");
+  const CommandRun noCart = Sram({"analyse", "--json", "--port", "sim:card=16"});
+  EXPECT_EQ(noCart.status, 1);
+  EXPECT_EQ(noCart.out.rfind("{\"log\":[\"No Cart found\"]", 0), 0u);
+}
+
+TEST(SramCommand, SaveAllWritesEveryDemoGame) {
+  TempDir dir;
+  const CommandRun run = Sram({"save-all", "--port", "demo", dir.Path().string()});
+  EXPECT_EQ(run.status, 1) << "one game is refused";
+  EXPECT_EQ(run.out,
+            "\u2022 VELTRA - cart found.\n"
+            "00 Lantern Keep.sav: saved\n"
+            "01 Tidepool Tactics.sav: saved\n"
+            "02 Copper Caravan.sav: saved\n"
+            "03 Moth and Lamp.sav: saved\n"
+            "04 Pocket Almanac.sav: saved\n"
+            "05 Glass Harbour.sav: refused: Not enough SRAM on cart for selected game.\n");
+  const struct {
+    const char* file;
+    int firstBank;
+    int banks;
+  } expected[] = {{"00 Lantern Keep.sav", 0, 1},
+                  {"01 Tidepool Tactics.sav", 1, 4},
+                  {"02 Copper Caravan.sav", 5, 1},
+                  {"03 Moth and Lamp.sav", 6, 4},
+                  {"04 Pocket Almanac.sav", 10, 1}};
+  for (const auto& game : expected) {
+    const auto saved = ReadBytes(dir.File(game.file));
+    ASSERT_EQ(saved.size(), game.banks * 8192u) << game.file;
+    for (int b = 0; b < game.banks; ++b) {
+      const std::string text = DemoSramBankText(game.firstBank + b);
+      EXPECT_EQ(std::string(saved.begin() + b * 8192, saved.begin() + b * 8192 + text.size()),
+                text);
+    }
+  }
+  EXPECT_FALSE(std::filesystem::exists(dir.File("05 Glass Harbour.sav")));
+
+  const CommandRun json = Sram({"save-all", "--json", "--port", "demo", dir.Path().string()});
+  EXPECT_NE(json.out.find("{\"row\":5,\"file\":\"05 Glass Harbour.sav\",\"result\":\"refused\","
+                          "\"reason\":\"Not enough SRAM on cart for selected game.\"}]}"),
+            std::string::npos)
+      << json.out;
+  EXPECT_EQ(Sram({"save-all", "--port", "demo"}).status, 2);
+}
+
+// A 256 kbit single cart on the failing simulator; every earlier backup must
+// survive and no success may be reported over wrong data.
+class FaultyLink : public ::testing::TestWithParam<const char*> {
+ protected:
+  FaultyLink() {
+    auto rom = BlankRom(2);
+    PutHeader(rom, 0, "POCKET", 0, 3);
+    WriteBytes(dir_.File("cart.gb"), rom);
+    WriteBytes(dir_.File("cart.srm"), Pattern(32768, 3));
+    WriteBytes(dir_.File("old.sav"), Pattern(32768, 9));
+  }
+  std::string Port(const std::string& fault) const {
+    return "sim:rom=" + dir_.File("cart.gb") + ",sram=" + dir_.File("cart.srm") +
+           ",modes=" + GetParam() + "," + fault;
+  }
+  bool TemporaryFileLeft() const {
+    for (const auto& entry : std::filesystem::directory_iterator(dir_.Path())) {
+      if (entry.path().filename().string().find("velwin-tmp") != std::string::npos)
+        return true;
+    }
+    return false;
+  }
+  TempDir dir_;
+};
+
+TEST_P(FaultyLink, FlakyLoadFailsVerifyAtTheBank) {
+  const CommandRun run =
+      Sram({"load", "--port", Port("flaky=9000"), "--row", "0", dir_.File("old.sav")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out,
+            "\u2022 Cart \"POCKET\" found.\n"
+            "\u2022 Verify failed: SRAM bank 1 differs from the file.\n");
+}
+
+TEST_P(FaultyLink, NoisyOrUnpluggedSaveLeavesTheBackup) {
+  const CommandRun noisy =
+      Sram({"save", "--port", Port("noisy=1000"), "--row", "0", dir_.File("old.sav")});
+  EXPECT_EQ(noisy.status, 1);
+  EXPECT_EQ(noisy.out,
+            "\u2022 Cart \"POCKET\" found.\n"
+            "\u2022 Read unstable: SRAM bank 0 differs between two reads.\n");
+  for (const int after : {5000, 20000, 40000, 60000}) {
+    const CommandRun run = Sram({"save", "--port", Port("unplug=" + std::to_string(after)), "--row",
+                                 "0", dir_.File("old.sav")});
+    EXPECT_EQ(run.status, 1) << after;
+    EXPECT_EQ(run.out.find("read from cart"), std::string::npos) << run.out;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("old.sav")), Pattern(32768, 9));
+  EXPECT_FALSE(TemporaryFileLeft());
+}
+
+TEST_P(FaultyLink, FailedWriteBackComesInsteadOfTheSuccessLine) {
+  const std::string srm = dir_.File("gone/cart.srm");
+  const CommandRun run =
+      Sram({"load", "--port",
+            "sim:rom=" + dir_.File("cart.gb") + ",sram=" + srm + ",modes=" + GetParam(), "--row",
+            "0", dir_.File("old.sav")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 SRAM image \"" + srm +
+                         "\" not written: File not found\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, FaultyLink, ::testing::Values("epp", "spp"));
+
+// A file system of 16 KB, mounted for the test where the system allows it.
+class SmallFileSystem {
+ public:
+  explicit SmallFileSystem(const std::string& at)
+      : at_(at), mounted_(::mount("tmpfs", at.c_str(), "tmpfs", 0, "size=16k") == 0) {}
+  ~SmallFileSystem() {
+    if (mounted_)
+      ::umount2(at_.c_str(), MNT_DETACH);
+  }
+  SmallFileSystem(const SmallFileSystem&) = delete;
+  SmallFileSystem& operator=(const SmallFileSystem&) = delete;
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::string at_;
+  bool mounted_;
+};
+
+TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
+  TempDir dir;
+  auto rom = BlankRom(2);
+  PutHeader(rom, 0, "POCKET", 0, 3);
+  WriteBytes(dir.File("cart.gb"), rom);
+  std::filesystem::create_directory(dir.File("small"));
+  const SmallFileSystem small(dir.File("small"));
+  if (!small.Mounted())
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  const std::string backup = dir.File("small/old.sav");
+  WriteBytes(backup, Pattern(8192, 7));
+  const CommandRun run =
+      Sram({"save", "--port", "sim:rom=" + dir.File("cart.gb"), "--row", "0", backup});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 IO-Error 101\n");
+  EXPECT_EQ(ReadBytes(backup), Pattern(8192, 7));
+  EXPECT_FALSE(std::filesystem::exists(dir.File("small/.old.sav.velwin-tmp")));
 }
 
 TEST(SramCommand, PortThatCannotBeOpened) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -300,6 +301,56 @@ TEST_P(TransferRules, FullDiskLogsAShortWriteAndNoSuccess) {
   EXPECT_FALSE(result.succeeded);
   EXPECT_EQ(result.directory, "/dev");
   EXPECT_EQ(Rig().view.Log(), Log({"IO-Error 101"}));
+}
+
+// --- Backups that never get worse --------------------------------------------
+
+TEST_P(TransferRules, ReplacedBackupKeepsItsLinkAndPermissionsAndNoTemporaryFile) {
+  Analyse(TransferCard());
+  namespace fs = std::filesystem;
+  const std::string real = dir_.Write("real.sav", Pattern(100, 1));
+  fs::permissions(real, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  fs::create_symlink(real, dir_.File("link.sav"));
+  dir_.Write(".real.sav.velwin-tmp", Pattern(10, 2));  // left by a killed save
+  Rig().view.SelectRow(kSmall);
+  EXPECT_TRUE(Rig().manager.SaveMarked(Answer(dir_.File("link.sav"))).succeeded);
+  EXPECT_TRUE(fs::is_symlink(dir_.File("link.sav")));
+  EXPECT_EQ(ReadBytes(real), SramBanks(Rig(), 3, 1));
+  EXPECT_EQ(fs::status(real).permissions(),
+            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+
+  // A new file gets what a plain create gives it.
+  const std::string plain = dir_.Write("plain", Pattern(1, 1));
+  EXPECT_TRUE(Rig().manager.SaveMarked(Answer(dir_.File("new.sav"))).succeeded);
+  EXPECT_EQ(fs::status(dir_.File("new.sav")).permissions(), fs::status(plain).permissions());
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(dir_.Path()))
+    names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, Log({"link.sav", "new.sav", "plain", "real.sav"}));
+}
+
+TEST_P(TransferRules, CartPulledBeforeTheSaveLeavesTheBackup) {
+  Analyse(TransferCard());
+  const std::string path = dir_.Write("old.sav", Pattern(kBank, 4));
+  Rig().sim.RemoveCartAfter(0);  // both reads agree: every byte 0xFF
+  Rig().view.SelectRow(kSmall);
+  EXPECT_FALSE(Rig().manager.SaveMarked(Answer(path)).succeeded);
+  EXPECT_EQ(Rig().view.Log(), Log({"Cart no longer answers; nothing written."}));
+  EXPECT_EQ(ReadBytes(path), Pattern(kBank, 4));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File(".old.sav.velwin-tmp")));
+}
+
+TEST_P(TransferRules, ProtectedBackupIsRefusedBeforeTheCartIsRead) {
+  Analyse(TransferCard());
+  const std::string path = dir_.Write("kept.sav", Pattern(kBank, 6));
+  const ImmutableFile locked(path);
+  if (!locked.Applied())
+    GTEST_SKIP() << "cannot make a file immutable here";
+  Rig().view.SelectRow(kSmall);
+  const auto readsBefore = Rig().sim.CartBusCounters().reads;
+  EXPECT_THROW(Rig().manager.SaveMarked(Answer(path)), fileio::FileError);
+  EXPECT_EQ(Rig().sim.CartBusCounters().reads, readsBefore);
 }
 
 // --- Paths --------------------------------------------------------------------

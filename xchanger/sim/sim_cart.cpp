@@ -63,6 +63,8 @@ std::uint8_t SimulatedCart::Read(std::uint16_t address) {
     value = chip_.Read(LinearAddress(address));
   } else if (address >= 0xA000 && address < 0xC000 && sramEnabled_ && !sram_.empty()) {
     value = sram_[sramOffset_ + (address & sramAddressMask_)];
+    if (noisyEvery_ != 0 && ++sramBytesRead_ % noisyEvery_ == 0)
+      value ^= 0x01;
   }
   if (traceOn_) [[unlikely]]
     Record(CartBusEvent::Kind::kRead, address, value);
@@ -103,6 +105,8 @@ void SimulatedCart::Write(std::uint16_t address, std::uint8_t value) {
     ++counters_.sramWrites;
     if (!sramEnabled_ || sram_.empty())
       return;
+    if (flakyEvery_ != 0 && ++sramBytesWritten_ % flakyEvery_ == 0)
+      value ^= 0x01;
     std::uint8_t& cell = sram_[sramOffset_ + (address & sramAddressMask_)];
     if (cell != value) {
       cell = value;

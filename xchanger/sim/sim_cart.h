@@ -65,6 +65,14 @@ class SimulatedCart {
   // Puts the cart back, powered on afresh: the SRAM keeps its contents.
   void Insert();
 
+  // A worn contact on purpose: every nth byte stored in the SRAM, or read
+  // from it, has bit 0 flipped (0: never). The read fault leaves the stored
+  // byte alone.
+  void SetSramFaults(std::uint64_t flakyWriteEvery, std::uint64_t noisyReadEvery) {
+    flakyEvery_ = flakyWriteEvery;
+    noisyEvery_ = noisyReadEvery;
+  }
+
   const CartCounters& Counters() const { return counters_; }
   void EnableTrace(bool on) { traceOn_ = on; }
   const std::vector<CartBusEvent>& Trace() const { return trace_; }
@@ -106,6 +114,11 @@ class SimulatedCart {
   bool sramChanged_ = false;
   bool present_;
   std::uint64_t accessesLeft_ = kStaysInserted;
+
+  std::uint64_t flakyEvery_ = 0;
+  std::uint64_t noisyEvery_ = 0;
+  std::uint64_t sramBytesWritten_ = 0;
+  std::uint64_t sramBytesRead_ = 0;
 
   CartCounters counters_;
   bool traceOn_ = false;

@@ -1,6 +1,8 @@
 #include "xchanger/sim/sim_config.h"
 
 #include <array>
+#include <charconv>
+#include <optional>
 #include <utility>
 
 #include "fileio/byte_file.h"
@@ -14,7 +16,18 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 6> kKeys = {"rom", "sram", "card", "lpt", "other", "modes"};
+constexpr std::array<std::string_view, 9> kKeys = {"rom",   "sram",   "card",  "lpt",  "other",
+                                                   "modes", "unplug", "flaky", "noisy"};
+
+// A decimal count of at least minimum, no sign, no blanks.
+std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t minimum) {
+  std::uint64_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+  if (text.empty() || ec != std::errc() || ptr != end || value < minimum)
+    return std::nullopt;
+  return value;
+}
 
 // Built by appending: GCC 12 warns falsely about operator+ on a temporary.
 std::string Quoted(std::string_view text) {
@@ -95,6 +108,16 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
     } else {
       return bad("echo or none");
     }
+  } else if (key == "unplug" || key == "flaky" || key == "noisy") {
+    const bool isUnplug = key == "unplug";
+    const auto count = ParseCount(value, isUnplug ? 0 : 1);
+    if (!count)
+      return bad(isUnplug ? "a count of port accesses" : "a count of at least 1");
+    if (isUnplug) {
+      config.unplugAfter = count;
+    } else {
+      (key == "flaky" ? config.flakyEvery : config.noisyEvery) = *count;
+    }
   } else if (value == "both") {
     config.modes = LinkModes::kBoth;
   } else if (value == "epp") {
@@ -129,7 +152,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
       ++index;
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
-              " (known: rom, sram, card, lpt, other, modes)";
+              " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy)";
       return false;
     }
     if (seen[index]) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -27,10 +28,17 @@ struct SimConfig {
   int lpt = 1;             // the port the X-Changer hangs on: 1, 2, or 0 for none
   bool otherEcho = false;  // the other port holds a device that echoes only AddrHighReg
   LinkModes modes = LinkModes::kBoth;
+
+  // Faults on purpose, for trying what the program does with a bad link;
+  // all off by default and deterministic. 0 is off for the counts.
+  std::optional<std::uint64_t> unplugAfter;  // port accesses before the X-Changer is gone
+  std::uint64_t flakyEvery = 0;  // every Nth byte written to the SRAM is stored with bit 0 flipped
+  std::uint64_t noisyEvery = 0;  // every Nth SRAM byte read comes back with bit 0 flipped
 };
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
-// modes=both|epp|spp" (the text after "sim:"), loading the ROM and SRAM
+// modes=both|epp|spp,unplug=N,flaky=N,noisy=N" (the text after "sim:"),
+// the counts decimal (flaky and noisy at least 1), loading the ROM and SRAM
 // files. Keys may come in any order, each at most once; a path cannot hold a
 // comma. Unnamed keys keep the defaults above; other=none is accepted too.
 //

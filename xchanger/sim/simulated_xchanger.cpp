@@ -49,7 +49,9 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
             config.hasCart ? std::span<const std::uint8_t>(config.rom)
                            : std::span<const std::uint8_t>(),
             std::move(config.sram), config.hasCart),
-      sramPath_(AbsolutePath(std::move(config.sramPath))) {
+      sramPath_(AbsolutePath(std::move(config.sramPath))),
+      unplugAfter_(config.unplugAfter) {
+  cart_.SetSramFaults(config.flakyEvery, config.noisyEvery);
   ports_[0].base = kLpt1Base;
   ports_[1].base = kLpt2Base;
   for (int i = 0; i < 2; ++i) {
@@ -79,7 +81,24 @@ std::uint16_t SimulatedXChanger::ReadLptBase(int n) {
   return 0;
 }
 
+// The X-Changer's plug comes out of the port: from then on its port is an
+// empty one, whose status lines float and whose EPP cycles nobody answers.
+void SimulatedXChanger::CountAccess() {
+  if (!unplugAfter_ || counters_.reads + counters_.writes < *unplugAfter_)
+    return;
+  unplugAfter_.reset();
+  for (ParallelPort& p : ports_) {
+    if (p.device == Device::kXChanger) {
+      p.device = Device::kNothing;
+      p.eppAnswers = false;
+      p.sppAnswers = false;
+      p.cycle = Cycle::kIdle;
+    }
+  }
+}
+
 void SimulatedXChanger::PortWrite(std::uint16_t port, std::uint8_t value) {
+  CountAccess();
   ++counters_.writes;
   if (portTraceOn_) [[unlikely]]
     portTrace_.push_back({port, true, value});
@@ -110,6 +129,7 @@ void SimulatedXChanger::PortWrite(std::uint16_t port, std::uint8_t value) {
 }
 
 std::uint8_t SimulatedXChanger::PortRead(std::uint16_t port) {
+  CountAccess();
   ++counters_.reads;
   std::uint8_t value = 0xFF;
   if (ParallelPort* p = PortAt(port)) {

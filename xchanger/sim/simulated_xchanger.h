@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -131,11 +132,15 @@ class SimulatedXChanger final : public PortBackend {
     return static_cast<std::uint16_t>((registers_.addressHigh << 8) | registers_.addressLow);
   }
   bool WriteBack(std::string& error);
+  // Counts one port access against a pending unplug.
+  void CountAccess();
 
   std::array<ParallelPort, 2> ports_;
   XChangerRegisters registers_;
   SimulatedCart cart_;
   std::string sramPath_;
+
+  std::optional<std::uint64_t> unplugAfter_;
 
   PortCounters counters_;
   bool portTraceOn_ = false;

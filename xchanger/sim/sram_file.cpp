@@ -1,11 +1,8 @@
 #include "xchanger/sim/sram_file.h"
 
-#include <unistd.h>
-
 #include <cerrno>
-#include <cstdio>
-#include <filesystem>
 
+#include "fileio/atomic_file.h"
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "xchanger/sim/sim_cart.h"
@@ -13,7 +10,7 @@
 namespace velwin::xchanger::sim {
 namespace {
 
-namespace fs = std::filesystem;
+using fileio::AtomicFile;
 using fileio::ByteFile;
 using fileio::FileError;
 
@@ -25,16 +22,11 @@ bool IsSramChipSize(std::int64_t size) {
   return false;
 }
 
-void WriteAll(ByteFile& file, std::span<const std::uint8_t> bytes) {
-  file.Write(bytes);
-  if (::fsync(file.NativeHandle()) != 0 && errno != EINVAL)
-    throw FileError(errno);
-  file.Close();
-}
-
 }  // namespace
 
 bool LoadSramImage(const std::string& path, std::vector<std::uint8_t>& sram, std::string& error) {
+  // A write-back of an earlier run that was killed half-way.
+  AtomicFile::RemoveLeftover(path);
   try {
     auto file = ByteFile::Open(path, ByteFile::Access::kRead);
     const std::int64_t size = file.Size();
@@ -64,34 +56,10 @@ bool LoadSramImage(const std::string& path, std::vector<std::uint8_t>& sram, std
 
 bool WriteSramImage(const std::string& path, std::span<const std::uint8_t> bytes,
                     std::string& error) {
-  std::error_code ec;
-  fs::path target = path;
-  if (fs::is_symlink(target, ec)) {
-    // Replace the file the link points to, not the link.
-    const fs::path resolved = fs::weakly_canonical(target, ec);
-    if (!ec)
-      target = resolved;
-  }
   try {
-    if (fs::is_character_file(target, ec)) {
-      auto device = ByteFile::Create(target.string());
-      device.Write(bytes);
-      device.Close();
-      return true;
-    }
-    const std::string temp = target.string() + ".velwin-new";
-    try {
-      auto file = ByteFile::Create(temp);
-      WriteAll(file, bytes);
-      const auto old = fs::status(target, ec);
-      if (!ec && fs::exists(old))
-        fs::permissions(temp, old.permissions(), ec);
-      if (std::rename(temp.c_str(), target.c_str()) != 0)
-        throw FileError(errno);
-    } catch (...) {
-      fs::remove(temp, ec);
-      throw;
-    }
+    auto image = AtomicFile::Begin(path);
+    image.File().Write(bytes);
+    image.Commit();
     return true;
   } catch (const FileError& e) {
     error = "SRAM image \"" + path + "\" not written: " + e.what();

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <utility>
+
+#include "fileio/byte_file.h"
+
+namespace velwin::fileio {
+
+// A file that replaces the one at its path only once it is complete, so a
+// failure at any point leaves the earlier file as it was (a backup must never
+// be made worse by the save that should refresh it).
+//
+// The bytes go to ".NAME.velwin-tmp" beside the target; Commit() flushes it
+// to disk, renames it over the target and flushes the folder. Dropping the
+// object without a commit removes the temporary file. A program killed
+// half-way leaves it behind, and the next save of the same target removes it
+// first. A symbolic link at the path is followed: the file it points to is
+// replaced and the link stays. A replaced file keeps its permission bits; a
+// new one gets those a plain create gives (0666 less the umask). A character
+// device (such as /dev/full) cannot be renamed over and is written directly.
+// (On Windows the rename would map to MoveFileEx with
+// MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH.)
+class AtomicFile {
+ public:
+  // Checks the target and creates the temporary file. Fails as creating the
+  // target itself would: a folder (EISDIR), a write-protected file or
+  // folder (EACCES), a missing folder (ENOENT).
+  static AtomicFile Begin(const std::string& path);
+
+  AtomicFile(AtomicFile&& other) noexcept;
+  AtomicFile& operator=(AtomicFile&&) = delete;
+  AtomicFile(const AtomicFile&) = delete;
+  AtomicFile& operator=(const AtomicFile&) = delete;
+  ~AtomicFile();
+
+  // Where the bytes go until the commit.
+  ByteFile& File() { return file_; }
+
+  // Flushes the file, puts it in the target's place and flushes the folder.
+  // Throws FileError; before the rename the target is still untouched.
+  void Commit();
+
+  // The temporary file's name for a target, beside it.
+  static std::string TempPathFor(const std::string& target);
+  // Removes what a killed writer of path left behind, if anything.
+  static void RemoveLeftover(const std::string& path);
+
+ private:
+  AtomicFile(std::string target, std::string temp, ByteFile file)
+      : target_(std::move(target)), temp_(std::move(temp)), file_(std::move(file)) {}
+
+  std::string target_;  // the link resolved
+  std::string temp_;    // empty when writing a device directly
+  ByteFile file_;
+  bool done_ = false;
+};
+
+}  // namespace velwin::fileio

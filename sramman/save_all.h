@@ -1,0 +1,35 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sramman/memory_sram_view.h"
+#include "sramman/sram_manager.h"
+
+namespace velwin::sramman {
+
+// What became of one listed game in a save of every game.
+struct GameSave {
+  enum class Outcome { kSaved, kRefused, kFailed };
+
+  int row;
+  std::string fileName;  // "NN Title.sav", UTF-8
+  Outcome outcome;
+  std::string reason;  // the log lines of the attempt, or the file error
+};
+
+// The .sav name for a grid row: the row in at least two digits, a blank and
+// the grid text (UTF-8) with every character a file name cannot hold on
+// Linux or Windows (/ \ : * ? " < > | and control characters) replaced by
+// '_'. The menu pads names with blanks, so blanks at either end are dropped;
+// a title left empty gives "NN.sav".
+std::string SaveFileName(int row, std::string_view title);
+
+// Saves every game that the last analysis listed into folder, one file each,
+// as "Save Marked" does (an earlier file of the same name is replaced only by
+// a complete one). Selects each row of the view in turn.
+std::vector<GameSave> SaveEveryGame(SramManager& manager, MemorySramView& view,
+                                    const std::string& folder);
+
+}  // namespace velwin::sramman
