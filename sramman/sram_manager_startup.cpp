@@ -15,8 +15,8 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
   std::string portError;
   parts.port = OpenSramPort(description.toStdString(), portError);
   if (!parts.port) {
-    parts.portProblem = QStringLiteral("Port \"%1\" could not be opened: %2")
-                            .arg(description, QString::fromStdString(portError));
+    parts.portProblem =
+        QString::fromStdString(PortProblemText(description.toStdString(), portError));
   }
   return std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
 }
