@@ -3,21 +3,26 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QTimer>
+#include <cstdio>
 
+#include "app/designed_fonts.h"
 #include "mainwindow/file_dialog.h"
 #include "mainwindow/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
 #include "sramman/sram_manager_startup.h"
+#include "sramman/sram_port.h"
 
 namespace {
 
-// --screenshot FILE: show the window, save what it draws and quit; used to
-// keep the picture in the documentation in step with the window.
+// --screenshot and --sram-screenshot FILE: save what the shown window draws
+// and quit; used to keep the pictures in the documentation in step with the
+// windows.
 void ScheduleScreenshot(QWidget& window, const QString& file) {
   QTimer::singleShot(300, &window, [&window, file] {
     window.grab().save(file);
     window.close();
+    QApplication::quit();
   });
 }
 
@@ -29,25 +34,39 @@ int main(int argc, char* argv[]) {
   // The application title "PALDUR DarURU" titles the message boxes
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
   // platforms would append that to the main window's own caption.
+  velwin::app::SubstituteDesignedFonts();
 
-  // The SRAM manager reads its own options ("--port", "--demo") from the
-  // arguments; they are declared here so that --help lists them.
   QCommandLineParser parser;
   parser.addHelpOption();
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save a picture of the main window."),
                                       QStringLiteral("FILE"));
   parser.addOption(screenshot);
-  parser.addOption({QStringLiteral("port"),
-                    QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
-                                   "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
-                                   "where a parallel port exists, else direct)."),
-                    QStringLiteral("PORT")});
-  parser.addOption(
-      {QStringLiteral("demo"), QStringLiteral("Use a simulated X-Changer holding a demo card.")});
-  parser.parse(QApplication::arguments());
+  const QCommandLineOption sramScreenshot(
+      QStringLiteral("sram-screenshot"),
+      QStringLiteral("Analyse the cart and save a picture of the SRAM manager."),
+      QStringLiteral("FILE"));
+  parser.addOption(sramScreenshot);
+  const QCommandLineOption port(
+      QStringLiteral("port"),
+      QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
+                     "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
+                     "where a parallel port exists, else direct)."),
+      QStringLiteral("PORT"));
+  parser.addOption(port);
+  const QCommandLineOption demo(QStringLiteral("demo"),
+                                QStringLiteral("Use a simulated X-Changer holding a demo card."));
+  parser.addOption(demo);
+  if (!parser.parse(QApplication::arguments())) {
+    std::fprintf(stderr, "velwin: %s\n", qPrintable(parser.errorText()));
+    return 1;
+  }
   if (parser.isSet(QStringLiteral("help")))
     parser.showHelp(0);
+  // Empty: VELWIN_PORT or the machine's default.
+  const QString portDescription = parser.isSet(demo)
+                                      ? QString::fromLatin1(velwin::sramman::kDemoPortDescription)
+                                      : parser.value(port);
 
   velwin::gui::NativeFileDialogs fileDialogs;
   velwin::gui::NativeMessageBoxes messageBoxes;
@@ -57,16 +76,17 @@ int main(int argc, char* argv[]) {
   // The SRAM manager is created hidden, right after the main window, and
   // loads its own settings then; the SRAM button shows it modally. It is a
   // child of form1, so it must go first: declared after it.
-  QString sramError;
-  const auto sramManager =
-      velwin::sramman::CreateSramManager(&form1, QApplication::arguments(), sramError);
-  if (!sramError.isEmpty())
-    qWarning("velwin: %s", qPrintable(sramError));
+  // A port that cannot be opened is explained in the SRAM manager's log.
+  const auto sramManager = velwin::sramman::CreateSramManager(&form1, portDescription);
   form1.SetSramManagerWindow(sramManager.get());
 
   form1.show();
   if (parser.isSet(screenshot)) {
     ScheduleScreenshot(form1, parser.value(screenshot));
+  } else if (parser.isSet(sramScreenshot)) {
+    sramManager->show();
+    sramManager->Button3Click();
+    ScheduleScreenshot(*sramManager, parser.value(sramScreenshot));
   }
   return application.exec();
 }

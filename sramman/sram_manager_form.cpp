@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QToolButton>
 #include <algorithm>
 
@@ -17,6 +18,7 @@
 #include "fileio/file_error.h"
 #include "mainwindow/settings_store.h"
 #include "sramman/qt_event_pump.h"
+#include "sramman/sav_folder.h"
 #include "sramman/sram_port.h"
 
 namespace velwin::sramman {
@@ -64,9 +66,11 @@ QToolButton* MakeButton(QWidget* parent, const char* name, const QString& text, 
 }  // namespace
 
 TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
+    // A fixed single border: a system menu and a minimise box, no maximise;
+    // the fixed size below keeps X11 and Wayland from offering to resize.
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                          Qt::WindowCloseButtonHint),
+                          Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint),
       dialogs_(OwnedOr<gui::FileDialogs>(parts.dialogs, ownDialogs_,
                                          std::make_unique<gui::NativeFileDialogs>())),
       messages_(OwnedOr<gui::MessageBoxes>(parts.messages, ownMessages_,
@@ -77,17 +81,19 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       pump_(std::make_unique<QtEventPump>()),
       link_(*port_, *ticks_, *pump_),
       cart_(link_),
-      manager_(cart_, *pump_, *this) {
+      manager_(cart_, *pump_, *this),
+      portProblem_(std::move(parts.portProblem)) {
   setObjectName(QStringLiteral("SRAMManForm"));
   setWindowTitle(QStringLiteral("VELTRA SRAM Manager by Ostrel & Vannik"));
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(13);
   setFont(font);
   setFixedSize(kClientWidth, kClientHeight);
+  setSizeGripEnabled(false);
   BuildControls();
   FormCreate();
-  if (!parts.portProblem.isEmpty())
-    LogStatus(ToAnsi(parts.portProblem));
+  if (!portProblem_.isEmpty())
+    LogStatus(ToAnsi(portProblem_));
   // Created hidden: the port is not needed until the window is used.
   port_->Idle();
 }
@@ -167,14 +173,13 @@ void TSRAMManForm::FormCreate() {
     key->WriteInteger(kTopValue, kDefaultTop);
   if (!key->ValueExists(kLeftValue))
     key->WriteInteger(kLeftValue, kDefaultLeft);
-  if (!key->ValueExists(kInitialDirValue)) {
-    key->WriteString(kInitialDirValue, QString::fromLatin1(kDefaultInitialDir));
-  }
+  if (!key->ValueExists(kInitialDirValue))
+    key->WriteString(kInitialDirValue, DefaultSavFolder());
   // A value of the wrong type falls back to its default rather than
   // stopping the program from starting.
   int top = kDefaultTop;
   int left = kDefaultLeft;
-  QString initialDir = QString::fromLatin1(kDefaultInitialDir);
+  QString initialDir = DefaultSavFolder();
   try {
     top = key->ReadInteger(kTopValue);
   } catch (const gui::SettingsError&) {
@@ -219,6 +224,11 @@ void TSRAMManForm::Button3Click() {
     return;
   SetCommandsEnabled(false);
   manager_.AnalyseCart();
+  // Without a port the search has just logged "No X-Changer found"; the
+  // reason, with what to do about it, follows every time, as the log was
+  // cleared.
+  if (!portProblem_.isEmpty())
+    LogStatus(ToAnsi(portProblem_));
   SetCommandsEnabled(true);
 }
 
@@ -234,7 +244,7 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
   gui::FileDialogRequest request;
   request.kind =
       save ? gui::FileDialogRequest::Kind::kSave : gui::FileDialogRequest::Kind::kOpenOne;
-  request.initialDirectory = save ? saveDialogDir_ : openDialogDir_;
+  request.initialDirectory = SavDialogStartFolder(save ? saveDialogDir_ : openDialogDir_);
   request.filters = {QStringLiteral("Gameboy SRAM-files (*.sav)"),
                      QStringLiteral("All files (*.*)")};
   request.defaultSuffix = QStringLiteral("sav");
@@ -285,6 +295,10 @@ void TSRAMManForm::LogStatus(const std::string& message) {
   } else {
     memo1_->appendPlainText(line);
   }
+  // Scroll to the line just added, as the memo of a long log must: the
+  // outcome of a transfer is the newest line, below any earlier error.
+  memo1_->moveCursor(QTextCursor::End);
+  memo1_->ensureCursorVisible();
 }
 
 int TSRAMManForm::RowCount() const {

@@ -26,8 +26,8 @@ struct SramManagerParts {
   gui::FileDialogs* dialogs = nullptr;
   gui::MessageBoxes* messages = nullptr;
   std::unique_ptr<xchanger::PortBackend> port;
-  // Why no port could be opened; the log's first line until the first
-  // analysis.
+  // Why no port could be opened, with what to do: the log's first line, and
+  // the line after "No X-Changer found" of every analysis.
   QString portProblem;
   std::unique_ptr<xchanger::TickCounter> ticks;
 };
@@ -40,7 +40,6 @@ class TSRAMManForm : public QDialog, private SramView {
 
  public:
   static constexpr const char* kSettingsKey = "Software\\VELTRA";
-  static constexpr const char* kDefaultInitialDir = "c:\\windows\\desktop";
 
   explicit TSRAMManForm(QWidget* parent, SramManagerParts parts = {});
   ~TSRAMManForm() override;
@@ -102,6 +101,7 @@ class TSRAMManForm : public QDialog, private SramView {
   QToolButton* button1_ = nullptr;
   QToolButton* button2_ = nullptr;
   QToolButton* button3_ = nullptr;
+  const QString portProblem_;
   QString openDialogDir_;
   QString saveDialogDir_;
 };

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QString>
-#include <QStringList>
 #include <memory>
 
 #include "sramman/sram_manager_form.h"
@@ -10,13 +9,13 @@ class QWidget;
 
 namespace velwin::sramman {
 
-// Creates the SRAM manager window, hidden, for the program entry. The
-// arguments choose its port: "--port PORT" (or "--port=PORT"), "--demo" for
-// the built-in demo card, otherwise VELWIN_PORT or the machine's default.
-// Always returns a window; error tells what went wrong with the arguments
-// or the port (a port that cannot be opened leaves a window that finds no
-// X-Changer and says why in its log). Other arguments are left alone.
-std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow, const QStringList& args,
-                                                QString& error);
+// Creates the SRAM manager window, hidden, for the program entry, on the
+// port the command line chose: "demo" for the built-in demo card, a backend
+// description ("ppdev", "direct:0x378", "sim:..."), or empty for
+// VELWIN_PORT or the machine's default. Always returns a window: a port that
+// cannot be opened leaves one that finds no X-Changer and says why in its
+// log.
+std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
+                                                const QString& portDescription);
 
 }  // namespace velwin::sramman

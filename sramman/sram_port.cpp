@@ -25,4 +25,8 @@ std::unique_ptr<xchanger::PortBackend> OpenSramPort(const std::string& descripti
   return std::make_unique<xchanger::sim::SimulatedXChanger>(std::move(config));
 }
 
+std::string PortProblemText(const std::string& description, const std::string& error) {
+  return "Port \"" + description + "\" could not be opened: " + error;
+}
+
 }  // namespace velwin::sramman

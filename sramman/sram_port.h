@@ -18,6 +18,10 @@ inline constexpr const char* kDemoPortDescription = "demo";
 std::unique_ptr<xchanger::PortBackend> OpenSramPort(const std::string& description,
                                                     std::string& error);
 
+// The status line that explains a port OpenSramPort refused: the
+// description and the backend's reason, which says what to do.
+std::string PortProblemText(const std::string& description, const std::string& error);
+
 // Stands in for a port that could not be opened: the machine lists no
 // parallel port, so the search for the X-Changer finds nothing and no port
 // access is ever made.

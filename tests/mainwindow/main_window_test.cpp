@@ -4,6 +4,7 @@
 #include <QDialog>
 #include <QDropEvent>
 #include <QMimeData>
+#include <QSizeGrip>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -15,6 +16,17 @@ namespace velwin::mainwindow::testing {
 namespace {
 
 using MainWindowBehaviourTest = MainWindowTest;
+
+TEST_F(MainWindowBehaviourTest, WindowHasAFixedBorder) {
+  Form().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+  EXPECT_EQ(Form().size(), QSize(545, 289));
+  EXPECT_EQ(Form().minimumSize(), Form().maximumSize());
+  EXPECT_TRUE(Form().windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(Form().windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(Form().windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+  EXPECT_TRUE(Form().findChildren<QSizeGrip*>().isEmpty());
+}
 
 TEST_F(MainWindowBehaviourTest, UserSelectionAnalysesAndLooksUp) {
   WriteText(BaseDir() + "/user.ini", "Beta Quest (E)\r\nCRC: 0XBEEF\r\n");

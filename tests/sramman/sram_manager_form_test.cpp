@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <QDir>
 #include <QHeaderView>
 #include <QPlainTextEdit>
+#include <QSizeGrip>
 #include <QTableWidget>
+#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <memory>
@@ -33,8 +37,18 @@ class SramManagerWindow : public ::testing::Test {
   void SetUp() override {
     gui::testing::EnsureQtApplication();
     qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config_.Path().string()));
+    // A home of our own, without a desktop folder unless a test makes one.
+    savedHome_ = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home_.Path().string()));
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_.Path().string() + "/.config"));
   }
-  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
+  void TearDown() override {
+    qunsetenv("VELWIN_CONFIG_DIR");
+    qputenv("HOME", savedHome_);
+    qunsetenv("XDG_CONFIG_HOME");
+  }
+
+  QString Home() const { return QString::fromStdString(home_.Path().string()); }
 
   std::unique_ptr<TSRAMManForm> MakeForm(const std::string& port = "demo") {
     SramManagerParts parts;
@@ -61,7 +75,16 @@ class SramManagerWindow : public ::testing::Test {
     form.exec();
   }
 
+  // True when the end of the log lies inside the memo's visible area.
+  static bool NewestLineVisible(const TSRAMManForm& form) {
+    QTextCursor end(form.Memo1()->document());
+    end.movePosition(QTextCursor::End);
+    return form.Memo1()->viewport()->rect().contains(form.Memo1()->cursorRect(end));
+  }
+
   TempDir config_;
+  TempDir home_;
+  QByteArray savedHome_;
   TempDir files_;
   ScriptedFileDialogs dialogs_;
   RecordingMessageBoxes messages_;
@@ -74,6 +97,11 @@ TEST_F(SramManagerWindow, LooksAsDesigned) {
   EXPECT_EQ(form->size(), QSize(344, 242));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_FALSE(form->isVisible());
+  // A fixed border: minimise, no maximise, no grip to resize it by.
+  EXPECT_TRUE(form->windowFlags() & Qt::WindowMinimizeButtonHint);
+  EXPECT_FALSE(form->windowFlags() & Qt::WindowMaximizeButtonHint);
+  EXPECT_TRUE(form->windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+  EXPECT_TRUE(form->findChildren<QSizeGrip*>().isEmpty());
 
   const QTableWidget* grid = form->StringGrid1();
   EXPECT_EQ(grid->rowCount(), 1);
@@ -97,12 +125,56 @@ TEST_F(SramManagerWindow, LooksAsDesigned) {
 TEST_F(SramManagerWindow, FirstStartStoresAndUsesTheDefaults) {
   const auto form = MakeForm();
   EXPECT_EQ(form->pos(), QPoint(50, 50));
-  EXPECT_EQ(form->OpenDialogDirectory(), "c:\\windows\\desktop");
-  EXPECT_EQ(form->SaveDialogDirectory(), "c:\\windows\\desktop");
+  // No desktop folder in this home: the home folder itself.
+  EXPECT_EQ(form->OpenDialogDirectory(), Home());
+  EXPECT_EQ(form->SaveDialogDirectory(), Home());
   const auto key = gui::OpenSettingsKey(kKey);
   EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Top")), 50);
   EXPECT_EQ(key->ReadInteger(QStringLiteral("SRAM_Manager_Left")), 50);
-  EXPECT_EQ(key->ReadString(QStringLiteral("SRAM_Manager_InitialDir")), "c:\\windows\\desktop");
+  EXPECT_EQ(key->ReadString(QStringLiteral("SRAM_Manager_InitialDir")), Home());
+}
+
+TEST_F(SramManagerWindow, DialogsOpenInAnExistingFolder) {
+  struct Case {
+    const char* what;
+    bool desktopExists;
+    QString stored;  // empty: nothing stored
+    QString opensIn;
+  };
+  const QString desktop = Home() + "/Desktop";
+  const QString saves = QString::fromStdString(files_.Path().string());
+  const Case cases[] = {
+      {"nothing stored, no desktop", false, {}, Home()},
+      {"nothing stored, a desktop", true, {}, desktop},
+      {"a stored folder that exists", true, saves, saves},
+      {"a folder of an earlier version", true, "c:\\windows\\desktop", desktop},
+      {"a stored folder that is gone", false, saves + "/gone", Home()},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const TempDir config;  // settings of this case alone
+    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config.Path().string()));
+    if (!c.stored.isEmpty())
+      gui::OpenSettingsKey(kKey)->WriteString(QStringLiteral("SRAM_Manager_InitialDir"), c.stored);
+    QDir(Home()).rmdir("Desktop");
+    if (c.desktopExists) {
+      ASSERT_TRUE(QDir(Home()).mkdir("Desktop"));
+    }
+    const std::size_t asked = dialogs_.Requests().size();
+    const auto form = MakeForm();
+    form->Button3Click();
+    dialogs_.QueueCancel();
+    form->Button1Click();
+    dialogs_.QueueCancel();
+    form->Button2Click();
+    ASSERT_EQ(dialogs_.Requests().size(), asked + 2);
+    EXPECT_EQ(dialogs_.Requests()[asked].initialDirectory, c.opensIn);
+    EXPECT_EQ(dialogs_.Requests()[asked + 1].initialDirectory, c.opensIn);
+    // What was stored stays until a dialog picks a file elsewhere.
+    ShowModallyAndClose(*form);
+    EXPECT_EQ(gui::OpenSettingsKey(kKey)->ReadString(QStringLiteral("SRAM_Manager_InitialDir")),
+              c.stored.isEmpty() ? c.opensIn : c.stored);
+  }
 }
 
 TEST_F(SramManagerWindow, StoredValuesAreUsedUnchangedAndWrittenAtClose) {
@@ -206,6 +278,25 @@ TEST_F(SramManagerWindow, ButtonsAreDisabledWhileAnAnalysisLetsEventsIn) {
   EXPECT_TRUE(dialogs_.Requests().empty());
 }
 
+TEST_F(SramManagerWindow, LogScrollsToItsNewestLine) {
+  const auto form = MakeForm();
+  // Written while hidden, as the first line of a port problem is.
+  for (int i = 0; i < 30; ++i)
+    form->LogStatus("line " + std::to_string(i));
+  form->show();
+  QApplication::processEvents();
+  EXPECT_TRUE(NewestLineVisible(*form));
+  // An error that wraps past the bottom of the memo, then a short result.
+  std::string error;
+  for (int i = 0; i < 100; ++i)
+    error += "err ";
+  form->LogStatus(error);
+  form->LogStatus("64kbit SRAM transferred to cart.");
+  QApplication::processEvents();
+  EXPECT_TRUE(NewestLineVisible(*form));
+  form->hide();
+}
+
 // --- Transfers through the dialogs ----------------------------------------------------
 
 TEST_F(SramManagerWindow, SaveAsksForAFileAndRemembersItsDirectory) {
@@ -220,7 +311,7 @@ TEST_F(SramManagerWindow, SaveAsksForAFileAndRemembersItsDirectory) {
   ASSERT_EQ(dialogs_.Requests().size(), 1u);
   const auto& request = dialogs_.Requests()[0];
   EXPECT_EQ(request.kind, gui::FileDialogRequest::Kind::kSave);
-  EXPECT_EQ(request.initialDirectory, "c:\\windows\\desktop");
+  EXPECT_EQ(request.initialDirectory, Home());
   EXPECT_EQ(request.filters, QStringList({"Gameboy SRAM-files (*.sav)", "All files (*.*)"}));
   EXPECT_EQ(request.defaultSuffix, "sav");
   EXPECT_TRUE(request.promptOverwrite);
@@ -253,7 +344,7 @@ TEST_F(SramManagerWindow, FileErrorShowsTheErrorBoxAndKeepsTheDirectories) {
   dialogs_.QueueAnswer({QString::fromStdString(files_.File("missing.sav"))});
   form->Button2Click();
   EXPECT_EQ(messages_.Errors(), QStringList({"File not found"}));
-  EXPECT_EQ(form->OpenDialogDirectory(), "c:\\windows\\desktop");
+  EXPECT_EQ(form->OpenDialogDirectory(), Home());
   EXPECT_EQ(LogLines(*form), logBefore);
 }
 
@@ -264,38 +355,37 @@ TEST_F(SramManagerWindow, CancelledDialogChangesNothing) {
   dialogs_.QueueCancel();
   form->Button1Click();
   EXPECT_EQ(LogLines(*form), logBefore);
-  EXPECT_EQ(form->SaveDialogDirectory(), "c:\\windows\\desktop");
+  EXPECT_EQ(form->SaveDialogDirectory(), Home());
   EXPECT_TRUE(messages_.Errors().isEmpty());
 }
 
 // --- Program start ------------------------------------------------------------------
 
 TEST_F(SramManagerWindow, StartupWithTheDemoCard) {
-  QString error;
-  const auto form = CreateSramManager(nullptr, {"velwin", "--demo"}, error);
-  EXPECT_TRUE(error.isEmpty());
+  const auto form = CreateSramManager(nullptr, QString::fromLatin1(kDemoPortDescription));
   form->Button3Click();
   EXPECT_EQ(Cell(*form, 0, 0), "Lantern Keep      ");
 }
 
 TEST_F(SramManagerWindow, PortThatCannotBeOpenedIsExplainedInTheLog) {
-  QString error;
-  const auto form =
-      CreateSramManager(nullptr, {"velwin", "--port", "sim:rom=/nonexistent/cart.gb"}, error);
+  const auto form = CreateSramManager(nullptr, QStringLiteral("sim:rom=/nonexistent/cart.gb"));
   ASSERT_TRUE(form);
-  EXPECT_FALSE(error.isEmpty());
-  EXPECT_TRUE(LogLines(*form).first().startsWith(
+  const QStringList atStart = LogLines(*form);
+  ASSERT_EQ(atStart.size(), 1);
+  EXPECT_TRUE(atStart[0].startsWith(
       QStringLiteral("\u2022 Port \"sim:rom=/nonexistent/cart.gb\" could not be opened: ")));
-  form->Button3Click();
-  EXPECT_EQ(LogLines(*form), QStringList({QStringLiteral("\u2022 No X-Changer found")}));
+  // Every analysis gives the reason again, after the line that it explains.
+  for (int run = 0; run < 2; ++run) {
+    form->Button3Click();
+    EXPECT_EQ(LogLines(*form),
+              QStringList({QStringLiteral("\u2022 No X-Changer found"), atStart[0]}));
+  }
 }
 
-TEST_F(SramManagerWindow, PortOptionWithoutValueIsReported) {
-  QString error;
+TEST_F(SramManagerWindow, NoPortDescriptionTakesTheEnvironmentsPort) {
   qputenv("VELWIN_PORT", "demo");
-  const auto form = CreateSramManager(nullptr, {"velwin", "--port"}, error);
+  const auto form = CreateSramManager(nullptr, QString());
   qunsetenv("VELWIN_PORT");
-  EXPECT_EQ(error, "--port needs a port description");
   form->Button3Click();
   EXPECT_EQ(LogLines(*form).first(), QStringLiteral("\u2022 VELTRA - cart found."));
 }

@@ -1,0 +1,32 @@
+#include "sramman/sav_folder.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStandardPaths>
+
+namespace velwin::sramman {
+
+QString DefaultSavFolder() {
+#ifdef Q_OS_WIN
+  // The desktop folder of the Windows versions the settings come from.
+  return QStringLiteral("c:\\windows\\desktop");
+#else
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
+    return desktop;
+  return QDir::homePath();
+#endif
+}
+
+QString SavDialogStartFolder(const QString& stored) {
+#ifdef Q_OS_WIN
+  // The common dialogs fall back to a folder of their own choice.
+  return stored;
+#else
+  if (!stored.isEmpty() && QFileInfo(stored).isDir())
+    return stored;
+  return DefaultSavFolder();
+#endif
+}
+
+}  // namespace velwin::sramman
