@@ -4,11 +4,13 @@
 #include <QCommandLineParser>
 #include <QTimer>
 
+#include "app/window_icon.h"
 #include "mainwindow/file_dialog.h"
 #include "mainwindow/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
 #include "sramman/sram_manager_startup.h"
+#include "velwin_version.h"
 
 namespace {
 
@@ -26,6 +28,8 @@ void ScheduleScreenshot(QWidget& window, const QString& file) {
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velwin"));
+  QApplication::setApplicationVersion(QString::fromLatin1(velwin::kVersion));
+  QApplication::setWindowIcon(velwin::app::VelwinIcon());
   // The application title "PALDUR DarURU" titles the message boxes
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
   // platforms would append that to the main window's own caption.
@@ -34,6 +38,7 @@ int main(int argc, char* argv[]) {
   // arguments; they are declared here so that --help lists them.
   QCommandLineParser parser;
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save a picture of the main window."),
                                       QStringLiteral("FILE"));
@@ -48,6 +53,8 @@ int main(int argc, char* argv[]) {
   parser.parse(QApplication::arguments());
   if (parser.isSet(QStringLiteral("help")))
     parser.showHelp(0);
+  if (parser.isSet(QStringLiteral("version")))
+    parser.showVersion();
 
   velwin::gui::NativeFileDialogs fileDialogs;
   velwin::gui::NativeMessageBoxes messageBoxes;
