@@ -6,12 +6,14 @@
 #include <cstdio>
 
 #include "app/designed_fonts.h"
+#include "app/window_icon.h"
 #include "mainwindow/file_dialog.h"
 #include "mainwindow/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
 #include "sramman/sram_manager_startup.h"
 #include "sramman/sram_port.h"
+#include "velwin_version.h"
 
 namespace {
 
@@ -31,6 +33,8 @@ void ScheduleScreenshot(QWidget& window, const QString& file) {
 int main(int argc, char* argv[]) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("velwin"));
+  QApplication::setApplicationVersion(QString::fromLatin1(velwin::kVersion));
+  QApplication::setWindowIcon(velwin::app::VelwinIcon());
   // The application title "PALDUR DarURU" titles the message boxes
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
   // platforms would append that to the main window's own caption.
@@ -38,6 +42,7 @@ int main(int argc, char* argv[]) {
 
   QCommandLineParser parser;
   parser.addHelpOption();
+  parser.addVersionOption();
   const QCommandLineOption screenshot(QStringLiteral("screenshot"),
                                       QStringLiteral("Save a picture of the main window."),
                                       QStringLiteral("FILE"));
@@ -63,6 +68,8 @@ int main(int argc, char* argv[]) {
   }
   if (parser.isSet(QStringLiteral("help")))
     parser.showHelp(0);
+  if (parser.isSet(QStringLiteral("version")))
+    parser.showVersion();
   // Empty: VELWIN_PORT or the machine's default.
   const QString portDescription = parser.isSet(demo)
                                       ? QString::fromLatin1(velwin::sramman::kDemoPortDescription)

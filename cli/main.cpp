@@ -3,29 +3,38 @@
 #include <string_view>
 
 #include "cli/commands.h"
-
-namespace {
-
-constexpr std::string_view kUsage =
-    "usage: velwin-cli COMMAND [ARGS]\n"
-    "\n"
-    "commands:\n"
-    "  info [--json] FILE...          analyse ROM files as the main window does\n"
-    "  lookup [--json] ROM...         analyse and look ROMs up in user.ini and veltra.ini\n"
-    "  patch IPS ROM                  apply an IPS patch to a ROM file in place\n"
-    "  flash ROM...                   write stripped copies and start the VELTRA tool\n"
-    "  sram analyse|save|load ...     talk to the X-Changer (see velwin-cli sram --help)\n";
-
-}  // namespace
+#include "cli/help_text.h"
+#include "velwin_version.h"
 
 int main(int argc, char** argv) {
   using namespace velwin::cli;
   if (argc < 2) {
-    std::cerr << kUsage;
+    std::cerr << MainHelp();
     return 2;
   }
   const std::string_view command = argv[1];
   const Arguments args(argv + 2, argv + argc);
+  if (command == "--help" || command == "-h" || command == "help") {
+    // "help COMMAND" is the same as "COMMAND --help".
+    const std::string_view topic = args.empty() ? std::string_view() : args[0];
+    const std::string_view text = topic.empty() ? MainHelp() : CommandHelp(topic);
+    if (text.empty()) {
+      std::cerr << "velwin-cli: unknown command '" << topic << "'\n" << MainHelp();
+      return 2;
+    }
+    std::cout << text;
+    return 0;
+  }
+  if (command == "--version") {
+    std::cout << "velwin-cli " << velwin::kVersion << '\n';
+    return 0;
+  }
+  // Help is answered here, before a command reads its arguments, so that
+  // every command's help comes from one place.
+  if (const std::string_view help = CommandHelp(command); !help.empty() && AsksForHelp(args)) {
+    std::cout << help;
+    return 0;
+  }
   if (command == "info")
     return RunInfoCommand(args, std::cout, std::cerr);
   if (command == "lookup")
@@ -36,10 +45,6 @@ int main(int argc, char** argv) {
     return RunFlashCommand(args, std::cout, std::cerr);
   if (command == "sram")
     return RunSramCommand(args, std::cout, std::cerr);
-  if (command == "--help" || command == "-h" || command == "help") {
-    std::cout << kUsage;
-    return 0;
-  }
-  std::cerr << "velwin-cli: unknown command '" << command << "'\n" << kUsage;
+  std::cerr << "velwin-cli: unknown command '" << command << "'\n" << MainHelp();
   return 2;
 }

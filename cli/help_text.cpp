@@ -1,0 +1,169 @@
+#include "cli/help_text.h"
+
+#include <array>
+#include <utility>
+
+namespace velwin::cli {
+namespace {
+
+// The man page velwin-cli(1) says the same at more length; keep them in step.
+
+constexpr std::string_view kMainHelp =
+    "usage: velwin-cli COMMAND [ARGS]\n"
+    "       velwin-cli COMMAND --help\n"
+    "       velwin-cli --help | --version\n"
+    "\n"
+    "commands:\n"
+    "  info [--json] FILE...          analyse ROM files as the main window does\n"
+    "  lookup [--json] ROM...         ... and look them up in user.ini and veltra.ini\n"
+    "  patch IPS ROM                  apply an IPS patch to a ROM file in place\n"
+    "  flash ROM...                   write stripped copies to paldmi.tmp/ and start veltra\n"
+    "  sram analyse [--port PORT] [--json]\n"
+    "  sram save [--port PORT] --row N FILE\n"
+    "  sram load [--port PORT] --row N FILE\n"
+    "  sram save-all [--port PORT] [--json] FOLDER\n"
+    "                                 copy battery saves between the X-Changer's cart\n"
+    "                                 and .sav files\n"
+    "\n"
+    "options:\n"
+    "  -h, --help     show this help; after a command, that command's help\n"
+    "  --version      print the version\n"
+    "\n"
+    "exit status:\n"
+    "  0  success\n"
+    "  1  the command failed: an I/O error, the VELTRA tool could not start, an\n"
+    "     entry failed its analysis, an invalid IPS file, no X-Changer or no cart,\n"
+    "     a verify failed, or a database that exists cannot be read\n"
+    "  2  usage error\n"
+    "\n"
+    "More in the manual page velwin-cli(1).\n";
+
+constexpr std::string_view kInfoHelp =
+    "usage: velwin-cli info [--json] FILE...\n"
+    "\n"
+    "Analyses each ROM file as the main window does: file size, stripped size\n"
+    "(without trailing filler, in whole 32 KiB blocks) and the cartridge header.\n"
+    "\n"
+    "options:\n"
+    "  --json       print one JSON object per file\n"
+    "  --           end of options: the arguments after it are files\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  every file was analysed\n"
+    "  1  a file failed its analysis (the reason is printed on stderr)\n"
+    "  2  usage error\n";
+
+constexpr std::string_view kLookupHelp =
+    "usage: velwin-cli lookup [--json] ROM...\n"
+    "\n"
+    "Analyses each ROM file and looks its header checksum up in user.ini, then in\n"
+    "veltra.ini, both in the current directory.\n"
+    "\n"
+    "options:\n"
+    "  --json       print one JSON object per file\n"
+    "  --           end of options: the arguments after it are files\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  every file was analysed and looked up\n"
+    "  1  a file failed its analysis, or a database that exists cannot be read\n"
+    "  2  usage error\n";
+
+constexpr std::string_view kPatchHelp =
+    "usage: velwin-cli patch IPS ROM\n"
+    "\n"
+    "Applies the IPS patch file IPS to the file ROM in place and prints the\n"
+    "result line the main window shows.\n"
+    "\n"
+    "options:\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  the patch was applied\n"
+    "  1  an I/O error, or IPS is not a valid IPS file\n"
+    "  2  usage error\n";
+
+constexpr std::string_view kFlashHelp =
+    "usage: velwin-cli flash ROM...\n"
+    "\n"
+    "Writes the stripped copies 0.stp, 1.stp, ... of the ROMs, in the order given,\n"
+    "into paldmi.tmp/ in the current directory and starts \"../veltra *.stp\" there\n"
+    "without waiting for it. Copies left by an earlier run are removed first.\n"
+    "\n"
+    "options:\n"
+    "  --           end of options: the arguments after it are files\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  the copies were written and the tool started\n"
+    "  1  an entry failed its analysis, a copy could not be written, or the\n"
+    "     tool could not start\n"
+    "  2  usage error\n";
+
+constexpr std::string_view kSramHelp =
+    "usage: velwin-cli sram analyse [--port PORT] [--json]\n"
+    "       velwin-cli sram save [--port PORT] --row N FILE\n"
+    "       velwin-cli sram load [--port PORT] --row N FILE\n"
+    "       velwin-cli sram save-all [--port PORT] [--json] FOLDER\n"
+    "\n"
+    "Talks to the X-Changer on the parallel port and prints the SRAM manager's log.\n"
+    "  analyse    find the X-Changer, identify the card and list its SRAM games\n"
+    "             (grid row, name, SRAM size)\n"
+    "  save       analyse, then copy the SRAM of grid row N to FILE\n"
+    "  load       analyse, then write FILE to the SRAM of grid row N and verify it\n"
+    "  save-all   analyse, then save every listed game to FOLDER as \"NN Title.sav\"\n"
+    "\n"
+    "options:\n"
+    "  --port PORT  how to reach the X-Changer (default: $VELWIN_PORT, else ppdev\n"
+    "               where /dev/parport0 exists, else direct):\n"
+    "                 ppdev, ppdev:/dev/parportN   the kernel's ppdev interface\n"
+    "                 direct, direct:BASE[,BASE]   x86 port instructions (root)\n"
+    "                 sim:KEY=VALUE,...            a simulated X-Changer\n"
+    "                 demo                         the simulated demo card\n"
+    "  --row N      the grid row, counted from 0 as analyse lists it\n"
+    "  --json       analyse, save-all: print JSON\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "sim: keys: rom=FILE sram=FILE card=4|16|64|none lpt=1|2|none other=echo\n"
+    "  modes=both|epp|spp unplug=N flaky=N noisy=N (see velwin-cli(1))\n"
+    "\n"
+    "exit status:\n"
+    "  0  done (save-all: every game was saved)\n"
+    "  1  the port could not be opened, no X-Changer or no cart, a transfer or\n"
+    "     I/O error, or a verify failed\n"
+    "  2  usage error\n";
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kCommandHelp = {{
+    {"info", kInfoHelp},
+    {"lookup", kLookupHelp},
+    {"patch", kPatchHelp},
+    {"flash", kFlashHelp},
+    {"sram", kSramHelp},
+}};
+
+}  // namespace
+
+std::string_view MainHelp() {
+  return kMainHelp;
+}
+
+std::string_view CommandHelp(std::string_view command) {
+  for (const auto& [name, text] : kCommandHelp) {
+    if (name == command)
+      return text;
+  }
+  return {};
+}
+
+bool AsksForHelp(const Arguments& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--")
+      return false;
+    if (arg == "--help" || arg == "-h")
+      return true;
+  }
+  return false;
+}
+
+}  // namespace velwin::cli
