@@ -152,6 +152,20 @@ TEST_F(CliCommandsTest, InfoShowsTheChecksumsAndVerifiesOnRequest) {
                 "\nHeader check:   OK\nGlobal check:   BAD\nStatus:         OK\n");
 }
 
+TEST_F(CliCommandsTest, NamesThatAreNotUtf8ShowEveryByte) {
+  const std::string latin1 =
+      "caf\xE9"
+      "b.gb";
+  Write(latin1, Tetris());
+  EXPECT_EQ(Run(RunInfoCommand, {"--json", latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("{\"path\":\"caf\u00E9b.gb\",\"fname\":\"caf\u00E9b.gb\","))
+      << out_.str();
+  EXPECT_EQ(Run(RunInfoCommand, {latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("File Name:      caf\u00E9b.gb\n")) << out_.str();
+  EXPECT_EQ(Run(RunLookupCommand, {latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("Path:           caf\u00E9b.gb\n")) << out_.str();
+}
+
 TEST_F(CliCommandsTest, UsageErrorsExitWithTwo) {
   for (const Arguments& args : {Arguments{}, Arguments{"--json"}, Arguments{"-v", "a.gb"}}) {
     EXPECT_EQ(Run(RunInfoCommand, args), 2);
