@@ -2,13 +2,16 @@
 
 namespace velwin::cli {
 
-bool ParseFileArguments(const Arguments& args, bool offersJson, FileArguments& parsed) {
+bool ParseFileArguments(const Arguments& args, bool offersJson, FileArguments& parsed,
+                        bool offersVerify) {
   bool optionsEnded = false;
   for (const std::string& arg : args) {
     if (!optionsEnded && arg == "--") {
       optionsEnded = true;
     } else if (!optionsEnded && offersJson && arg == "--json") {
       parsed.json = true;
+    } else if (!optionsEnded && offersVerify && arg == "--verify") {
+      parsed.verify = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
       return false;
     } else {

@@ -4,8 +4,12 @@
 
 #include "cli/commands.h"
 #include "cli/file_arguments.h"
+#include "cli/file_failure.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "mainwindow/rom/global_checksum.h"
+#include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"
@@ -13,9 +17,40 @@
 namespace velwin::cli {
 namespace {
 
-constexpr const char* kInfoUsage = "usage: velwin-cli info [--json] FILE...\n";
+constexpr const char* kInfoUsage = "usage: velwin-cli info [--json] [--verify] FILE...\n";
 
-void PrintPlain(std::ostream& out, const rom::RomInfoLabels& labels, bool ok) {
+// What info tells about one file beside the labels.
+struct FileReport {
+  bool ok = false;             // the analysis ran through
+  std::string headerChecksum;  // "OK", "BAD" or "-"
+  std::string globalChecksum;  // the same, only with --verify
+  std::string error;           // why the file failed, empty when it did not
+};
+
+FileReport Examine(const std::string& path, bool verify, rom::RomInfoLabels& labels) {
+  rom::MemoryStatusLine status;
+  rom::RomAnalyser analyser(labels, status);
+  const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
+  FileReport report;
+  report.ok = analysis.ok;
+  report.headerChecksum = rom::HeaderChecksumText(analyser.HeaderBuffer());
+  if (!analysis.ok)
+    report.error = AnalysisFailureReason(path, analysis.systemError, analysis.fileSize.value_or(0));
+  if (verify) {
+    report.globalChecksum = "-";
+    // Only a file that is a ROM has a checksum to compare with.
+    if (analysis.ok && labels.fileisgbrom == "YES") {
+      try {
+        report.globalChecksum = rom::GlobalChecksumMatches(path) ? "OK" : "BAD";
+      } catch (const fileio::FileError& error) {
+        report.error = FileFailureReason(path, error.code());
+      }
+    }
+  }
+  return report;
+}
+
+void PrintPlain(std::ostream& out, const rom::RomInfoLabels& labels, const FileReport& report) {
   const auto line = [&out](const char* caption, const std::string& text) {
     out << caption << encoding::Windows1252ToUtf8(text) << '\n';
   };
@@ -27,11 +62,16 @@ void PrintPlain(std::ostream& out, const rom::RomInfoLabels& labels, bool ok) {
   line("Color:          ", labels.romcolor);
   line("Size:           ", labels.romsize);
   line("CRC:            ", labels.ROMCRC);
-  out << "Status:         " << (ok ? "OK" : "ERROR") << '\n';
+  // Scripts read the block line by line: the checks come only when asked.
+  if (!report.globalChecksum.empty()) {
+    line("Header check:   ", report.headerChecksum);
+    line("Global check:   ", report.globalChecksum);
+  }
+  out << "Status:         " << (report.ok ? "OK" : "ERROR") << '\n';
 }
 
 void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
-               bool ok) {
+               const FileReport& report) {
   out << "{\"path\":" << JsonString(path) << ",\"fname\":" << JsonString1252(labels.fname)
       << ",\"fsize\":" << JsonString1252(labels.fsize)
       << ",\"fssize\":" << JsonString1252(labels.fssize)
@@ -40,14 +80,20 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
       << ",\"romcolor\":" << JsonString1252(labels.romcolor)
       << ",\"romsize\":" << JsonString1252(labels.romsize)
       << ",\"ROMCRC\":" << JsonString1252(labels.ROMCRC)
-      << ",\"status\":" << JsonString(ok ? "OK" : "ERROR") << "}\n";
+      << ",\"headerchecksum\":" << JsonString(report.headerChecksum);
+  if (!report.globalChecksum.empty())
+    out << ",\"globalchecksum\":" << JsonString(report.globalChecksum);
+  out << ",\"status\":" << JsonString(report.ok ? "OK" : "ERROR");
+  if (!report.error.empty())
+    out << ",\"error\":" << JsonString(report.error);
+  out << "}\n";
 }
 
 }  // namespace
 
 int RunInfoCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   FileArguments options;
-  if (!ParseFileArguments(args, /*offersJson=*/true, options)) {
+  if (!ParseFileArguments(args, /*offersJson=*/true, options, /*offersVerify=*/true)) {
     err << kInfoUsage;
     return 2;
   }
@@ -57,16 +103,17 @@ int RunInfoCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     // Every file starts from fresh labels, so nothing of the previous file
     // shows through where an analysis stops early.
     rom::RomInfoLabels labels;
-    rom::MemoryStatusLine status;
-    rom::RomAnalyser analyser(labels, status);
-    const bool ok = analyser.AnalyseRomFile(path, true).ok;
-    allOk = allOk && ok;
+    const FileReport report = Examine(path, options.verify, labels);
+    if (!report.error.empty()) {
+      ReportFileFailure(err, path, report.error);
+      allOk = false;
+    }
     if (options.json) {
-      PrintJson(out, path, labels, ok);
+      PrintJson(out, path, labels, report);
     } else {
       if (!first)
         out << '\n';
-      PrintPlain(out, labels, ok);
+      PrintPlain(out, labels, report);
     }
     first = false;
   }

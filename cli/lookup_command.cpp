@@ -1,9 +1,13 @@
+#include <filesystem>
 #include <ostream>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/file_arguments.h"
+#include "cli/file_failure.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "mainwindow/rom/database_lookup.h"
@@ -15,13 +19,28 @@ namespace velwin::cli {
 namespace {
 
 constexpr const char* kLookupUsage = "usage: velwin-cli lookup [--json] ROM...\n";
+constexpr std::string_view kDatabaseError = "Error accessing ";
+
+// Status panel 0 keeps only the latest message; the command also needs the
+// ones before it, since both databases may fail in one lookup.
+class RecordingStatusLine : public rom::MemoryStatusLine {
+ public:
+  void SetText(const std::string& text) override {
+    MemoryStatusLine::SetText(text);
+    texts_.push_back(text);
+  }
+  const std::vector<std::string>& Texts() const { return texts_; }
+
+ private:
+  std::vector<std::string> texts_;
+};
 
 void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
                 const std::string& status) {
   const auto line = [&out](const char* caption, const std::string& text) {
     out << caption << encoding::Windows1252ToUtf8(text) << '\n';
   };
-  out << "Path:           " << path << '\n';
+  out << "Path:           " << encoding::NameToUtf8(path) << '\n';
   line("CRC:            ", labels.ROMCRC);
   line("DB Name:        ", labels.romdbase);
   line("ROM Name:       ", labels.ROMDBName);
@@ -29,11 +48,38 @@ void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLa
 }
 
 void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
-               const std::string& status) {
+               const std::string& status, const std::string& error) {
   out << "{\"path\":" << JsonString(path) << ",\"ROMCRC\":" << JsonString1252(labels.ROMCRC)
       << ",\"romdbase\":" << JsonString1252(labels.romdbase)
       << ",\"ROMDBName\":" << JsonString1252(labels.ROMDBName)
-      << ",\"status\":" << JsonString1252(status) << "}\n";
+      << ",\"status\":" << JsonString1252(status);
+  if (!error.empty())
+    out << ",\"error\":" << JsonString(error);
+  out << "}\n";
+}
+
+// A database that is not there is simply not searched; one that is there
+// but could not be read is a failure. reported keeps each one to one line
+// however many ROMs are looked up.
+bool ReportUnreadableDatabases(const RecordingStatusLine& status, std::set<std::string>& reported,
+                               std::ostream& err) {
+  bool unreadable = false;
+  for (const std::string& text : status.Texts()) {
+    if (!text.starts_with(kDatabaseError))
+      continue;
+    const std::string database = text.substr(kDatabaseError.size());
+    std::error_code ignored;
+    if (!std::filesystem::exists(database, ignored))
+      continue;
+    unreadable = true;
+    if (reported.insert(database).second) {
+      std::string reason = ReadThroughFailure(database);
+      if (reason.empty())
+        reason = "read failed";  // the failure did not come back on a second read
+      ReportFileFailure(err, database, reason);
+    }
+  }
+  return unreadable;
 }
 
 }  // namespace
@@ -46,16 +92,25 @@ int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err
   }
   bool allOk = true;
   bool first = true;
+  std::set<std::string> reportedDatabases;
   for (const std::string& path : options.files) {
     // What a click on a list entry does: analyse the file, then look its
     // checksum up in the databases of the current directory.
     rom::RomInfoLabels labels;
-    rom::MemoryStatusLine status;
+    RecordingStatusLine status;
     rom::RomAnalyser analyser(labels, status);
-    allOk = analyser.AnalyseRomFile(path, true).ok && allOk;
+    const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
+    std::string error;
+    if (!analysis.ok) {
+      error = AnalysisFailureReason(path, analysis.systemError, analysis.fileSize.value_or(0));
+      ReportFileFailure(err, path, error);
+      allOk = false;
+    }
     rom::LookupDatabase(labels, status);
+    if (ReportUnreadableDatabases(status, reportedDatabases, err))
+      allOk = false;
     if (options.json) {
-      PrintJson(out, path, labels, status.Text());
+      PrintJson(out, path, labels, status.Text(), error);
     } else {
       if (!first)
         out << '\n';

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "encoding/utf8.h"
+
 namespace velwin::encoding {
 namespace {
 
@@ -43,6 +45,14 @@ char ByteFor(char32_t cp) {
   return '?';
 }
 
+// What a byte outside well-formed UTF-8 stands for: the Windows-1252
+// character of that number, '?' for the five numbers the page leaves out.
+char StrayByte(std::uint8_t byte) {
+  const bool undefined =
+      byte == 0x81 || byte == 0x8D || byte == 0x8F || byte == 0x90 || byte == 0x9D;
+  return undefined ? '?' : static_cast<char>(byte);
+}
+
 }  // namespace
 
 std::string Windows1252ToUtf8(std::string_view bytes) {
@@ -56,47 +66,32 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 std::string Utf8ToWindows1252(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size());
-  std::size_t i = 0;
-  while (i < utf8.size()) {
-    const auto lead = static_cast<std::uint8_t>(utf8[i]);
-    int extra = 0;
-    char32_t cp = 0;
-    if (lead < 0x80) {
-      cp = lead;
-    } else if ((lead & 0xE0) == 0xC0) {
-      cp = lead & 0x1F;
-      extra = 1;
-    } else if ((lead & 0xF0) == 0xE0) {
-      cp = lead & 0x0F;
-      extra = 2;
-    } else if ((lead & 0xF8) == 0xF0) {
-      cp = lead & 0x07;
-      extra = 3;
-    } else {
-      out.push_back('?');
+  for (std::size_t i = 0; i < utf8.size();) {
+    const Utf8Sequence sequence = DecodeUtf8(utf8.substr(i));
+    if (sequence.length == 0) {
+      out.push_back(StrayByte(static_cast<std::uint8_t>(utf8[i])));
       ++i;
       continue;
     }
-    if (i + static_cast<std::size_t>(extra) >= utf8.size()) {  // sequence cut short
-      out.push_back('?');
-      break;
-    }
-    bool valid = true;
-    for (int k = 1; k <= extra; ++k) {
-      const auto next = static_cast<std::uint8_t>(utf8[i + static_cast<std::size_t>(k)]);
-      if ((next & 0xC0) != 0x80) {
-        valid = false;
-        break;
-      }
-      cp = (cp << 6) | (next & 0x3F);
-    }
-    if (!valid) {
-      out.push_back('?');
+    out.push_back(ByteFor(sequence.codePoint));
+    i += sequence.length;
+  }
+  return out;
+}
+
+std::string NameToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (std::size_t i = 0; i < bytes.size();) {
+    const Utf8Sequence sequence = DecodeUtf8(bytes.substr(i));
+    if (sequence.length == 0) {
+      const char stray = StrayByte(static_cast<std::uint8_t>(bytes[i]));
+      AppendUtf8(out, CodePointOf(static_cast<std::uint8_t>(stray)));
       ++i;
       continue;
     }
-    out.push_back(ByteFor(cp));
-    i += static_cast<std::size_t>(extra) + 1;
+    out.append(bytes.substr(i, sequence.length));
+    i += sequence.length;
   }
   return out;
 }

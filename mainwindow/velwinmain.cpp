@@ -20,6 +20,7 @@
 #include "mainwindow/file_name_directory.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/database_lookup.h"
+#include "mainwindow/rom/header_info.h"
 #include "mainwindow/settings_store.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
@@ -54,6 +55,25 @@ QStringList DroppedFiles(const QMimeData* mime) {
 // one the settings remembered.
 QString StartFolder(const QString& lastFileName, const QString& savedDirectory) {
   return lastFileName.isEmpty() ? savedDirectory : DirectoryOfFileName(lastFileName);
+}
+
+// A Game Boy refuses to start a cart whose header checksum is wrong, so the
+// checksum value says so before the ROM goes onto a card: a tool tip, and
+// the value in red when it is wrong.
+void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header) {
+  const std::string state = rom::HeaderChecksumText(header);
+  const QString tip = state == "OK"    ? QStringLiteral("Header checksum valid")
+                      : state == "BAD" ? QStringLiteral(
+                                             "Header checksum invalid: a Game Boy "
+                                             "will not start this ROM")
+                                       : QString();
+  if (value.toolTip() == tip)
+    return;
+  value.setToolTip(tip);
+  QPalette palette = value.parentWidget()->palette();
+  if (state == "BAD")
+    palette.setColor(QPalette::WindowText, Qt::red);
+  value.setPalette(palette);
 }
 
 }  // namespace
@@ -145,6 +165,7 @@ void TForm1::SyncLabels() {
       valueLabels_[i]->setText(text);
     }
   }
+  ShowHeaderChecksum(*valueLabels_[7], analyser_.HeaderBuffer());  // ROMCRC
 }
 
 // Settings ---------------------------------------------------------------

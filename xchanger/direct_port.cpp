@@ -1,9 +1,11 @@
 #include "xchanger/direct_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
 #include <sstream>
+#include <vector>
 
 #include "xchanger/link.h"
 #include "xchanger/parport_sysctl.h"
@@ -34,6 +36,30 @@ bool ParseBase(std::string_view text, std::uint16_t& base) {
   }
   base = static_cast<std::uint16_t>(value);
   return true;
+}
+
+// Why a base the user named cannot be a parallel port, or empty when it can.
+// The ports below 0x100 are the system board's own (DMA, interrupt and
+// timer chips, the keyboard controller), and a parallel port's registers
+// always start on a 4-byte boundary. The kernel's own list settles doubt.
+std::string BaseRefusal(std::uint16_t base, const std::vector<std::uint16_t>& listed) {
+  if (std::find(listed.begin(), listed.end(), base) != listed.end()) {
+    return {};
+  }
+  constexpr const char* kUsual = "; the usual bases are 0x378, 0x278 and 0x3BC";
+  if (base < 0x100) {
+    return "the port base " + Hex(base) +
+           " lies among the system board's own devices (0x0 to 0xFF: DMA, interrupt and timer "
+           "chips, the keyboard controller), where no parallel port can be" +
+           kUsual;
+  }
+  if (base % 4 != 0) {
+    return "the port base " + Hex(base) +
+           " is not a multiple of 4, so it cannot be where a parallel port's registers start "
+           "(did you mean " +
+           Hex(static_cast<std::uint16_t>(base & ~3u)) + "?)" + kUsual;
+  }
+  return {};
 }
 
 }  // namespace
@@ -137,6 +163,16 @@ std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
     if (bases[0] == 0 || (!second.empty() && bases[1] == 0)) {
       error = "port base 0 names no parallel port; the usual bases are 0x378, 0x278 and 0x3BC";
       return nullptr;
+    }
+    const std::vector<std::uint16_t> listed = ListedParportBases(sysctlRoot);
+    for (const std::uint16_t base : bases) {
+      if (base == 0) {
+        continue;
+      }
+      if (std::string refusal = BaseRefusal(base, listed); !refusal.empty()) {
+        error = std::move(refusal);
+        return nullptr;
+      }
     }
   }
   for (const std::uint16_t base : bases) {

@@ -58,6 +58,8 @@ class DirectPortBackend : public PortBackend {
 // Opens "direct" with the bases the parport driver lists under sysctlRoot,
 // or "direct:BASE1[,BASE2]" (hex with 0x, or decimal) with bases of the
 // user's choosing. options is the text after "direct", colon included.
+// A named base below 0x100 or not a multiple of 4 is refused unless the
+// driver lists it: no parallel port can sit there.
 std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
                                             std::unique_ptr<DirectPortSystem> system,
                                             const std::filesystem::path& sysctlRoot,

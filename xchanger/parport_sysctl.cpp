@@ -22,11 +22,10 @@ std::optional<std::uint16_t> ParseParportBase(std::string_view text) {
   return static_cast<std::uint16_t>(value);
 }
 
-std::uint16_t ReadParportBase(const std::filesystem::path& root, int n) {
-  if (n < 1) {
-    return 0;
-  }
-  std::ifstream in(root / ("parport" + std::to_string(n - 1)) / "base-addr");
+namespace {
+
+std::uint16_t ReadBaseAddr(const std::filesystem::path& port) {
+  std::ifstream in(port / "base-addr");
   if (!in) {
     return 0;
   }
@@ -35,6 +34,29 @@ std::uint16_t ReadParportBase(const std::filesystem::path& root, int n) {
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
   return ParseParportBase(text).value_or(0);
+}
+
+}  // namespace
+
+std::uint16_t ReadParportBase(const std::filesystem::path& root, int n) {
+  if (n < 1) {
+    return 0;
+  }
+  return ReadBaseAddr(root / ("parport" + std::to_string(n - 1)));
+}
+
+std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root) {
+  std::vector<std::uint16_t> bases;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->path().filename().string().starts_with("parport")) {
+      if (const std::uint16_t base = ReadBaseAddr(it->path()); base != 0) {
+        bases.push_back(base);
+      }
+    }
+  }
+  return bases;
 }
 
 }  // namespace velwin::xchanger

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace velwin::xchanger {
 
@@ -18,5 +19,9 @@ std::optional<std::uint16_t> ParseParportBase(std::string_view text);
 // The I/O base of parallel port n (1 = parport0) as the driver lists it
 // under root, 0 when there is no such port.
 std::uint16_t ReadParportBase(const std::filesystem::path& root, int n);
+
+// The I/O bases of every port the driver lists under root (parport0,
+// parport1, ... in any number), in no particular order.
+std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root);
 
 }  // namespace velwin::xchanger

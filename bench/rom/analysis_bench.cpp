@@ -2,7 +2,7 @@
 // read(). The stripped size works backwards from the end, so it reads the
 // trailing filler and one block; a ROM of one value that ends in a different
 // byte, which re-reads the tail after every block when walked forwards,
-// costs a single block.
+// costs a single block. The global checksum of --verify reads everything.
 
 #include <benchmark/benchmark.h>
 
@@ -11,6 +11,7 @@
 
 #include "bench/rom/bench_files.h"
 #include "fileio/byte_file.h"
+#include "mainwindow/rom/global_checksum.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/status_line.h"
 #include "tests/support/temp_dir.h"
@@ -136,6 +137,20 @@ void BM_ForwardWalkOddLastByte(benchmark::State& state) {
   state.counters["ratio_vs_read"] = meter.Ratio();
 }
 BENCHMARK(BM_ForwardWalkOddLastByte)->UseManualTime()->Iterations(3)->Unit(benchmark::kMillisecond);
+
+// info --verify: the global checksum must read every byte, so read() of the
+// whole file is both its floor and its baseline.
+void BM_GlobalChecksum(benchmark::State& state) {
+  const std::string path = RomFor(kPatterns[2], 2);
+  RatioMeter meter(state.max_iterations);
+  for (auto _ : state) {
+    state.SetIterationTime(
+        meter.Operation([&] { benchmark::DoNotOptimize(GlobalChecksumMatches(path)); }));
+    meter.Baseline([&] { benchmark::DoNotOptimize(ReadWholeFile(path)); });
+  }
+  state.counters["ratio_vs_read"] = meter.Ratio();
+}
+BENCHMARK(BM_GlobalChecksum)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velwin::rom::bench

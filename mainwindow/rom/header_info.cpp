@@ -44,6 +44,19 @@ std::string RomSizeText(std::uint8_t code) {
   }
 }
 
+std::uint8_t ComputeHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> header) {
+  std::uint8_t sum = 0;
+  for (std::size_t offset = kTitleOffset; offset < kHeaderChecksumOffset; ++offset)
+    sum = static_cast<std::uint8_t>(sum - header[offset] - 1);
+  return sum;
+}
+
+std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header) {
+  if (!HasGameBoyLogo(header))
+    return "-";
+  return ComputeHeaderChecksum(header) == header[kHeaderChecksumOffset] ? "OK" : "BAD";
+}
+
 void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels) {
   if (!HasGameBoyLogo(header)) {
     // Whole strings are moved in: GCC 12 at -O3 warns falsely (-Wrestrict)

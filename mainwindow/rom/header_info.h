@@ -16,6 +16,7 @@ inline constexpr std::size_t kTitleOffset = 0x134;
 inline constexpr std::size_t kTitleLength = 15;  // the colour flag follows it
 inline constexpr std::size_t kColourFlagOffset = 0x143;
 inline constexpr std::size_t kRomSizeCodeOffset = 0x148;
+inline constexpr std::size_t kHeaderChecksumOffset = 0x14D;
 inline constexpr std::size_t kChecksumOffset = 0x14E;  // high byte first
 
 // How many of the 48 logo bytes must match for the header to count as a Game
@@ -29,6 +30,15 @@ bool HasGameBoyLogo(std::span<const std::uint8_t, kHeaderBytes> header);
 // The ROM size in kilobits for a size code at 0x148, as the labels show it;
 // "Unknown/Invalid" for a code outside the table.
 std::string RomSizeText(std::uint8_t code);
+
+// The header checksum the console's boot ROM computes over 0x134-0x14C
+// before it starts a game; the game does not start unless it equals the
+// byte at 0x14D.
+std::uint8_t ComputeHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> header);
+
+// "OK" when the byte at 0x14D holds the header checksum, "BAD" when it does
+// not, "-" for a header without the logo (as the other header labels).
+std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header);
 
 // Tests the header and writes fileisgbrom, romname, romcolor, romsize and
 // ROMCRC: "NO" and four "-" without the logo.

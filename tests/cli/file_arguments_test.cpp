@@ -19,6 +19,14 @@ TEST(FileArguments, RefusesUnknownOptionsAndJsonWhereNotOffered) {
   EXPECT_FALSE(ParseFileArguments({"--json", "a.gb"}, false, flash));
 }
 
+TEST(FileArguments, VerifyOnlyWhereOffered) {
+  FileArguments info;
+  ASSERT_TRUE(ParseFileArguments({"--verify", "a.gb"}, true, info, true));
+  EXPECT_TRUE(info.verify);
+  FileArguments lookup;
+  EXPECT_FALSE(ParseFileArguments({"--verify", "a.gb"}, true, lookup));
+}
+
 TEST(FileArguments, NeedsAtLeastOneFile) {
   FileArguments parsed;
   EXPECT_FALSE(ParseFileArguments({}, true, parsed));

@@ -18,12 +18,11 @@ TEST(JsonString, KeepsWellFormedUtf8) {
   EXPECT_EQ(JsonString("caf\u00e9 \u4e2d \U0001F3AE"), "\"caf\u00e9 \u4e2d \U0001F3AE\"");
 }
 
-TEST(JsonString, ReplacesBytesThatAreNotUtf8) {
-  EXPECT_EQ(JsonString("a\xE9z"), R"("a\ufffdz")");                  // a Latin-1 file name
-  EXPECT_EQ(JsonString("\xC3"), R"("\ufffd")");                      // cut short
-  EXPECT_EQ(JsonString("\xC0\xAF"), R"("\ufffd\ufffd")");            // overlong '/'
-  EXPECT_EQ(JsonString("\xED\xA0\x80"), R"("\ufffd\ufffd\ufffd")");  // a surrogate
-  EXPECT_EQ(JsonString("\x80x"), R"("\ufffdx")");                    // stray continuation
+TEST(JsonString, ShowsBytesThatAreNotUtf8AsWindows1252) {
+  EXPECT_EQ(JsonString("a\xE9z"), "\"a\u00E9z\"");                // a Latin-1 file name
+  EXPECT_EQ(JsonString("\xC3"), "\"\u00C3\"");                    // cut short
+  EXPECT_EQ(JsonString("x\xC0\xAF.gb"), "\"x\u00C0\u00AF.gb\"");  // over-long '/'
+  EXPECT_EQ(JsonString("\x81\"\x80"), "\"?\\\"\u20AC\"");         // no character; escapes go on
 }
 
 TEST(JsonString1252, DecodesTheCodePage) {

@@ -32,11 +32,47 @@ TEST(Windows1252, EveryByteRoundTrips) {
   }
 }
 
-TEST(Windows1252, UnmappableAndBrokenUtf8BecomeQuestionMarks) {
+TEST(Windows1252, UnmappableCharactersBecomeQuestionMarks) {
   EXPECT_EQ(Utf8ToWindows1252("\u4E2D"), "?");
-  EXPECT_EQ(Utf8ToWindows1252("a\xC3"), "a?");    // cut short
-  EXPECT_EQ(Utf8ToWindows1252("\xC3(b"), "?(b");  // bad continuation
-  EXPECT_EQ(Utf8ToWindows1252("\xFF"), "?");
+  EXPECT_EQ(Utf8ToWindows1252("\U0001F3AE!"), "?!");
+}
+
+// File names that are not well-formed UTF-8: each byte that does not decode
+// stands for its Windows-1252 character and swallows nothing after it.
+struct StrayCase {
+  const char* name;
+  std::string bytes;
+  std::string eightBit;  // Utf8ToWindows1252
+  std::string utf8;      // NameToUtf8
+};
+
+TEST(Windows1252, BytesThatDoNotDecodeStandForThemselves) {
+  const StrayCase cases[] = {
+      {"latin-1 name",
+       "caf\xE9"
+       "b",
+       "caf\xE9"
+       "b",
+       "caf\u00E9b"},
+      {"cut at the end", "a\xC3", "a\xC3", "a\u00C3"},
+      {"bad continuation", "\xC3(b", "\xC3(b", "\u00C3(b"},
+      {"over-long slash", "x\xC0\xAF.gb", "x\xC0\xAF.gb", "x\u00C0\u00AF.gb"},
+      {"over-long three bytes", "\xE0\x80\xAF", "\xE0\x80\xAF", "\u00E0\u20AC\u00AF"},
+      {"surrogate", "\xED\xA0\x80", "\xED\xA0\x80", "\u00ED\u00A0\u20AC"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", "\xF4?\x80\x80", "\u00F4?\u20AC\u20AC"},
+      {"stray continuation", "\x80x", "\x80x", "\u20ACx"},
+      {"no such character", "\x81\x8D\x8F\x90\x9D", "?????", "?????"},
+      {"lead byte F8", "\xF8z", "\xF8z", "\u00F8z"},
+      {"valid beside invalid", "\xC3\xA9\xE9", "\xE9\xE9", "\u00E9\u00E9"},
+  };
+  for (const StrayCase& c : cases) {
+    EXPECT_EQ(Utf8ToWindows1252(c.bytes), c.eightBit) << c.name;
+    EXPECT_EQ(NameToUtf8(c.bytes), c.utf8) << c.name;
+  }
+}
+
+TEST(Windows1252, NameToUtf8KeepsCharactersOutsideTheCodePage) {
+  EXPECT_EQ(NameToUtf8("\u4E2D\U0001F3AE.gb"), "\u4E2D\U0001F3AE.gb");
 }
 
 }  // namespace

@@ -34,19 +34,36 @@ TEST_F(PatchCommandTest, PrintsTheResultLineAndPatchesInPlace) {
             (testing::Bytes{0, 0, 0, 7, 8, 0, 0, 0, 0, 0, 9, 9, 0, 0, 0, 0}));
 }
 
-TEST_F(PatchCommandTest, InvalidPatchIsAResultNotAnError) {
+TEST_F(PatchCommandTest, InvalidPatchPrintsTheResultAndFails) {
   const auto ips = (dir_ / "a.ips").string();
   testing::WriteBytes(ips, {'p', 'a', 't', 'c', 'h'});
-  EXPECT_EQ(Run({ips, (dir_ / "none.gb").string()}), 0);
+  EXPECT_EQ(Run({ips, (dir_ / "none.gb").string()}), 1);
   EXPECT_EQ(out_.str(), std::string(ips::kInvalidIpsResult) + "\n");
+  EXPECT_EQ(err_.str(), "");
 }
 
-TEST_F(PatchCommandTest, FileErrorGoesToStandardErrorWithExitCodeOne) {
-  const auto ips = (dir_ / "a.ips").string();
-  testing::WriteBytes(ips, testing::IpsBuilder().Bytes());
-  EXPECT_EQ(Run({ips, (dir_ / "none.gb").string()}), 1);
-  EXPECT_EQ(out_.str(), "");
-  EXPECT_EQ(err_.str(), "File not found\n");
+TEST_F(PatchCommandTest, FileErrorNamesTheFileWithExitCodeOne) {
+  const auto ips = Write("a.ips", testing::IpsBuilder().Data(0, {1}).Bytes("EOF"));
+  const auto rom = Write("a.gb", testing::Bytes(4, 0));
+  std::filesystem::create_directory(dir_ / "folder");
+  const auto folder = (dir_ / "folder").string();
+  const auto none = (dir_ / "none").string();
+  struct Case {
+    std::string ips, rom, line;
+  };
+  for (const Case& c : {
+           Case{ips, none, "velwin-cli: " + none + ": File not found\n"},
+           Case{none, rom, "velwin-cli: " + none + ": File not found\n"},
+           Case{folder, rom, "velwin-cli: " + folder + ": File access denied (a directory)\n"},
+           Case{ips, folder, "velwin-cli: " + folder + ": File access denied (a directory)\n"},
+           Case{ips, "/dev/full",
+                "velwin-cli: /dev/full: File access denied (a device, not a file)\n"},
+       }) {
+    EXPECT_EQ(Run({c.ips, c.rom}), 1) << c.line;
+    EXPECT_EQ(out_.str(), "");
+    EXPECT_EQ(err_.str(), c.line);
+  }
+  EXPECT_EQ(testing::ReadBytes(rom), testing::Bytes(4, 0));
 }
 
 TEST_F(PatchCommandTest, WrongArgumentCountShowsUsage) {

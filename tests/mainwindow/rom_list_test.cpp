@@ -1,9 +1,13 @@
 // Adding, removing and clearing ROM files, and the totals they keep.
 
 #include <QFile>
+#include <QLabel>
 #include <QSignalBlocker>
 
+#include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom/rom_analysis.h"
 #include "tests/mainwindow/main_window_fixture.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::mainwindow::testing {
 namespace {
@@ -35,6 +39,36 @@ TEST_F(RomListTest, WindowStartsWithItsCaptionsAndEmptyList) {
   }
   EXPECT_EQ(form.findChild<QToolButton*>("IPS")->toolTip().split('\n').size(), 5);
   EXPECT_TRUE(boxes_.Errors().isEmpty());
+}
+
+TEST_F(RomListTest, ChecksumValueTellsWhetherTheHeaderChecksumHolds) {
+  std::vector<std::uint8_t> bytes = MakeRomBytes({.title = "GOOD"});
+  rom::RomHeaderBuffer header{};
+  std::copy_n(bytes.begin(), header.size(), header.begin());
+  bytes[rom::kHeaderChecksumOffset] = rom::ComputeHeaderChecksum(header);
+  const QString good = RomDir() + "/good.gb";
+  velwin::testing::WriteBytes(good.toStdString(), bytes);
+  bytes[rom::kHeaderChecksumOffset]++;
+  const QString bad = RomDir() + "/bad.gb";
+  velwin::testing::WriteBytes(bad.toStdString(), bytes);
+
+  auto* crc = Form().findChild<QLabel*>("ROMCRC");
+  ASSERT_NE(crc, nullptr);
+  const QColor normal = crc->palette().color(QPalette::WindowText);
+  ASSERT_NE(normal, QColor(Qt::red));
+  struct Step {
+    QString path;
+    const char* tip;
+    QColor colour;
+  };
+  for (const Step& step :
+       {Step{bad, "Header checksum invalid", Qt::red}, Step{good, "Header checksum valid", normal},
+        Step{bad, "Header checksum invalid", Qt::red}, Step{RomDir() + "/gone.gb", "", normal}}) {
+    AddRoms({step.path});
+    EXPECT_EQ(crc->toolTip().section(':', 0, 0), step.tip);
+    EXPECT_EQ(crc->palette().color(QPalette::WindowText), step.colour) << step.tip;
+  }
+  EXPECT_EQ(Label("ROMCRC"), "-");  // the last file was not there
 }
 
 TEST_F(RomListTest, AddAnalysesEachFileAndListsTheRoms) {

@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <sstream>
 
 #include "cli/commands.h"
+#include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom/rom_analysis.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::cli {
@@ -58,16 +62,114 @@ TEST_F(CliCommandsTest, InfoJsonIsOneUtf8ObjectPerLine) {
   EXPECT_EQ(out_.str(),
             "{\"path\":\"cafe.gb\",\"fname\":\"cafe.gb\",\"fsize\":\"65536\",\"fssize\":\"32768\","
             "\"fileisgbrom\":\"YES\",\"romname\":\"CAF\xC3\x89\\\"\",\"romcolor\":\"YES\","
-            "\"romsize\":\"256\",\"ROMCRC\":\"0A3F\",\"status\":\"OK\"}\n"
+            "\"romsize\":\"256\",\"ROMCRC\":\"0A3F\",\"headerchecksum\":\"BAD\","
+            "\"status\":\"OK\"}\n"
             "{\"path\":\"short.gb\",\"fname\":\"short.gb\",\"fsize\":\"10\",\"fssize\":"
             "\"**********\",\"fileisgbrom\":\"NO\",\"romname\":\"-\",\"romcolor\":\"-\","
-            "\"romsize\":\"-\",\"ROMCRC\":\"-\",\"status\":\"ERROR\"}\n");
+            "\"romsize\":\"-\",\"ROMCRC\":\"-\",\"headerchecksum\":\"-\",\"status\":\"ERROR\","
+            "\"error\":\"File shorter than a Game Boy header (10 of 336 bytes)\"}\n");
+  EXPECT_EQ(err_.str(),
+            "velwin-cli: short.gb: File shorter than a Game Boy header (10 of 336 bytes)\n");
+}
+
+TEST_F(CliCommandsTest, InfoNamesEveryFailedFileAndWhy) {
+  std::filesystem::create_directory(dir_ / "folder.gb");
+  Write("short.gb", std::string(335, 'x'));
+  struct Case {
+    std::string path;
+    std::string line;  // on stderr
+  };
+  const Case cases[] = {
+      {"missing.gb", "velwin-cli: missing.gb: File not found\n"},
+      {"folder.gb", "velwin-cli: folder.gb: File access denied (a directory)\n"},
+      {"/dev/null", "velwin-cli: /dev/null: File access denied (a device, not a file)\n"},
+      {"short.gb",
+       "velwin-cli: short.gb: File shorter than a Game Boy header (335 of 336 bytes)\n"},
+      {"tetris.gb/x",
+       "velwin-cli: tetris.gb/x: File not found (a part of the path is not a "
+       "directory)\n"},
+      {"caf\xE9.gb", "velwin-cli: caf\u00E9.gb: File not found\n"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(Run(RunInfoCommand, {"tetris.gb", c.path}), 1) << c.path;
+    EXPECT_EQ(err_.str(), c.line);
+    EXPECT_EQ(Run(RunLookupCommand, {c.path}), 1) << c.path;
+    EXPECT_EQ(err_.str(), c.line);
+  }
+}
+
+// Both checksums right, as a ROM fresh from its maker has them.
+RomImage Sealed(RomImage rom) {
+  rom::RomHeaderBuffer header{};
+  std::copy_n(rom.Bytes().begin(), header.size(), header.begin());
+  rom.Set(0x14D, rom::ComputeHeaderChecksum(header));
+  std::uint16_t sum = 0;
+  for (std::size_t i = 0; i < rom.Bytes().size(); ++i) {
+    if (i != 0x14E && i != 0x14F)
+      sum = static_cast<std::uint16_t>(sum + rom.Bytes()[i]);
+  }
+  return rom.Checksum(sum);
+}
+
+TEST_F(CliCommandsTest, InfoShowsTheChecksumsAndVerifiesOnRequest) {
+  Write("good.gb", Sealed(Tetris()));
+  Write("global.gb", Sealed(Tetris()).Set(40000, 0x12));
+  Write("header.gb", Sealed(Tetris()).Set(0x14C, 0x01));
+  Write("plain.bin", std::string(400, 'x'));
+  const auto checksums = [this] {
+    std::string found;
+    std::istringstream lines(out_.str());
+    for (std::string line; std::getline(lines, line);) {
+      const auto at = line.find("\"headerchecksum\"");
+      const auto end = line.find(",\"status\"");
+      found += line.substr(at, end - at) + "\n";
+    }
+    return found;
+  };
+  EXPECT_EQ(Run(RunInfoCommand, {"--json", "good.gb", "global.gb", "header.gb", "plain.bin"}), 0);
+  EXPECT_EQ(checksums(),
+            "\"headerchecksum\":\"OK\"\n\"headerchecksum\":\"OK\"\n"
+            "\"headerchecksum\":\"BAD\"\n\"headerchecksum\":\"-\"\n");
+  EXPECT_EQ(
+      Run(RunInfoCommand, {"--verify", "--json", "good.gb", "global.gb", "header.gb", "plain.bin"}),
+      0);
+  EXPECT_EQ(checksums(),
+            "\"headerchecksum\":\"OK\",\"globalchecksum\":\"OK\"\n"
+            "\"headerchecksum\":\"OK\",\"globalchecksum\":\"BAD\"\n"
+            "\"headerchecksum\":\"BAD\",\"globalchecksum\":\"BAD\"\n"
+            "\"headerchecksum\":\"-\",\"globalchecksum\":\"-\"\n");
+  EXPECT_EQ(err_.str(), "");
+
+  char crc[5];
+  std::snprintf(crc, sizeof crc, "%02X%02X", Sealed(Tetris()).Bytes()[0x14E],
+                Sealed(Tetris()).Bytes()[0x14F]);
+  EXPECT_EQ(Run(RunInfoCommand, {"--verify", "global.gb"}), 0);
+  EXPECT_EQ(out_.str(),
+            "File Name:      global.gb\nFile Size:      65536\nStripped size:  65536\n"
+            "GB ROM:         YES\nROM Name:       TETRIS\nColor:          NO\n"
+            "Size:           256\nCRC:            " +
+                std::string(crc) +
+                "\nHeader check:   OK\nGlobal check:   BAD\nStatus:         OK\n");
+}
+
+TEST_F(CliCommandsTest, NamesThatAreNotUtf8ShowEveryByte) {
+  const std::string latin1 =
+      "caf\xE9"
+      "b.gb";
+  Write(latin1, Tetris());
+  EXPECT_EQ(Run(RunInfoCommand, {"--json", latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("{\"path\":\"caf\u00E9b.gb\",\"fname\":\"caf\u00E9b.gb\","))
+      << out_.str();
+  EXPECT_EQ(Run(RunInfoCommand, {latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("File Name:      caf\u00E9b.gb\n")) << out_.str();
+  EXPECT_EQ(Run(RunLookupCommand, {latin1}), 0);
+  EXPECT_TRUE(out_.str().starts_with("Path:           caf\u00E9b.gb\n")) << out_.str();
 }
 
 TEST_F(CliCommandsTest, UsageErrorsExitWithTwo) {
   for (const Arguments& args : {Arguments{}, Arguments{"--json"}, Arguments{"-v", "a.gb"}}) {
     EXPECT_EQ(Run(RunInfoCommand, args), 2);
-    EXPECT_EQ(err_.str(), "usage: velwin-cli info [--json] FILE...\n");
+    EXPECT_EQ(err_.str(), "usage: velwin-cli info [--json] [--verify] FILE...\n");
     EXPECT_EQ(Run(RunLookupCommand, args), 2);
     EXPECT_EQ(err_.str(), "usage: velwin-cli lookup [--json] ROM...\n");
     EXPECT_EQ(out_.str(), "");
@@ -93,6 +195,22 @@ TEST_F(CliCommandsTest, LookupShowsTheEntryAndTheLastStatusText) {
   EXPECT_EQ(out_.str(),
             "{\"path\":\"tetris.gb\",\"ROMCRC\":\"0A3F\",\"romdbase\":\"VELTra.INI\","
             "\"ROMDBName\":\"Tetris (World)\",\"status\":\"Error accessing user.ini\"}\n");
+}
+
+TEST_F(CliCommandsTest, LookupFailsOnADatabaseThatIsThereButUnreadable) {
+  std::filesystem::create_directory(dir_ / "user.ini");
+  EXPECT_EQ(Run(RunLookupCommand, {"tetris.gb", "tetris.gb"}), 1);
+  // Once per command, and nothing for the veltra.ini that is not there.
+  EXPECT_EQ(err_.str(), "velwin-cli: user.ini: File access denied (a directory)\n");
+
+  std::filesystem::remove(dir_ / "user.ini");
+  EXPECT_EQ(Run(RunLookupCommand, {"--json", "tetris.gb", "gone.gb"}), 1);
+  EXPECT_EQ(err_.str(), "velwin-cli: gone.gb: File not found\n");
+  EXPECT_NE(
+      out_.str().find("\"status\":\"Error accessing veltra.ini\",\"error\":\"File not found\"}"),
+      std::string::npos)
+      << out_.str();
+  EXPECT_EQ(Run(RunLookupCommand, {"tetris.gb"}), 0);  // no database at all is no failure
 }
 
 }  // namespace

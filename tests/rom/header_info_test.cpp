@@ -85,5 +85,39 @@ TEST(HeaderLabels, ShowTheFieldsOfAGameBoyHeader) {
   }
 }
 
+// The boot ROM's sum: x = x - byte - 1 over 0x134-0x14C, in 8 bits.
+TEST(HeaderChecksum, CoversTitleToVersionAndWraps) {
+  struct Case {
+    const char* what;
+    std::size_t offset;
+    std::uint8_t value;
+    std::uint8_t checksum;
+  };
+  const Case cases[] = {
+      {"all zero: 25 times minus one", kTitleOffset, 0x00, 0xE7},
+      {"first byte counted", kTitleOffset, 0x41, 0xA6},
+      {"last byte (0x14C) counted", 0x14C, 0x01, 0xE6},
+      {"wraps below zero", kTitleOffset, 0xE8, 0xFF},
+      {"0x14D itself not counted", kHeaderChecksumOffset, 0x55, 0xE7},
+      {"global checksum not counted", kChecksumOffset, 0x55, 0xE7},
+      {"logo not counted", 0x133, 0x00, 0xE7},
+  };
+  for (const Case& c : cases) {
+    RomHeaderBuffer header = HeaderWithLogo();
+    header[c.offset] = c.value;
+    EXPECT_EQ(ComputeHeaderChecksum(header), c.checksum) << c.what;
+  }
+}
+
+TEST(HeaderChecksum, TextSaysOkBadOrNotARom) {
+  RomHeaderBuffer header = HeaderWithLogo();
+  header[kTitleOffset] = 'T';
+  header[kHeaderChecksumOffset] = static_cast<std::uint8_t>(0xE7 - 'T');
+  EXPECT_EQ(HeaderChecksumText(header), "OK");
+  header[kHeaderChecksumOffset]++;
+  EXPECT_EQ(HeaderChecksumText(header), "BAD");
+  EXPECT_EQ(HeaderChecksumText(RomHeaderBuffer{}), "-");
+}
+
 }  // namespace
 }  // namespace velwin::rom

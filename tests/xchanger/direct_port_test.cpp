@@ -135,6 +135,37 @@ TEST(DirectPort, BasesCanBeNamed) {
   }
 }
 
+TEST(DirectPort, NamedBasesMustBeWhereAParallelPortCanBe) {
+  SysctlTree tree;
+  tree.Port(0, "888");
+  tree.Port(3, "116");  // 0x74: odd, but the kernel found a port there
+  struct Case {
+    std::string options;
+    const char* why;  // empty when the base is accepted
+  };
+  for (const Case& c : std::vector<Case>{
+           {":0x60", "system board's own devices"},
+           {":0xFF", "system board's own devices"},
+           {":0x100", ""},
+           {":0x379", "not a multiple of 4"},
+           {":0x378,0x27A", "did you mean 0x278?"},
+           {":0x3BC", ""},
+           {":0x74", ""},
+       }) {
+    auto cpu = std::make_unique<FakeCpu>();
+    auto log = cpu->log;
+    std::string error;
+    auto backend = OpenDirectPort(c.options, std::move(cpu), tree.Root(), error);
+    if (*c.why == '\0') {
+      EXPECT_TRUE(backend) << c.options << ": " << error;
+      continue;
+    }
+    EXPECT_FALSE(backend) << c.options;
+    EXPECT_NE(error.find(c.why), std::string::npos) << c.options << ": " << error;
+    EXPECT_TRUE(log->ioperm.empty()) << c.options;  // refused before any port is touched
+  }
+}
+
 TEST(DirectPort, NoListedPortIsAnErrorThatNamesTheWayOut) {
   SysctlTree tree;
   std::string error;

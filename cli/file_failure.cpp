@@ -1,0 +1,88 @@
+#include "cli/file_failure.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ostream>
+#include <vector>
+
+#include "encoding/windows1252.h"
+#include "fileio/byte_file.h"
+#include "fileio/file_error.h"
+
+namespace velwin::cli {
+namespace {
+
+// The program opens only regular files, and says "File access denied" for
+// anything else; what the path really is tells the user more.
+std::string KindOfFile(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || S_ISREG(st.st_mode))
+    return {};
+  if (S_ISDIR(st.st_mode))
+    return "a directory";
+  if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+    return "a device, not a file";
+  if (S_ISFIFO(st.st_mode))
+    return "a pipe, not a file";
+  return "not a regular file";
+}
+
+std::string PlainerCause(const std::string& path, int systemError) {
+  if (std::string kind = KindOfFile(path); !kind.empty())
+    return kind;
+  switch (systemError) {
+    case ENOTDIR:
+      return "a part of the path is not a directory";
+    case EROFS:
+      return "a read-only file system";
+    case EBUSY:
+    case ETXTBSY:
+      return "the file is in use";
+    case EFBIG:
+      return "the file would grow too large";
+    case EDQUOT:
+      return "the disk quota is used up";
+    default:
+      break;
+  }
+  // "I/O error N" says nothing by itself.
+  if (fileio::RuntimeText(systemError).starts_with("I/O error"))
+    return std::strerror(systemError);
+  return {};
+}
+
+}  // namespace
+
+std::string FileFailureReason(const std::string& path, int systemError) {
+  std::string reason = fileio::RuntimeText(systemError);
+  if (const std::string cause = PlainerCause(path, systemError); !cause.empty())
+    reason += " (" + cause + ")";
+  return reason;
+}
+
+std::string AnalysisFailureReason(const std::string& path, int systemError, std::int64_t size) {
+  if (systemError != 0)
+    return FileFailureReason(path, systemError);
+  return "File shorter than a Game Boy header (" + std::to_string(size) + " of 336 bytes)";
+}
+
+std::string ReadThroughFailure(const std::string& path) {
+  try {
+    auto file = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
+    std::vector<std::uint8_t> block(65536);
+    while (file.Read(block) == block.size()) {
+    }
+    file.Close();
+  } catch (const fileio::FileError& error) {
+    return FileFailureReason(path, error.code());
+  }
+  return {};
+}
+
+void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason) {
+  err << "velwin-cli: " << encoding::NameToUtf8(path) << ": " << reason << '\n';
+}
+
+}  // namespace velwin::cli

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace velwin::cli {
+
+// Why a file could not be used, as velwin-cli reports it: the program's own
+// words for the system error ("File not found", "File access denied",
+// "Disk full", "I/O error N") and, where those words hide the cause, a
+// plainer one in brackets: "File access denied (a directory)".
+std::string FileFailureReason(const std::string& path, int systemError);
+
+// Why a ROM file failed its analysis: the system error of the open or read
+// that failed, or, when systemError is 0, a file of size bytes that ends
+// before a Game Boy header does.
+std::string AnalysisFailureReason(const std::string& path, int systemError, std::int64_t size);
+
+// The reason a file fails when read from start to end as the database
+// lookup reads it, or empty when it opens and reads without a failure.
+std::string ReadThroughFailure(const std::string& path);
+
+// One line on err: "velwin-cli: NAME: REASON", the name as given, shown as
+// UTF-8 whatever bytes it is made of.
+void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason);
+
+}  // namespace velwin::cli
