@@ -14,7 +14,8 @@ constexpr std::string_view kMainHelp =
     "       velwin-cli --help | --version\n"
     "\n"
     "commands:\n"
-    "  info [--json] FILE...          analyse ROM files as the main window does\n"
+    "  info [--json] [--verify] FILE...\n"
+    "                                 analyse ROM files as the main window does\n"
     "  lookup [--json] ROM...         ... and look them up in user.ini and veltra.ini\n"
     "  patch IPS ROM                  apply an IPS patch to a ROM file in place\n"
     "  flash ROM...                   write stripped copies to paldmi.tmp/ and start veltra\n"
@@ -39,13 +40,14 @@ constexpr std::string_view kMainHelp =
     "More in the manual page velwin-cli(1).\n";
 
 constexpr std::string_view kInfoHelp =
-    "usage: velwin-cli info [--json] FILE...\n"
+    "usage: velwin-cli info [--json] [--verify] FILE...\n"
     "\n"
     "Analyses each ROM file as the main window does: file size, stripped size\n"
     "(without trailing filler, in whole 32 KiB blocks) and the cartridge header.\n"
     "\n"
     "options:\n"
     "  --json       print one JSON object per file\n"
+    "  --verify     also read the whole file and check the header's global checksum\n"
     "  --           end of options: the arguments after it are files\n"
     "  -h, --help   show this help\n"
     "\n"

@@ -90,6 +90,9 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
   setFont(font);
   setFixedSize(kClientWidth, kClientHeight);
   setSizeGripEnabled(false);
+  // A simulated cart keeps its SRAM in a file; a load brings it up to date
+  // before it claims success, rather than only when the program ends.
+  manager_.SetKeepCartSram([this](std::string& error) { return port_->Flush(error); });
   BuildControls();
   FormCreate();
   if (!portProblem_.isEmpty())
@@ -272,16 +275,6 @@ void TSRAMManForm::Transfer(bool save) {
     openDialogDir_ = QFile::decodeName(QByteArray::fromStdString(*result.directory));
     saveDialogDir_ = openDialogDir_;
   }
-  if (!save)
-    FlushPort();
-}
-
-// A simulated cart keeps its SRAM in a file; it is brought up to date after
-// every load rather than only when the program ends.
-void TSRAMManForm::FlushPort() {
-  std::string error;
-  if (!port_->Flush(error))
-    messages_.ShowError(this, QString::fromStdString(error));
 }
 
 void TSRAMManForm::ClearLog() {

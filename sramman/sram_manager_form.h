@@ -83,7 +83,6 @@ class TSRAMManForm : public QDialog, private SramView {
   void SetCommandsEnabled(bool enabled);
   void Transfer(bool save);
   std::optional<std::string> ChooseSavFile(bool save);
-  void FlushPort();
 
   std::unique_ptr<gui::FileDialogs> ownDialogs_;
   std::unique_ptr<gui::MessageBoxes> ownMessages_;

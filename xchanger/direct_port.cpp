@@ -64,6 +64,9 @@ std::string BaseRefusal(std::uint16_t base, const std::vector<std::uint16_t>& li
 
 }  // namespace
 
+// Where the user reads how to get at the port: the manual page.
+constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
+
 std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
                                   std::string_view lockdown) {
   const std::string where = "direct access to the parallel port at " + Hex(base);
@@ -71,7 +74,8 @@ std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
     if (!hasRawIo) {
       return where +
              " was refused: needs root or CAP_SYS_RAWIO; or use the ppdev backend with "
-             "membership of group lp";
+             "membership of group lp" +
+             std::string(kPortHelp);
     }
     // The privilege is there, so the kernel itself forbids raw port access.
     const auto open = lockdown.find('[');
@@ -84,7 +88,7 @@ std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
       }
     }
     return where + " was refused by " + policy + " although the program holds CAP_SYS_RAWIO; " +
-           "use the ppdev backend with membership of group lp";
+           "use the ppdev backend with membership of group lp" + std::string(kPortHelp);
   }
   if (error == EINVAL) {
     return where + " is outside the ports this kernel lets programs open";

@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 
 #ifdef __linux__
 #include <sys/ioctl.h>
@@ -20,15 +21,20 @@ constexpr unsigned kData = 0, kStatus = 1, kControl = 2, kEppAddress = 3, kEppDa
 constexpr int kEppDataMode = IEEE1284_MODE_EPP;
 constexpr int kEppAddressMode = IEEE1284_MODE_EPP | IEEE1284_ADDR;
 
+// Where the user reads how to get at the port: the manual page.
+constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
+
 std::string OpenFailure(const std::string& path, int error) {
   switch (error) {
     case ENOENT:
       return path +
              " does not exist: load the ppdev module (modprobe ppdev), or name the port, "
-             "as in ppdev:/dev/parport1";
+             "as in ppdev:/dev/parport1" +
+             std::string(kPortHelp);
     case EACCES:
     case EPERM:
-      return "no permission to open " + path + ": add yourself to group lp and log in again";
+      return "no permission to open " + path + ": add yourself to group lp and log in again" +
+             std::string(kPortHelp);
     case ENXIO:
     case ENODEV:
       return path + " has no parallel port behind it";
