@@ -33,7 +33,10 @@ constexpr std::size_t kRomSize = 1024 * 1024;
 // measured.
 class NoTool : public velwin::flash::ToolLauncher {
  public:
-  void Start(const std::string&, const std::vector<std::string>&, const std::string&) override {}
+  std::error_code Start(const std::string&, const std::vector<std::string>&,
+                        const std::string&) override {
+    return {};
+  }
 };
 
 struct RomSet {

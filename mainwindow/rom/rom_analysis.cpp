@@ -48,8 +48,9 @@ RomAnalysis RomAnalyser::AnalyseRomFile(const std::string& path, bool ShowStatus
       result.strippedSize = stripped;
       result.ok = true;
     }
-  } catch (const fileio::FileError&) {
+  } catch (const fileio::FileError& error) {
     result.ok = false;
+    result.systemError = error.code();
   }
 
   if (ShowStatus) {
