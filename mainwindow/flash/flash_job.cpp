@@ -94,6 +94,10 @@ std::string RefusalCause(const rom::RomAnalysis& analysis, const rom::RomHeaderB
   }
   if (!rom::HasGameBoyLogo(header))
     return "No Game Boy header";
+  // A readable file measures at least one block; 0 means the file stopped
+  // reading after its header, and an empty copy would flash as a blank ROM.
+  if (analysis.strippedSize.value_or(0) <= 0)
+    return "File could not be read to its end";
   return {};
 }
 
@@ -107,7 +111,8 @@ std::string ToolNotStartedText(const std::error_code& error) {
       error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
   return std::string("Cannot start \"") + kToolProgram + "\": " + error.message() + ". " +
          (missing ? "Put the VELTRA tool next to the paldmi.tmp folder."
-                  : "Make the VELTRA tool next to the paldmi.tmp folder a program you may run.");
+                  : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
+                    "run.");
 }
 
 }  // namespace
@@ -148,12 +153,10 @@ void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& ana
 
     // Only read: a write-protected ROM can be flashed.
     auto romFile = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    // A fresh file, not the old one truncated: a stale name the clean-up
-    // could not delete may be a link whose target would be overwritten. A
-    // tool still reading the old copy keeps it, too.
-    const fs::path copyPath = CopyPath(scratch, position);
-    ::unlink(copyPath.c_str());
-    auto copy = fileio::ByteFile::Create(copyPath.string());
+    // The clean-up has just unlinked every numbered name, links included,
+    // so this makes a fresh file: no old link is followed, and a tool still
+    // reading an old copy keeps it.
+    auto copy = fileio::ByteFile::Create(CopyPath(scratch, position).string());
     // The size this analysis measured, never a caption an earlier file
     // left in the labels.
     CopyPrefix(romFile, copy, WholeBlocks(analysis.strippedSize.value_or(0)));

@@ -131,9 +131,9 @@ TEST_F(FlashJobTest, CopiesOfListsLongerThan256AreAllCleanedUp) {
   EXPECT_TRUE(fs::is_empty(scratch_));
 }
 
-TEST_F(FlashJobTest, StaleLinkBeyondTheCleanUpIsReplacedNotFollowed) {
-  // 256.stp survives the clean-up; as a symbolic or hard link it must not
-  // let the job overwrite the file it points to.
+TEST_F(FlashJobTest, StaleLinkAmongTheCopiesIsReplacedNotFollowed) {
+  // Left by an earlier job or put there by hand: as a symbolic or hard link
+  // a copy's name must not let the job overwrite the file it points to.
   const Bytes precious = Varied(2000, 9);
   WriteBytes(dir_ / "precious.gb", precious);
   WriteBytes(dir_ / "other.gb", precious);
@@ -223,8 +223,8 @@ TEST_F(FlashJobTest, ToolThatCannotStartIsReportedAndTheCopiesStay) {
        "Cannot start \"../veltra\": No such file or directory. Put the VELTRA tool next to the "
        "paldmi.tmp folder."},
       {EACCES,
-       "Cannot start \"../veltra\": Permission denied. Make the VELTRA tool next to the "
-       "paldmi.tmp folder a program you may run."},
+       "Cannot start \"../veltra\": Permission denied. Make sure the VELTRA tool next to the "
+       "paldmi.tmp folder is a program you may run."},
   };
   const std::string rom = Rom("a.gb", Varied(600, 1));
   for (const Case& c : cases) {
