@@ -1,11 +1,11 @@
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "cli/commands.h"
 #include "cli/file_arguments.h"
 #include "encoding/windows1252.h"
-#include "fileio/file_error.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/flash/tool_launcher.h"
 #include "mainwindow/rom/rom_analysis.h"
@@ -61,7 +61,9 @@ int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err)
   flash::ProcessToolLauncher launcher;
   try {
     flash::RunFlashJob(roms.files, analyser, launcher);
-  } catch (const fileio::FileError& e) {
+  } catch (const std::runtime_error& e) {
+    // A file error, a ROM that failed its analysis, a tool that did not
+    // start: nothing reached the card.
     status.Flush();
     out.flush();
     err << e.what() << '\n';

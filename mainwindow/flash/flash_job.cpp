@@ -1,24 +1,24 @@
 #include "mainwindow/flash/flash_job.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
+#include <string_view>
 
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "mainwindow/flash/prefix_copy.h"
+#include "mainwindow/rom/header_info.h"
 
 namespace velwin::flash {
 namespace {
 
 namespace fs = std::filesystem;
-
-// The tool numbers nothing itself: the copies' names are the list
-// positions, and clean-up only ever knows these 256.
-constexpr int kScratchCopyNames = 256;
 
 fs::path ScratchDirectory(const std::string& baseDirectory) {
   return fs::path(baseDirectory) / kScratchDirectory;
@@ -69,13 +69,69 @@ std::int64_t WholeBlocks(std::int64_t size) {
   return std::max<std::int64_t>(size, 0) / rom::kStripBlock * rom::kStripBlock;
 }
 
+// The copies' names are the list positions. Any such name is a copy, of
+// this job or of an earlier, longer list; the tool takes every *.stp it
+// finds, so one left behind would end up on the card.
+bool IsCopyName(std::string_view name) {
+  constexpr std::string_view kExtension = ".stp";
+  if (name.size() <= kExtension.size() || !name.ends_with(kExtension))
+    return false;
+  name.remove_suffix(kExtension.size());
+  return std::all_of(name.begin(), name.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+struct DirCloser {
+  void operator()(DIR* dir) const { ::closedir(dir); }
+};
+
+// Why the job must not copy a ROM, from what its analysis found; empty when
+// it may. Every entry passed the header test when it was listed, but the
+// file may have changed since.
+std::string RefusalCause(const rom::RomAnalysis& analysis, const rom::RomHeaderBuffer& header) {
+  if (!analysis.ok) {
+    return analysis.systemError != 0 ? fileio::RuntimeText(analysis.systemError)
+                                     : "File shorter than a Game Boy header";
+  }
+  if (!rom::HasGameBoyLogo(header))
+    return "No Game Boy header";
+  // A readable file measures at least one block; 0 means the file stopped
+  // reading after its header, and an empty copy would flash as a blank ROM.
+  if (analysis.strippedSize.value_or(0) <= 0)
+    return "File could not be read to its end";
+  return {};
+}
+
+std::string RomRefusedText(const std::string& path, const std::string& cause) {
+  return "Cannot copy \"" + path + "\": " + cause +
+         ". VELTRA was not started; check the file or remove it from the list.";
+}
+
+std::string ToolNotStartedText(const std::error_code& error) {
+  const bool missing =
+      error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+  return std::string("Cannot start \"") + kToolProgram + "\": " + error.message() + ". " +
+         (missing ? "Put the VELTRA tool next to the paldmi.tmp folder."
+                  : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
+                    "run.");
+}
+
 }  // namespace
 
 void ClearScratchCopies(const std::string& baseDirectory) {
-  const fs::path scratch = ScratchDirectory(baseDirectory);
-  for (int i = 0; i < kScratchCopyNames; ++i) {
-    // unlink, not remove: a directory of that name is not a copy.
-    ::unlink(CopyPath(scratch, static_cast<std::size_t>(i)).c_str());
+  // One pass over the directory finds every copy, however long the list
+  // that wrote them; the names are gathered first so that deleting never
+  // disturbs the reading.
+  const std::unique_ptr<DIR, DirCloser> dir(::opendir(ScratchDirectory(baseDirectory).c_str()));
+  if (!dir)
+    return;
+  std::vector<std::string> copies;
+  while (const dirent* entry = ::readdir(dir.get())) {
+    if (entry->d_type != DT_DIR && IsCopyName(entry->d_name))
+      copies.emplace_back(entry->d_name);
+  }
+  for (const std::string& name : copies) {
+    // unlinkat without AT_REMOVEDIR: a directory of that name is not a copy.
+    ::unlinkat(::dirfd(dir.get()), name.c_str(), 0);
   }
 }
 
@@ -86,29 +142,31 @@ void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& ana
 
   for (std::size_t position = 0; position < romPaths.size(); ++position) {
     const std::string& path = romPaths[position];
-    // Shows the progress and refreshes the ROM information; a failed
-    // analysis does not stop the job, a ROM that cannot be opened does.
+    // Shows the progress and refreshes the ROM information. A file that no
+    // longer analyses as a cartridge image must not reach the card, not
+    // even in part: nothing of this job is left for the tool.
     const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
+    if (const std::string cause = RefusalCause(analysis, analyser.HeaderBuffer()); !cause.empty()) {
+      ClearScratchCopies(baseDirectory);
+      throw FlashJobError(RomRefusedText(path, cause));
+    }
 
     // Only read: a write-protected ROM can be flashed.
     auto romFile = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    // A fresh file, not the old one truncated: past 255.stp stale names
-    // survive the clean-up, and one that is a link would otherwise have its
-    // target overwritten. A tool still reading the old copy keeps it, too.
-    const fs::path copyPath = CopyPath(scratch, position);
-    ::unlink(copyPath.c_str());
-    auto copy = fileio::ByteFile::Create(copyPath.string());
-    // The size this analysis measured; when it measured none (a file too
-    // short for a header), measure it now rather than take what an earlier
-    // file left in the labels.
-    const std::int64_t stripped =
-        analysis.strippedSize ? *analysis.strippedSize : rom::StrippedSize(path);
-    CopyPrefix(romFile, copy, WholeBlocks(stripped));
+    // The clean-up has just unlinked every numbered name, links included,
+    // so this makes a fresh file: no old link is followed, and a tool still
+    // reading an old copy keeps it.
+    auto copy = fileio::ByteFile::Create(CopyPath(scratch, position).string());
+    // The size this analysis measured, never a caption an earlier file
+    // left in the labels.
+    CopyPrefix(romFile, copy, WholeBlocks(analysis.strippedSize.value_or(0)));
     romFile.Close();
     copy.Close();
   }
 
-  launcher.Start(kToolProgram, {kToolPattern}, scratch.string());
+  // The copies stay when the tool cannot start, so it can be run by hand.
+  if (const std::error_code error = launcher.Start(kToolProgram, {kToolPattern}, scratch.string()))
+    throw FlashJobError(ToolNotStartedText(error));
 }
 
 }  // namespace velwin::flash

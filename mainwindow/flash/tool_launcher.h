@@ -1,26 +1,37 @@
 #pragma once
 
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace velwin::flash {
 
 // Starts an external program without waiting for it. The program path is
 // taken relative to workingDirectory; arguments are passed as they are (no
-// shell, no pattern expansion). The result of the start is not examined by
-// the flash job, so Start reports nothing.
+// shell, no pattern expansion). Start returns why the program could not be
+// started (missing, not a regular file, not executable, the directory
+// gone), or an empty code once it runs; what it does after that is its own
+// affair and is not watched.
 class ToolLauncher {
  public:
   virtual ~ToolLauncher() = default;
-  virtual void Start(const std::string& program, const std::vector<std::string>& arguments,
-                     const std::string& workingDirectory) = 0;
+  virtual std::error_code Start(const std::string& program,
+                                const std::vector<std::string>& arguments,
+                                const std::string& workingDirectory) = 0;
 };
 
-// Starts the program as a detached child process of the system.
+// Starts the program as a detached child process of the system. A failed
+// exec comes back as the system's error for it.
 class ProcessToolLauncher : public ToolLauncher {
  public:
-  void Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& workingDirectory) override;
+  std::error_code Start(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::string& workingDirectory) override;
 };
+
+// Why program, taken relative to workingDirectory, cannot be started, as far
+// as its file tells: not there, a directory or other non-regular file, or
+// without permission to run it. Empty when it looks startable. Lets a
+// launcher that learns nothing from the start itself still say why.
+std::error_code CheckStartable(const std::string& program, const std::string& workingDirectory);
 
 }  // namespace velwin::flash

@@ -21,7 +21,8 @@ inline constexpr std::int64_t kStripBlock = 32768;
 // exactly when the analysis wrote its label, so callers never take a stale
 // caption of an earlier file for this one.
 struct RomAnalysis {
-  bool ok = false;                           // the guarded block ran to its end
+  bool ok = false;      // the guarded block ran to its end
+  int systemError = 0;  // the error that ended it; 0 for a file shorter than a header
   std::optional<std::int64_t> fileSize;      // fsize written
   std::optional<std::int64_t> strippedSize;  // fssize written
   std::uint64_t bytesRead = 0;               // bytes read from the file in all

@@ -2,11 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "fileio/file_error.h"
+#include "gbheader/header_logo.h"
 #include "mainwindow/rom/status_line.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/immutable_file.h"
@@ -23,11 +26,16 @@ using testing::RecordingLauncher;
 using testing::WriteBytes;
 
 // Bytes that are nowhere a run of one value, so the stripped size is the
-// file rounded up to whole blocks.
+// file rounded up to whole blocks, with the cartridge logo that every
+// listed ROM carries.
 Bytes Varied(std::size_t size, std::uint8_t seed) {
   Bytes bytes(size);
   for (std::size_t i = 0; i < size; ++i)
     bytes[i] = static_cast<std::uint8_t>(i * 31 + seed);
+  for (std::size_t i = 0; i < gbheader::HeaderLogo.size(); ++i) {
+    if (gbheader::kLogoOffset + i < size)
+      bytes[gbheader::kLogoOffset + i] = gbheader::HeaderLogo[i];
+  }
   return bytes;
 }
 
@@ -47,6 +55,8 @@ class FlashJobTest : public testing::TempDirTest {
       Run(roms);
     } catch (const fileio::FileError& e) {
       return e.what();
+    } catch (const FlashJobError& e) {
+      return std::string("job: ") + e.what();
     }
     return "no error";
   }
@@ -84,38 +94,46 @@ TEST_F(FlashJobTest, CopiesEachRomUnderItsListPositionAndStartsTheToolOnce) {
   EXPECT_EQ(labels_.fsize, "1000");
 }
 
-TEST_F(FlashJobTest, StaleCopiesUpTo255AreRemovedAndNothingElse) {
+TEST_F(FlashJobTest, EveryNumberedCopyIsRemovedAndNothingElse) {
   fs::create_directory(scratch_);
   for (int i = 0; i < 300; ++i)
     WriteBytes(Copy(i), {1, 2, 3});
-  WriteBytes(scratch_ / "notes.txt", {9});
+  WriteBytes(scratch_ / "007.stp", {7});  // digits all the same
+  const char* bystanders[] = {"notes.txt", ".stp",  "1a.stp", "a1.stp", "-1.stp",
+                              "1.stp.bak", "1.STP", "1 .stp", "+1.stp", "1.stpx"};
+  for (const char* name : bystanders)
+    WriteBytes(scratch_ / name, {9});
   fs::create_directory(scratch_ / "7.stp.d");
+  fs::create_directory(scratch_ / "300.stp");  // a directory is no copy
   Run({Rom("a.gb", Varied(500, 1))});
 
   EXPECT_EQ(ReadBytes(Copy(0)), Varied(500, 1));
-  for (int i = 1; i < 256; ++i)
+  for (int i = 1; i < 300; ++i)
     EXPECT_FALSE(fs::exists(Copy(i))) << i;
-  for (int i = 256; i < 300; ++i)
-    EXPECT_TRUE(fs::exists(Copy(i))) << i;
-  EXPECT_TRUE(fs::exists(scratch_ / "notes.txt"));
+  EXPECT_FALSE(fs::exists(scratch_ / "007.stp"));
+  for (const char* name : bystanders)
+    EXPECT_EQ(ReadBytes(scratch_ / name), Bytes{9}) << name;
   EXPECT_TRUE(fs::is_directory(scratch_ / "7.stp.d"));
+  EXPECT_TRUE(fs::is_directory(scratch_ / "300.stp"));
 }
 
-TEST_F(FlashJobTest, ListsLongerThan256GetEveryCopyButCleanUpStopsAt255) {
+TEST_F(FlashJobTest, CopiesOfListsLongerThan256AreAllCleanedUp) {
   const std::string rom = Rom("a.gb", Varied(400, 5));
-  Run(std::vector<std::string>(257, rom));
-  EXPECT_TRUE(fs::exists(Copy(0)));
-  EXPECT_EQ(ReadBytes(Copy(256)), Varied(400, 5));
+  Run(std::vector<std::string>(300, rom));
+  EXPECT_EQ(ReadBytes(Copy(299)), Varied(400, 5));
 
-  ClearScratchCopies(base_);
-  EXPECT_FALSE(fs::exists(Copy(0)));
-  EXPECT_FALSE(fs::exists(Copy(255)));
-  EXPECT_TRUE(fs::exists(Copy(256)));
+  // A shorter list next: the tool sees only its copies.
+  Run({rom});
+  EXPECT_EQ(std::distance(fs::directory_iterator(scratch_), fs::directory_iterator()), 1);
+
+  Run(std::vector<std::string>(300, rom));
+  ClearScratchCopies(base_);  // as the window does when it closes
+  EXPECT_TRUE(fs::is_empty(scratch_));
 }
 
-TEST_F(FlashJobTest, StaleLinkBeyondTheCleanUpIsReplacedNotFollowed) {
-  // 256.stp survives the clean-up; as a symbolic or hard link it must not
-  // let the job overwrite the file it points to.
+TEST_F(FlashJobTest, StaleLinkAmongTheCopiesIsReplacedNotFollowed) {
+  // Left by an earlier job or put there by hand: as a symbolic or hard link
+  // a copy's name must not let the job overwrite the file it points to.
   const Bytes precious = Varied(2000, 9);
   WriteBytes(dir_ / "precious.gb", precious);
   WriteBytes(dir_ / "other.gb", precious);
@@ -146,15 +164,6 @@ TEST_F(FlashJobTest, CopyHoldsWholeStrippedBlocksOnly) {
   EXPECT_EQ(ReadBytes(Copy(1)), small);
 }
 
-TEST_F(FlashJobTest, FileTooShortForAHeaderIsStillCopiedWhole) {
-  // Its analysis fails before the stripped size; the job measures it.
-  const Bytes tiny = Varied(100, 7);
-  Run({Rom("tiny.gb", tiny)});
-  EXPECT_EQ(status_.Text(), "Accessing tiny.gb ...  ERROR");
-  EXPECT_EQ(ReadBytes(Copy(0)), tiny);
-  EXPECT_EQ(launcher_.calls.size(), 1u);
-}
-
 TEST_F(FlashJobTest, EmptyListPreparesTheDirectoryAndStartsTheTool) {
   Run({});
   EXPECT_TRUE(fs::is_directory(scratch_));
@@ -163,17 +172,68 @@ TEST_F(FlashJobTest, EmptyListPreparesTheDirectoryAndStartsTheTool) {
   EXPECT_EQ(fs::path(launcher_.calls[0].workingDirectory), scratch_);
 }
 
-TEST_F(FlashJobTest, MissingRomStopsTheJobAndKeepsEarlierCopies) {
-  const std::string first = Rom("a.gb", Varied(600, 1));
-  const std::string gone = Rom("gone.gb", Varied(600, 2));
-  const std::string last = Rom("c.gb", Varied(600, 3));
-  fs::remove(gone);
-  EXPECT_EQ(ErrorOf({first, gone, last}), "File not found");
-  EXPECT_EQ(ReadBytes(Copy(0)), Varied(600, 1));
-  EXPECT_FALSE(fs::exists(Copy(1)));
-  EXPECT_FALSE(fs::exists(Copy(2)));
-  EXPECT_TRUE(launcher_.calls.empty());
-  EXPECT_EQ(status_.Text(), "Accessing gone.gb ...  ERROR");
+TEST_F(FlashJobTest, RomThatFailsItsAnalysisStopsTheJobAndClearsItsCopies) {
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path&)> spoil;
+    std::string cause;
+  };
+  const Case cases[] = {
+      {"deleted", [](const fs::path& p) { fs::remove(p); }, "File not found"},
+      {"cut below the header", [](const fs::path& p) { fs::resize_file(p, 300); },
+       "File shorter than a Game Boy header"},
+      {"emptied", [](const fs::path& p) { fs::resize_file(p, 0); },
+       "File shorter than a Game Boy header"},
+      {"a directory now",
+       [](const fs::path& p) {
+         fs::remove(p);
+         fs::create_directory(p);
+       },
+       "File access denied"},
+      {"logo overwritten", [](const fs::path& p) { WriteBytes(p, Bytes(40000, 0xFF)); },
+       "No Game Boy header"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    fs::remove_all(dir_);
+    fs::create_directory(dir_);
+    const std::string first = Rom("a.gb", Varied(600, 1));
+    const std::string bad = Rom("bad.gb", Varied(70000, 2));
+    const std::string last = Rom("c.gb", Varied(600, 3));
+    c.spoil(bad);
+    launcher_.calls.clear();
+
+    EXPECT_EQ(ErrorOf({first, bad, last}),
+              "job: Cannot copy \"" + bad + "\": " + c.cause +
+                  ". VELTRA was not started; check the file or remove it from the list.");
+    EXPECT_TRUE(fs::is_empty(scratch_));  // a.gb's copy too: nothing for the tool
+    EXPECT_TRUE(launcher_.calls.empty());
+    EXPECT_EQ(status_.Text(), "Accessing bad.gb ...  " +
+                                  std::string(c.cause == "No Game Boy header" ? "OK" : "ERROR"));
+  }
+}
+
+TEST_F(FlashJobTest, ToolThatCannotStartIsReportedAndTheCopiesStay) {
+  struct Case {
+    int error;
+    std::string text;
+  };
+  const Case cases[] = {
+      {ENOENT,
+       "Cannot start \"../veltra\": No such file or directory. Put the VELTRA tool next to the "
+       "paldmi.tmp folder."},
+      {EACCES,
+       "Cannot start \"../veltra\": Permission denied. Make sure the VELTRA tool next to the "
+       "paldmi.tmp folder is a program you may run."},
+  };
+  const std::string rom = Rom("a.gb", Varied(600, 1));
+  for (const Case& c : cases) {
+    launcher_.failure = std::error_code(c.error, std::system_category());
+    EXPECT_EQ(ErrorOf({rom, rom}), "job: " + c.text);
+    EXPECT_EQ(ReadBytes(Copy(0)), Varied(600, 1));
+    EXPECT_EQ(ReadBytes(Copy(1)), Varied(600, 1));
+  }
+  EXPECT_EQ(launcher_.calls.size(), 2u);
 }
 
 TEST_F(FlashJobTest, FileInPlaceOfTheScratchDirectoryIsLeftAlone) {
@@ -243,12 +303,12 @@ TEST_F(FlashJobTest, WorksRelativeToTheCurrentDirectoryWithoutChangingIt) {
   const fs::path before = fs::current_path();
   fs::current_path(dir_);
   base_ = ".";
-  const std::string rom = Rom("a.gb", Varied(300, 1));
+  const std::string rom = Rom("a.gb", Varied(400, 1));
   Run({"a.gb"});
   const fs::path after = fs::current_path();
   fs::current_path(before);
   EXPECT_EQ(after, dir_);
-  EXPECT_EQ(ReadBytes(Copy(0)), Varied(300, 1));
+  EXPECT_EQ(ReadBytes(Copy(0)), Varied(400, 1));
   ASSERT_EQ(launcher_.calls.size(), 1u);
   EXPECT_EQ(fs::path(launcher_.calls[0].workingDirectory), fs::path(".") / "paldmi.tmp");
 }

@@ -67,9 +67,29 @@ TEST_F(ToolTest, StartsTheToolInTheDirectoryWithTheLiteralPattern) {
   EXPECT_TRUE(NoChildLeft());
 }
 
-TEST_F(ToolTest, MissingToolIsPassedOverSilently) {
-  ProcessToolLauncher().Start("../no-such-tool", {"*.stp"}, (dir_ / "paldmi.tmp").string());
-  ProcessToolLauncher().Start("../veltra", {"*.stp"}, (dir_ / "missing-dir").string());
+TEST_F(ToolTest, ToolThatCannotStartComesBackAsTheSystemError) {
+  std::ofstream(dir_ / "plain") << "not runnable\n";
+  fs::permissions(dir_ / "plain", fs::perms::owner_read | fs::perms::owner_write);
+  // Runnable by its permissions, but no format the system can execute: only
+  // the failed exec itself can tell.
+  std::ofstream(dir_ / "noformat") << "\x01\x02not a program\n";
+  fs::permissions(dir_ / "noformat", fs::perms::owner_all);
+  fs::create_directory(dir_ / "folder");
+  struct Case {
+    const char* program;
+    const char* directory;
+    int error;
+  };
+  const Case cases[] = {
+      {"../no-such-tool", "paldmi.tmp", ENOENT}, {"../veltra", "missing-dir", ENOENT},
+      {"../plain", "paldmi.tmp", EACCES},        {"../folder", "paldmi.tmp", EISDIR},
+      {"../noformat", "paldmi.tmp", ENOEXEC},
+  };
+  for (const Case& c : cases) {
+    const std::error_code error =
+        ProcessToolLauncher().Start(c.program, {"*.stp"}, (dir_ / c.directory).string());
+    EXPECT_EQ(error.value(), c.error) << c.program << " in " << c.directory;
+  }
   EXPECT_TRUE(NoChildLeft());
 }
 
@@ -95,22 +115,59 @@ class FlashCommandTest : public ToolTest {
 };
 
 TEST_F(FlashCommandTest, PrintsEachAnalysisAndStartsTheTool) {
-  testing::WriteBytes(dir_ / "a.gb", testing::Bytes(1000, 0x11));
-  testing::WriteBytes(dir_ / "b.gb", testing::Bytes(100, 0x22));
+  const auto a = testing::RomImage(1000).Varied().WithLogo();
+  const auto b = testing::RomImage(400).Varied().WithLogo();
+  Write("a.gb", a);
+  Write("b.gb", b);
   EXPECT_EQ(Run({"a.gb", "b.gb"}), 0);
-  EXPECT_EQ(out_.str(), "Accessing a.gb ...  OK\nAccessing b.gb ...  ERROR\n");
+  EXPECT_EQ(out_.str(), "Accessing a.gb ...  OK\nAccessing b.gb ...  OK\n");
   EXPECT_EQ(err_.str(), "");
   EXPECT_EQ(fs::current_path(), dir_);
   EXPECT_EQ(ToolLog(), "1\n*.stp\n" + (dir_ / "paldmi.tmp").string() + "\n0.stp\n1.stp\n");
-  EXPECT_EQ(testing::ReadBytes(dir_ / "paldmi.tmp" / "1.stp"), testing::Bytes(100, 0x22));
+  EXPECT_EQ(testing::ReadBytes(dir_ / "paldmi.tmp" / "1.stp"), b.Bytes());
 }
 
-TEST_F(FlashCommandTest, FailureGoesToStandardErrorAndTheToolIsNotStarted) {
-  testing::WriteBytes(dir_ / "a.gb", testing::Bytes(1000, 0x11));
-  EXPECT_EQ(Run({"a.gb", "missing.gb"}), 1);
-  EXPECT_EQ(out_.str(), "Accessing a.gb ...  OK\nAccessing missing.gb ...  ERROR\n");
-  EXPECT_EQ(err_.str(), "File not found\n");
-  EXPECT_TRUE(fs::exists(dir_ / "paldmi.tmp" / "0.stp"));
+TEST_F(FlashCommandTest, FailuresGoToStandardErrorWithExitStatusOne) {
+  Write("a.gb", testing::RomImage(1000).Varied().WithLogo());
+  Write("short.gb", testing::RomImage(100).Varied());
+  struct Case {
+    cli::Arguments args;
+    const char* tool;  // what stands where the tool belongs
+    std::string out;
+    std::string err;
+    bool copiesStay;
+  };
+  const Case cases[] = {
+      {{"a.gb", "missing.gb"},
+       "veltra",
+       "Accessing a.gb ...  OK\nAccessing missing.gb ...  ERROR\n",
+       "Cannot copy \"missing.gb\": File not found. VELTRA was not started; check the file or "
+       "remove it from the list.\n",
+       false},
+      {{"a.gb", "short.gb"},
+       "veltra",
+       "Accessing a.gb ...  OK\nAccessing short.gb ...  ERROR\n",
+       "Cannot copy \"short.gb\": File shorter than a Game Boy header. VELTRA was not started; "
+       "check the file or remove it from the list.\n",
+       false},
+      {{"a.gb"},
+       nullptr,
+       "Accessing a.gb ...  OK\n",
+       "Cannot start \"../veltra\": No such file or directory. Put the VELTRA tool next to the "
+       "paldmi.tmp folder.\n",
+       true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.err);
+    out_.str("");
+    err_.str("");
+    if (c.tool == nullptr)
+      fs::remove(dir_ / "veltra");
+    EXPECT_EQ(Run(c.args), 1);
+    EXPECT_EQ(out_.str(), c.out);
+    EXPECT_EQ(err_.str(), c.err);
+    EXPECT_EQ(fs::exists(dir_ / "paldmi.tmp" / "0.stp"), c.copiesStay);
+  }
   EXPECT_TRUE(NoChildLeft());
   EXPECT_FALSE(fs::exists(dir_ / "tool.log"));
 }
@@ -127,10 +184,11 @@ TEST_F(FlashCommandTest, NoRomOrAnUnknownOptionShowsUsage) {
 }
 
 TEST_F(FlashCommandTest, DoubleDashLetsARomNameBeginWithADash) {
-  testing::WriteBytes(dir_ / "-x.gb", testing::Bytes(500, 0x33));
+  const auto rom = testing::RomImage(500).Varied().WithLogo();
+  Write("-x.gb", rom);
   EXPECT_EQ(Run({"--", "-x.gb"}), 0);
   EXPECT_EQ(out_.str(), "Accessing -x.gb ...  OK\n");
-  EXPECT_EQ(testing::ReadBytes(dir_ / "paldmi.tmp" / "0.stp"), testing::Bytes(500, 0x33));
+  EXPECT_EQ(testing::ReadBytes(dir_ / "paldmi.tmp" / "0.stp"), rom.Bytes());
   EXPECT_EQ(ToolLog(), "1\n*.stp\n" + (dir_ / "paldmi.tmp").string() + "\n0.stp\n");
 }
 

@@ -137,10 +137,13 @@ TEST_F(MainWindowBehaviourTest, FailingHandlerShowsTheErrorBoxAndTheProgramGoesO
   AddRoms({a, b});
   ASSERT_TRUE(QFile::remove(b));
   Press("VELTRA");
-  EXPECT_EQ(boxes_.Errors(), QStringList({"File not found"}));
+  EXPECT_EQ(boxes_.Errors(), QStringList({"Cannot copy \"" + b +
+                                          "\": File not found. VELTRA was not started; check the "
+                                          "file or remove it from the list."}));
   EXPECT_TRUE(launcher_.calls.empty());
-  EXPECT_EQ(ReadFile(BaseDir() + "/paldmi.tmp/0.stp"), ReadFile(a));
-  // The labels show where the job stopped.
+  // Nothing is left for the tool; the window shows where the job stopped.
+  EXPECT_TRUE(QDir(BaseDir() + "/paldmi.tmp").isEmpty());
+  EXPECT_EQ(Panel(0), "Accessing b.gb ...  ERROR");
   EXPECT_EQ(Label("fname"), "b.gb");
 
   // The window still works.
@@ -149,16 +152,27 @@ TEST_F(MainWindowBehaviourTest, FailingHandlerShowsTheErrorBoxAndTheProgramGoesO
   EXPECT_EQ(boxes_.Errors().size(), 1);
 }
 
+TEST_F(MainWindowBehaviourTest, ToolThatCannotStartIsShownAndTheCopiesStay) {
+  AddRoms({MakeRom("a.gb")});
+  launcher_.failure = std::make_error_code(std::errc::no_such_file_or_directory);
+  Press("VELTRA");
+  EXPECT_EQ(boxes_.Errors(),
+            QStringList({"Cannot start \"../veltra\": No such file or directory. Put the VELTRA "
+                         "tool next to the paldmi.tmp folder."}));
+  EXPECT_TRUE(QFile::exists(BaseDir() + "/paldmi.tmp/0.stp"));
+}
+
 TEST_F(MainWindowBehaviourTest, ClosingDeletesTheStrippedCopies) {
   ASSERT_TRUE(QDir(BaseDir()).mkpath("paldmi.tmp"));
   WriteText(BaseDir() + "/paldmi.tmp/0.stp", "x");
   WriteText(BaseDir() + "/paldmi.tmp/255.stp", "x");
   WriteText(BaseDir() + "/paldmi.tmp/256.stp", "x");
+  WriteText(BaseDir() + "/paldmi.tmp/notes.txt", "x");
   CloseForm();
   EXPECT_FALSE(QFile::exists(BaseDir() + "/paldmi.tmp/0.stp"));
   EXPECT_FALSE(QFile::exists(BaseDir() + "/paldmi.tmp/255.stp"));
-  EXPECT_TRUE(QFile::exists(BaseDir() + "/paldmi.tmp/256.stp"));
-  EXPECT_TRUE(QDir(BaseDir() + "/paldmi.tmp").exists());
+  EXPECT_FALSE(QFile::exists(BaseDir() + "/paldmi.tmp/256.stp"));
+  EXPECT_TRUE(QFile::exists(BaseDir() + "/paldmi.tmp/notes.txt"));
   EXPECT_TRUE(boxes_.Errors().isEmpty());
 }
 

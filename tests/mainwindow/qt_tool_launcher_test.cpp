@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
+#include <cerrno>
 
 #include "tests/guisupport/qt_application.h"
 
@@ -48,13 +49,38 @@ TEST(QtToolLauncherTest, RelativeProgramIsFoundFromTheWorkingDirectory) {
 
   const QString scratch = base.path() + "/paldmi.tmp";
   QtToolLauncher launcher;
-  launcher.Start("../veltra", {"*.stp"}, QFile::encodeName(scratch).toStdString());
+  EXPECT_FALSE(launcher.Start("../veltra", {"*.stp"}, QFile::encodeName(scratch).toStdString()));
 
   const QString record = WaitForFile(tool + ".ran");
   const QStringList lines = record.split('\n', Qt::SkipEmptyParts);
   ASSERT_EQ(lines.size(), 2) << record.toStdString();
   EXPECT_EQ(QDir(lines[0]).canonicalPath(), QDir(scratch).canonicalPath());
   EXPECT_EQ(lines[1], "[*.stp]");
+}
+
+TEST(QtToolLauncherTest, ProgramThatCannotStartIsReportedWithTheSystemError) {
+  gui::testing::EnsureQtApplication();
+  QTemporaryDir base;
+  ASSERT_TRUE(base.isValid());
+  ASSERT_TRUE(QDir(base.path()).mkpath("paldmi.tmp"));
+  QFile plain(base.path() + "/plain");
+  ASSERT_TRUE(plain.open(QIODevice::WriteOnly));
+  plain.write(kFakeTool);  // a script, but not allowed to run
+  plain.close();
+  ASSERT_TRUE(plain.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+  // Allowed to run, but in no format the system can execute.
+  QFile noFormat(base.path() + "/noformat");
+  ASSERT_TRUE(noFormat.open(QIODevice::WriteOnly));
+  noFormat.write("\x01\x02not a program\n");
+  noFormat.close();
+  ASSERT_TRUE(noFormat.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+  const std::string scratch = QFile::encodeName(base.path() + "/paldmi.tmp").toStdString();
+
+  QtToolLauncher launcher;
+  EXPECT_EQ(launcher.Start("../veltra", {"*.stp"}, scratch).value(), ENOENT);
+  EXPECT_EQ(launcher.Start("../plain", {"*.stp"}, scratch).value(), EACCES);
+  EXPECT_EQ(launcher.Start("../noformat", {"*.stp"}, scratch).value(), ENOEXEC);
+  EXPECT_FALSE(QFile::exists(base.path() + "/plain.ran.tmp"));
 }
 
 }  // namespace

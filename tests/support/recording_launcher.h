@@ -7,7 +7,8 @@
 
 namespace velwin::testing {
 
-// A flash tool launcher that only remembers what it was asked to start.
+// A flash tool launcher that only remembers what it was asked to start, and
+// answers with the failure a test sets.
 class RecordingLauncher : public flash::ToolLauncher {
  public:
   struct Call {
@@ -15,11 +16,13 @@ class RecordingLauncher : public flash::ToolLauncher {
     std::vector<std::string> arguments;
     std::string workingDirectory;
   };
-  void Start(const std::string& program, const std::vector<std::string>& arguments,
-             const std::string& workingDirectory) override {
+  std::error_code Start(const std::string& program, const std::vector<std::string>& arguments,
+                        const std::string& workingDirectory) override {
     calls.push_back({program, arguments, workingDirectory});
+    return failure;
   }
   std::vector<Call> calls;
+  std::error_code failure;
 };
 
 }  // namespace velwin::testing
