@@ -26,9 +26,6 @@ struct RomAnalysis {
   std::optional<std::int64_t> fileSize;      // fsize written
   std::optional<std::int64_t> strippedSize;  // fssize written
   std::uint64_t bytesRead = 0;               // bytes read from the file in all
-  // The system's error number when the guarded block failed on an open or a
-  // read; 0 when it ran through or the file only ended before 336 bytes.
-  int systemError = 0;
 };
 
 // The file-name part of a path: the text after the platform's last path
