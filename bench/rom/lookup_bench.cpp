@@ -1,5 +1,7 @@
 // A lookup in a 50 MB "veltra.ini" whose entry is its last, against
-// `grep -c` for the key line on the same file, spawned in the same run.
+// `grep -c -x` for the key line on the same file, spawned in the same run:
+// once with CR LF line ends as the VELTRA tool writes them, once with LF
+// alone as a Linux editor saves them.
 
 #include <benchmark/benchmark.h>
 
@@ -16,8 +18,20 @@ namespace {
 
 constexpr std::size_t kDatabaseBytes = 50'000'000;
 
-std::filesystem::path DatabaseDirectory() {
-  const auto dir = BenchDirectory() / "lookup";
+struct Layout {
+  const char* name;
+  const char* lineEnd;
+  const char* grepLine;  // the key line as grep -x sees it
+};
+
+constexpr Layout kLayouts[] = {
+    {"CR LF line ends", "\r\n", "CRC: 0X1234\r"},
+    {"LF line ends", "\n", "CRC: 0X1234"},
+};
+
+std::filesystem::path DatabaseDirectory(int index) {
+  const Layout& layout = kLayouts[index];
+  const auto dir = BenchDirectory() / ("lookup-" + std::to_string(index));
   if (!std::filesystem::exists(dir / "veltra.ini")) {
     std::filesystem::create_directories(dir);
     std::string text;
@@ -27,11 +41,11 @@ std::filesystem::path DatabaseDirectory() {
       unsigned crc = i % 0xFFFF;
       if (crc == 0x1234)
         crc = 0x4321;  // the key of the last entry only
-      std::snprintf(entry, sizeof entry,
-                    "Game number %u (Europe) (En,Fr,De) [!]\r\nCRC: 0X%04X\r\n", i, crc);
+      std::snprintf(entry, sizeof entry, "Game number %u (Europe) (En,Fr,De) [!]%sCRC: 0X%04X%s", i,
+                    layout.lineEnd, crc, layout.lineEnd);
       text += entry;
     }
-    text += "The Last Game (World)\r\nCRC: 0X1234\r\n";
+    text += std::string("The Last Game (World)") + layout.lineEnd + "CRC: 0X1234" + layout.lineEnd;
     testing::WriteBytes(dir / "veltra.ini", std::vector<std::uint8_t>(text.begin(), text.end()));
     testing::WriteBytes(dir / "user.ini", testing::Bytes{});
   }
@@ -39,7 +53,8 @@ std::filesystem::path DatabaseDirectory() {
 }
 
 void BM_LookupLastEntry(benchmark::State& state) {
-  const auto dir = DatabaseDirectory();
+  const int index = static_cast<int>(state.range(0));
+  const auto dir = DatabaseDirectory(index);
   const std::string database = (dir / "veltra.ini").string();
   RomInfoLabels labels;
   MemoryStatusLine status;
@@ -48,7 +63,9 @@ void BM_LookupLastEntry(benchmark::State& state) {
   for (auto _ : state) {
     labels.ROMCRC = "1234";
     state.SetIterationTime(meter.Operation([&] { LookupDatabase(labels, status, dir.string()); }));
-    meter.Baseline([&] { grepStatus = RunProgram({"grep", "-c", "CRC: 0X1234", database}); });
+    meter.Baseline([&] {
+      grepStatus = RunProgram({"grep", "-c", "-x", kLayouts[index].grepLine, database});
+    });
   }
   if (labels.ROMDBName != "The Last Game (World)" || grepStatus != 0) {
     state.SkipWithError("the entry was not found");
@@ -56,9 +73,10 @@ void BM_LookupLastEntry(benchmark::State& state) {
   }
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) *
                           static_cast<std::int64_t>(std::filesystem::file_size(database)));
+  state.SetLabel(kLayouts[index].name);
   state.counters["ratio_vs_grep"] = meter.Ratio();
 }
-BENCHMARK(BM_LookupLastEntry)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_LookupLastEntry)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velwin::rom::bench

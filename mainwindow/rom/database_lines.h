@@ -10,52 +10,63 @@
 
 namespace velwin::rom {
 
-// Reads a ROM database file line by line, the way DOS text files end their
-// lines: a CR ends a line, an LF right after it belongs to that line end, a
-// lone LF is an ordinary character, and a 0x1A byte ends the data. The last
-// line needs no end; a line end at the very end does not start an empty line.
+// The lines of a ROM database file, searched for one key line.
 //
-// The file streams through one fixed buffer. Of each line only its first
-// keepBytes bytes are kept, so memory does not grow with the length of a
-// line or of the file.
+// Line ends: a CR ends a line and an LF right after it belongs to that line
+// end. On Linux a lone LF ends a line too, since every editor there writes
+// LF alone; an LF followed by a CR is two line ends (an empty line between).
+// On Windows a lone LF is an ordinary character, as in DOS text files. A
+// 0x1A byte ends the data. The last line needs no end.
+//
+// The search does not walk the file line by line: a key line is short and
+// has a ':' and an 'X' at fixed places, so whole stretches of the buffer are
+// ruled out at once and line ends are looked at only around candidates. The
+// file streams through one fixed buffer; of a name only its first keepBytes
+// bytes are kept, so memory does not grow with the length of a line or of
+// the file.
 class DatabaseLines {
  public:
-  static constexpr std::size_t kChunkBytes = 64 * 1024;
+  static constexpr std::size_t kChunkBytes = 256 * 1024;
 
   DatabaseLines(fileio::ByteFile& file, std::size_t keepBytes);
 
-  // Moves to the next line; false at the end of the data. Read failures
+  // Reads on to the first line that equals key once its letters a-z are
+  // turned into A-Z (key is given in upper case and is at least 7 bytes
+  // long). On a hit, name receives the first keepBytes bytes of the line
+  // before it, empty when the key line is the first line. Read failures
   // throw fileio::FileError.
-  bool Next();
-
-  // The first keepBytes bytes of the current line; valid until Next().
-  std::string_view Line() const { return line_; }
-  // The full length of the current line.
-  std::uint64_t Length() const { return length_; }
-  // The first keepBytes bytes of the line before the current one (empty
-  // before the first line); valid until Next(). Kept by the reader so that
-  // it is copied only when the buffer is refilled, not for every line.
-  std::string_view PreviousLine() const { return previous_; }
+  bool FindKeyLine(std::string_view key, std::string& name);
 
  private:
-  // Makes sure unread data is in the buffer; false at the end of the data.
-  bool Fill();
-  void Keep(const char* bytes, std::size_t count);
+  // Context kept before the buffer: the bytes just before its first byte.
+  static constexpr std::ptrdiff_t kBefore = 16;
+  static constexpr std::ptrdiff_t kNotFound = -2;
+
+  char At(std::ptrdiff_t index) const { return buffer_[static_cast<std::size_t>(kBefore + index)]; }
+  const char* Data() const { return buffer_.data() + kBefore; }
+  // The lowest index that holds a byte of the file.
+  std::ptrdiff_t Floor() const { return fileStartAt0_ ? 0 : -1; }
+  bool IsKeyLineAt(std::ptrdiff_t start, std::string_view key) const;
+  // The start of the line holding the byte at pos, looking for its line end
+  // no further back than floor; kNotFound when the line began before floor.
+  std::ptrdiff_t LineStartAtOrBefore(std::ptrdiff_t pos, std::ptrdiff_t floor) const;
+  // The same for the byte at pos in a line that may be far longer than a
+  // name.
+  std::ptrdiff_t LongLineStart(std::ptrdiff_t pos) const;
+  std::string NameBefore(std::ptrdiff_t keyStart) const;
+  // Moves the bytes from firstUnscanned on (with what their line needs) to
+  // the front of the buffer; firstUnscanned follows them.
+  void Refill(std::ptrdiff_t& firstUnscanned);
 
   fileio::ByteFile& file_;
   std::size_t keepBytes_;
-  std::vector<char> chunk_;
-  std::size_t pos_ = 0;
-  std::size_t limit_ = 0;
-  bool lastChunk_ = false;  // a 0x1A or the end of the file was seen
-  bool afterCr_ = false;    // the previous line ended in a CR
-  std::string spanning_;    // head of a line that crosses a buffer refill
-  std::string previousCopy_;
-  std::string_view line_;
-  std::string_view previous_;
-  bool lineInChunk_ = false;  // line_ points into chunk_, else into spanning_
-  bool previousInChunk_ = false;
-  std::uint64_t length_ = 0;
+  std::vector<char> buffer_;
+  std::ptrdiff_t size_ = 0;   // bytes in the buffer
+  bool fileStartAt0_ = true;  // index 0 is the first byte of the file
+  bool endOfData_ = false;    // a 0x1A or the end of the file is in the buffer
+  // The head of the line in progress before index 0, when it began in an
+  // earlier fill of the buffer.
+  std::string lineHead_;
 };
 
 }  // namespace velwin::rom

@@ -1,7 +1,5 @@
 #include "mainwindow/rom/database_lookup.h"
 
-#include <algorithm>
-
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "mainwindow/rom/database_lines.h"
@@ -23,32 +21,11 @@ constexpr Database kDatabases[] = {
     {"veltra.ini", "VELTra.INI", "Error accessing veltra.ini"},
 };
 
-char UpperAscii(char c) {
-  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// Key lines match whatever the letter case the database was written in.
-bool IsKeyLine(std::string_view line, std::uint64_t length, std::string_view key) {
-  if (length != key.size() || line.size() != key.size())
-    return false;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    if (UpperAscii(line[i]) != key[i])
-      return false;
-  }
-  return true;
-}
-
 // Searches one open database for the key; on a hit, name receives the line
 // before the key line (empty when the key line comes first).
 bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& name) {
-  DatabaseLines lines(file, std::max(kNameBytesKept, key.size()));
-  while (lines.Next()) {
-    if (IsKeyLine(lines.Line(), lines.Length(), key)) {
-      name = lines.PreviousLine();
-      return true;
-    }
-  }
-  return false;
+  DatabaseLines lines(file, kNameBytesKept);
+  return lines.FindKeyLine(key, name);
 }
 
 }  // namespace

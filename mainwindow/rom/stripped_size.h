@@ -12,6 +12,11 @@ namespace velwin::rom {
 // value. Reads the trailing filler and at most one block more, never the
 // first block. Adds what it read to bytesRead. Throws fileio::FileError when
 // a read fails or the file turns out shorter than size.
-std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead);
+//
+// The bytes are compared where they lie in the page cache, through a
+// read-only mapping of the file; a file that cannot be mapped, or mayMap
+// false, is read with read() instead.
+std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead,
+                            bool mayMap = true);
 
 }  // namespace velwin::rom

@@ -1,10 +1,17 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 
+#include "fileio/byte_file.h"
 #include "mainwindow/rom/rom_analysis.h"
+#include "mainwindow/rom/stripped_size.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {
@@ -109,12 +116,56 @@ TEST_F(StrippedSizeTest, AgreesWithTheForwardDefinitionOnRandomFiles) {
     const auto& bytes = rom.Bytes();
     std::uint64_t bytesRead = 0;
     ASSERT_EQ(StrippedOf(rom, &bytesRead), ForwardStrippedSize(bytes)) << "round " << round;
+    // The same with read() alone, as for a file that cannot be mapped.
+    std::uint64_t readBytes = 0;
+    auto file = fileio::ByteFile::Open(PathOf("rom.gb"), fileio::ByteFile::Access::kRead);
+    ASSERT_EQ(StrippedSizeOf(file, file.Size(), readBytes, /*mayMap=*/false),
+              ForwardStrippedSize(bytes))
+        << "round " << round;
+    ASSERT_EQ(readBytes, bytesRead) << round;
     // Never the first block, never more than the filler and one block.
     std::size_t filler = 0;
     while (filler < size && bytes[size - 1 - filler] == bytes[size - 1])
       ++filler;
     ASSERT_LE(bytesRead, std::min(size > kBlock ? size - kBlock : 0, filler + kBlock)) << round;
   }
+}
+
+TEST_F(StrippedSizeTest, AFileThatCannotBeMappedIsRead) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "the sanitizer needs more address space than the limit below leaves";
+#endif
+  // A sparse 4 GiB file of zeros with one odd byte 100,000 bytes before its
+  // end, and an address-space limit that leaves no room to map it.
+  constexpr off_t kSize = off_t{4} << 30;
+  constexpr off_t kOdd = kSize - 100001;
+  const std::string path = Write("big.gb", "");
+  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+  ASSERT_GE(fd, 0);
+  const bool made = ::pwrite(fd, "\x01", 1, kOdd) == 1 && ::ftruncate(fd, kSize) == 0;
+  if (!made) {
+    ::close(fd);
+    GTEST_SKIP() << "no room for a sparse 4 GiB file";
+  }
+  std::size_t pages = 0;
+  std::ifstream("/proc/self/statm") >> pages;
+  rlimit saved{};
+  ASSERT_EQ(::getrlimit(RLIMIT_AS, &saved), 0);
+  rlimit limited = saved;
+  limited.rlim_cur = pages * static_cast<rlim_t>(::sysconf(_SC_PAGESIZE)) + (rlim_t{1} << 30);
+  ASSERT_EQ(::setrlimit(RLIMIT_AS, &limited), 0);
+  void* mapped = ::mmap(nullptr, kSize, PROT_READ, MAP_PRIVATE, fd, 0);
+  std::uint64_t bytesRead = 0;
+  const std::int64_t stripped = StrippedSize(path, &bytesRead);
+  ::setrlimit(RLIMIT_AS, &saved);
+  const bool refused = mapped == MAP_FAILED;
+  if (!refused)
+    ::munmap(mapped, kSize);
+  ::close(fd);
+
+  ASSERT_TRUE(refused) << "the limit did not stop the mapping";
+  EXPECT_EQ(stripped, (kOdd / kStripBlock + 1) * kStripBlock);
+  EXPECT_EQ(bytesRead, std::uint64_t(kSize - kOdd / kStripBlock * kStripBlock));
 }
 
 }  // namespace
