@@ -7,8 +7,8 @@
 
 #include "app/designed_fonts.h"
 #include "app/window_icon.h"
-#include "mainwindow/file_dialog.h"
-#include "mainwindow/message_boxes.h"
+#include "gui/file_dialog.h"
+#include "gui/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
 #include "sramman/sram_manager_startup.h"

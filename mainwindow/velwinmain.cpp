@@ -15,13 +15,13 @@
 
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
+#include "gui/settings_store.h"
 #include "ips/ips_patch.h"
 #include "mainwindow/display_text.h"
 #include "mainwindow/file_name_directory.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/rom/header_info.h"
-#include "mainwindow/settings_store.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
 

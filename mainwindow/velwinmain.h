@@ -9,9 +9,9 @@
 #include <memory>
 #include <string>
 
-#include "mainwindow/file_dialog.h"
+#include "gui/file_dialog.h"
+#include "gui/message_boxes.h"
 #include "mainwindow/flash/tool_launcher.h"
-#include "mainwindow/message_boxes.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"

@@ -16,7 +16,7 @@
 
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
-#include "mainwindow/settings_store.h"
+#include "gui/settings_store.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 #include "sramman/sram_port.h"

@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "mainwindow/file_dialog.h"
-#include "mainwindow/message_boxes.h"
+#include "gui/file_dialog.h"
+#include "gui/message_boxes.h"
 #include "sramman/sram_manager.h"
 #include "sramman/sram_view.h"
 #include "xchanger/cart_access.h"

@@ -2,7 +2,7 @@
 
 #include <QStringList>
 
-#include "mainwindow/message_boxes.h"
+#include "gui/message_boxes.h"
 
 namespace velwin::gui::testing {
 

@@ -4,7 +4,7 @@
 #include <deque>
 #include <vector>
 
-#include "mainwindow/file_dialog.h"
+#include "gui/file_dialog.h"
 
 namespace velwin::gui::testing {
 

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "mainwindow/settings_store.h"
+#include "gui/settings_store.h"
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_manager_startup.h"
 #include "sramman/sram_port.h"

@@ -1,6 +1,6 @@
 #include <QFileDialog>
 
-#include "mainwindow/file_dialog.h"
+#include "gui/file_dialog.h"
 
 namespace velwin::gui {
 

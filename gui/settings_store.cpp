@@ -1,4 +1,4 @@
-#include "mainwindow/settings_store.h"
+#include "gui/settings_store.h"
 
 #include <QDir>
 #include <QRegularExpression>

@@ -13,8 +13,8 @@
 #include <QTimer>
 #include <functional>
 
-#include "mainwindow/file_dialog.h"
-#include "mainwindow/message_boxes.h"
+#include "gui/file_dialog.h"
+#include "gui/message_boxes.h"
 #include "tests/guisupport/qt_application.h"
 #include "tests/guisupport/qt_printers.h"
 

@@ -1,6 +1,6 @@
 #include <QMessageBox>
 
-#include "mainwindow/message_boxes.h"
+#include "gui/message_boxes.h"
 
 namespace velwin::gui {
 
