@@ -14,6 +14,7 @@
 #include "mainwindow/rom/global_checksum.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/status_line.h"
+#include "mainwindow/rom/stripped_size.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {

@@ -14,6 +14,7 @@
 #include "fileio/file_error.h"
 #include "mainwindow/flash/prefix_copy.h"
 #include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom/stripped_size.h"
 
 namespace velwin::flash {
 namespace {

@@ -1,6 +1,4 @@
-#include <string>
-
-#include "mainwindow/rom/rom_analysis.h"
+#include "mainwindow/rom/file_name_part.h"
 
 namespace velwin::rom {
 

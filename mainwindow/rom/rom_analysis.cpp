@@ -5,6 +5,7 @@
 #include "encoding/windows1252.h"
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
+#include "mainwindow/rom/file_name_part.h"
 #include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom/stripped_size.h"
 

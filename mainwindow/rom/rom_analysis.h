@@ -14,9 +14,6 @@ namespace velwin::rom {
 // analysis.
 using RomHeaderBuffer = std::array<std::uint8_t, 336>;
 
-// The size of a stripped-size block.
-inline constexpr std::int64_t kStripBlock = 32768;
-
 // What one analysis measured, beside the labels it wrote. A size is present
 // exactly when the analysis wrote its label, so callers never take a stale
 // caption of an earlier file for this one.
@@ -27,16 +24,6 @@ struct RomAnalysis {
   std::optional<std::int64_t> strippedSize;  // fssize written
   std::uint64_t bytesRead = 0;               // bytes read from the file in all
 };
-
-// The file-name part of a path: the text after the platform's last path
-// separator ('/' here; '\\', '/' and ':' on Windows).
-std::string FileNamePart(const std::string& path);
-
-// The stripped size of the file: the smallest multiple P of 32,768, at least
-// 32,768, such that every byte from P to the end has one value; 0 when the
-// file cannot be read. Works backwards from the end of the file.
-// bytesRead, when given, receives the number of bytes it read.
-std::int64_t StrippedSize(const std::string& path, std::uint64_t* bytesRead = nullptr);
 
 // Analyses ROM files into the ROM Info labels and status panel 0, as the
 // main window does. Holds the RomHeaderBuffer.

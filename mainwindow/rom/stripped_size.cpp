@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "fileio/file_error.h"
-#include "mainwindow/rom/rom_analysis.h"
 
 namespace velwin::rom {
 namespace {

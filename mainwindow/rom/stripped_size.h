@@ -1,10 +1,20 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "fileio/byte_file.h"
 
 namespace velwin::rom {
+
+// The size of a stripped-size block.
+inline constexpr std::int64_t kStripBlock = 32768;
+
+// The stripped size of the file: the smallest multiple P of 32,768, at least
+// 32,768, such that every byte from P to the end has one value; 0 when the
+// file cannot be read. Works backwards from the end of the file.
+// bytesRead, when given, receives the number of bytes it read.
+std::int64_t StrippedSize(const std::string& path, std::uint64_t* bytesRead = nullptr);
 
 // The stripped size of an open file of the given size, worked out backwards
 // from its end: the filler is the value of the last byte, and the result is

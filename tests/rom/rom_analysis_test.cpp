@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "mainwindow/rom/file_name_part.h"
 #include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir_test.h"
 
