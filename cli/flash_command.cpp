@@ -7,7 +7,7 @@
 #include "cli/file_arguments.h"
 #include "encoding/windows1252.h"
 #include "mainwindow/flash/flash_job.h"
-#include "mainwindow/flash/tool_launcher.h"
+#include "mainwindow/flash/process_tool_launcher.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"

@@ -4,6 +4,8 @@
 #include <QProcess>
 #include <QStringList>
 
+#include "mainwindow/flash/check_startable.h"
+
 namespace velwin::mainwindow {
 
 std::error_code QtToolLauncher::Start(const std::string& program,

@@ -1,7 +1,7 @@
+#include "mainwindow/flash/check_startable.h"
+
 #include <cerrno>
 #include <filesystem>
-
-#include "mainwindow/flash/tool_launcher.h"
 
 #ifndef _WIN32
 #include <fcntl.h>

@@ -1,6 +1,6 @@
-#include <cerrno>
+#include "mainwindow/flash/process_tool_launcher.h"
 
-#include "mainwindow/flash/tool_launcher.h"
+#include <cerrno>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -10,6 +10,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
+
+#include "mainwindow/flash/check_startable.h"
 
 namespace velwin::flash {
 

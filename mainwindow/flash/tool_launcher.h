@@ -20,18 +20,4 @@ class ToolLauncher {
                                 const std::string& workingDirectory) = 0;
 };
 
-// Starts the program as a detached child process of the system. A failed
-// exec comes back as the system's error for it.
-class ProcessToolLauncher : public ToolLauncher {
- public:
-  std::error_code Start(const std::string& program, const std::vector<std::string>& arguments,
-                        const std::string& workingDirectory) override;
-};
-
-// Why program, taken relative to workingDirectory, cannot be started, as far
-// as its file tells: not there, a directory or other non-regular file, or
-// without permission to run it. Empty when it looks startable. Lets a
-// launcher that learns nothing from the start itself still say why.
-std::error_code CheckStartable(const std::string& program, const std::string& workingDirectory);
-
 }  // namespace velwin::flash

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "cli/commands.h"
-#include "mainwindow/flash/tool_launcher.h"
+#include "mainwindow/flash/process_tool_launcher.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::flash {
