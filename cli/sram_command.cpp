@@ -13,6 +13,7 @@
 #include "sramman/sram_manager.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
+#include "xchanger/default_port.h"
 #include "xchanger/link.h"
 #include "xchanger/port_backend.h"
 

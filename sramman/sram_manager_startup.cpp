@@ -3,6 +3,7 @@
 #include <string>
 
 #include "sramman/sram_port.h"
+#include "xchanger/default_port.h"
 
 namespace velwin::sramman {
 

@@ -4,6 +4,10 @@
 
 namespace velwin::xchanger {
 
+// The description used when the user names none: VELWIN_PORT when set,
+// otherwise "ppdev" where a parallel port device exists, else "direct".
+std::string DefaultPortDescription();
+
 // The port description to use: the environment's choice when it makes one
 // (VELWIN_PORT, empty counts as none), else ppdev where the kernel offers
 // /dev/parport0, else direct port access.

@@ -1,9 +1,9 @@
+#include "xchanger/direct_port_system.h"
+
 #include <cerrno>
 #include <fstream>
 #include <sstream>
 #include <string>
-
-#include "xchanger/direct_port.h"
 
 #if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
 #include <sys/io.h>

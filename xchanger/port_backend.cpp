@@ -1,17 +1,11 @@
 #include "xchanger/port_backend.h"
 
-#include <cstdlib>
-#include <filesystem>
 #include <string_view>
 
-#include "xchanger/default_port.h"
 #include "xchanger/direct_port.h"
 #include "xchanger/parport_sysctl.h"
 #include "xchanger/ppdev_port.h"
-
-#ifdef VELWIN_HAVE_SIMULATED_XCHANGER
 #include "xchanger/sim/simulated_xchanger.h"
-#endif
 
 namespace velwin::xchanger {
 
@@ -37,33 +31,15 @@ std::unique_ptr<PortBackend> OpenPortBackend(const std::string& description, std
     return OpenPpdevPort(options, MakePpdevSystem(), error);
   }
   if (Named(description, "sim", options)) {
-#ifdef VELWIN_HAVE_SIMULATED_XCHANGER
     sim::SimConfig config;
     if (!sim::ParseSimSpec(options.empty() ? options : options.substr(1), config, error)) {
       return nullptr;
     }
     return std::make_unique<sim::SimulatedXChanger>(std::move(config));
-#else
-    error = "this build has no simulated X-Changer";
-    return nullptr;
-#endif
   }
   error = "unknown port \"" + description +
           "\": use direct, direct:BASE, ppdev, ppdev:DEVICE or sim:KEY=VALUE,...";
   return nullptr;
-}
-
-std::string ChooseDefaultPort(const char* environment, bool parport0Exists) {
-  if (environment != nullptr && *environment != '\0') {
-    return environment;
-  }
-  return parport0Exists ? "ppdev" : "direct";
-}
-
-std::string DefaultPortDescription() {
-  std::error_code ignored;
-  return ChooseDefaultPort(std::getenv("VELWIN_PORT"),
-                           std::filesystem::exists("/dev/parport0", ignored));
 }
 
 }  // namespace velwin::xchanger

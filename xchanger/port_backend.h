@@ -34,8 +34,4 @@ class PortBackend : public PortIo {
 // error to a message that says what to do.
 std::unique_ptr<PortBackend> OpenPortBackend(const std::string& description, std::string& error);
 
-// The description used when the user names none: VELWIN_PORT when set,
-// otherwise "ppdev" where a parallel port device exists, else "direct".
-std::string DefaultPortDescription();
-
 }  // namespace velwin::xchanger

@@ -8,28 +8,9 @@
 #include <vector>
 
 #include "xchanger/port_backend.h"
+#include "xchanger/ppdev_system.h"
 
 namespace velwin::xchanger {
-
-// The system calls the ppdev backend makes, so that tests can check which
-// ioctl carries which value. Results are 0 (or a byte count) on success and
-// a negative errno on failure.
-class PpdevSystem {
- public:
-  virtual ~PpdevSystem() = default;
-  virtual bool Exists(const std::string& path) = 0;
-  virtual int Open(const std::string& path) = 0;  // the descriptor
-  virtual void Close(int fd) = 0;
-  virtual int Ioctl(int fd, unsigned long request) = 0;
-  virtual int IoctlSetInt(int fd, unsigned long request, int value) = 0;
-  virtual int IoctlSetByte(int fd, unsigned long request, std::uint8_t value) = 0;
-  virtual int IoctlGetByte(int fd, unsigned long request, std::uint8_t& value) = 0;
-  virtual long Read(int fd, std::span<std::uint8_t> data) = 0;
-  virtual long Write(int fd, std::span<const std::uint8_t> data) = 0;
-};
-
-// The kernel's calls where this build has them, else null.
-std::unique_ptr<PpdevSystem> MakePpdevSystem();
 
 // The ports shown to the link for the first and second device: the classic
 // LPT1 and LPT2 bases, so logs read as on any PC.

@@ -1,4 +1,4 @@
-#include "xchanger/ppdev_port.h"
+#include "xchanger/ppdev_system.h"
 
 #ifdef __linux__
 #include <fcntl.h>
