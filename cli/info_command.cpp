@@ -39,7 +39,7 @@ FileReport Examine(const std::string& path, bool verify, rom::RomInfoLabels& lab
   if (verify) {
     report.globalChecksum = "-";
     // Only a file that is a ROM has a checksum to compare with.
-    if (analysis.ok && labels.fileisgbrom == "YES") {
+    if (analysis.ok && analysis.isGameBoyRom) {
       try {
         report.globalChecksum = rom::GlobalChecksumMatches(path) ? "OK" : "BAD";
       } catch (const fileio::FileError& error) {

@@ -61,17 +61,17 @@ QString StartFolder(const QString& lastFileName, const QString& savedDirectory) 
 // checksum value says so before the ROM goes onto a card: a tool tip, and
 // the value in red when it is wrong.
 void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header) {
-  const std::string state = rom::HeaderChecksumText(header);
-  const QString tip = state == "OK"    ? QStringLiteral("Header checksum valid")
-                      : state == "BAD" ? QStringLiteral(
-                                             "Header checksum invalid: a Game Boy "
-                                             "will not start this ROM")
-                                       : QString();
+  const rom::HeaderChecksumState state = rom::CheckHeaderChecksum(header);
+  const QString tip =
+      state == rom::HeaderChecksumState::kValid ? QStringLiteral("Header checksum valid")
+      : state == rom::HeaderChecksumState::kBad
+          ? QStringLiteral("Header checksum invalid: a Game Boy will not start this ROM")
+          : QString();
   if (value.toolTip() == tip)
     return;
   value.setToolTip(tip);
   QPalette palette = value.parentWidget()->palette();
-  if (state == "BAD")
+  if (state == rom::HeaderChecksumState::kBad)
     palette.setColor(QPalette::WindowText, Qt::red);
   value.setPalette(palette);
 }
@@ -137,12 +137,10 @@ QStringList TForm1::RomPaths() const {
 }
 
 void TForm1::RunHandler(const std::function<void()>& handler) {
+  // File errors, bad settings values and a failed integer conversion all
+  // carry the text the standard error box shows.
   try {
     handler();
-  } catch (const fileio::FileError& error) {
-    ShowError(error.what());
-  } catch (const gui::SettingsError& error) {
-    ShowError(error.what());
   } catch (const std::exception& error) {
     ShowError(error.what());
   }
@@ -237,7 +235,7 @@ void TForm1::AddROMsClick() {
 void TForm1::AddRomFiles(const QStringList& paths) {
   for (const QString& path : paths) {
     const rom::RomAnalysis analysis = analyser_.AnalyseRomFile(NativePath(path), true);
-    if (labels_.fileisgbrom == "YES" && !IsListed(path)) {
+    if (analysis.isGameBoyRom && !IsListed(path)) {
       const QSignalBlocker blocker(romsList_);
       romsList_->addItem(path);
       totals_.Add(analysis);

@@ -13,7 +13,6 @@
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "mainwindow/flash/prefix_copy.h"
-#include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom/stripped_size.h"
 
 namespace velwin::flash {
@@ -88,12 +87,12 @@ struct DirCloser {
 // Why the job must not copy a ROM, from what its analysis found; empty when
 // it may. Every entry passed the header test when it was listed, but the
 // file may have changed since.
-std::string RefusalCause(const rom::RomAnalysis& analysis, const rom::RomHeaderBuffer& header) {
+std::string RefusalCause(const rom::RomAnalysis& analysis) {
   if (!analysis.ok) {
     return analysis.systemError != 0 ? fileio::RuntimeText(analysis.systemError)
                                      : "File shorter than a Game Boy header";
   }
-  if (!rom::HasGameBoyLogo(header))
+  if (!analysis.isGameBoyRom)
     return "No Game Boy header";
   // A readable file measures at least one block; 0 means the file stopped
   // reading after its header, and an empty copy would flash as a blank ROM.
@@ -147,7 +146,7 @@ void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& ana
     // longer analyses as a cartridge image must not reach the card, not
     // even in part: nothing of this job is left for the tool.
     const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
-    if (const std::string cause = RefusalCause(analysis, analyser.HeaderBuffer()); !cause.empty()) {
+    if (const std::string cause = RefusalCause(analysis); !cause.empty()) {
       ClearScratchCopies(baseDirectory);
       throw FlashJobError(RomRefusedText(path, cause));
     }

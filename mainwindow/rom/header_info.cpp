@@ -51,10 +51,24 @@ std::uint8_t ComputeHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> h
   return sum;
 }
 
-std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header) {
+HeaderChecksumState CheckHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> header) {
   if (!HasGameBoyLogo(header))
-    return "-";
-  return ComputeHeaderChecksum(header) == header[kHeaderChecksumOffset] ? "OK" : "BAD";
+    return HeaderChecksumState::kNoHeader;
+  return ComputeHeaderChecksum(header) == header[kHeaderChecksumOffset]
+             ? HeaderChecksumState::kValid
+             : HeaderChecksumState::kBad;
+}
+
+std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header) {
+  switch (CheckHeaderChecksum(header)) {
+    case HeaderChecksumState::kValid:
+      return "OK";
+    case HeaderChecksumState::kBad:
+      return "BAD";
+    case HeaderChecksumState::kNoHeader:
+      break;
+  }
+  return "-";
 }
 
 void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels) {

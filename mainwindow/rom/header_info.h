@@ -36,8 +36,13 @@ std::string RomSizeText(std::uint8_t code);
 // byte at 0x14D.
 std::uint8_t ComputeHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> header);
 
-// "OK" when the byte at 0x14D holds the header checksum, "BAD" when it does
-// not, "-" for a header without the logo (as the other header labels).
+// Whether the byte at 0x14D holds the header checksum; a header without the
+// logo has no checksum to speak of.
+enum class HeaderChecksumState { kNoHeader, kValid, kBad };
+HeaderChecksumState CheckHeaderChecksum(std::span<const std::uint8_t, kHeaderBytes> header);
+
+// The state as velwin-cli shows it: "OK", "BAD", or "-" for a header without
+// the logo (as the other header labels).
 std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header);
 
 // Tests the header and writes fileisgbrom, romname, romcolor, romsize and

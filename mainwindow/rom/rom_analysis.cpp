@@ -59,6 +59,7 @@ RomAnalysis RomAnalyser::AnalyseRomFile(const std::string& path, bool ShowStatus
     status_.RepaintNow();
   }
   ShowHeaderInfo();
+  result.isGameBoyRom = HasGameBoyLogo(buffer_);
   return result;
 }
 

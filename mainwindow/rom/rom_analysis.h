@@ -18,7 +18,10 @@ using RomHeaderBuffer = std::array<std::uint8_t, 336>;
 // exactly when the analysis wrote its label, so callers never take a stale
 // caption of an earlier file for this one.
 struct RomAnalysis {
-  bool ok = false;      // the guarded block ran to its end
+  bool ok = false;  // the guarded block ran to its end
+  // The header test passed on what reached the header buffer (fileisgbrom
+  // "YES"); a file cut short inside its header can still pass it.
+  bool isGameBoyRom = false;
   int systemError = 0;  // the error that ended it; 0 for a file shorter than a header
   std::optional<std::int64_t> fileSize;      // fsize written
   std::optional<std::int64_t> strippedSize;  // fssize written
