@@ -68,19 +68,6 @@ std::string AnalysisFailureReason(const std::string& path, int systemError, std:
   return "File shorter than a Game Boy header (" + std::to_string(size) + " of 336 bytes)";
 }
 
-std::string ReadThroughFailure(const std::string& path) {
-  try {
-    auto file = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    std::vector<std::uint8_t> block(65536);
-    while (file.Read(block) == block.size()) {
-    }
-    file.Close();
-  } catch (const fileio::FileError& error) {
-    return FileFailureReason(path, error.code());
-  }
-  return {};
-}
-
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason) {
   err << "velwin-cli: " << encoding::NameToUtf8(path) << ": " << reason << '\n';
 }

@@ -17,10 +17,6 @@ std::string FileFailureReason(const std::string& path, int systemError);
 // before a Game Boy header does.
 std::string AnalysisFailureReason(const std::string& path, int systemError, std::int64_t size);
 
-// The reason a file fails when read from start to end as the database
-// lookup reads it, or empty when it opens and reads without a failure.
-std::string ReadThroughFailure(const std::string& path);
-
 // One line on err: "velwin-cli: NAME: REASON", the name as given, shown as
 // UTF-8 whatever bytes it is made of.
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason);

@@ -1,4 +1,4 @@
-#include <filesystem>
+#include <cerrno>
 #include <ostream>
 #include <set>
 #include <string>
@@ -19,21 +19,6 @@ namespace velwin::cli {
 namespace {
 
 constexpr const char* kLookupUsage = "usage: velwin-cli lookup [--json] ROM...\n";
-constexpr std::string_view kDatabaseError = "Error accessing ";
-
-// Status panel 0 keeps only the latest message; the command also needs the
-// ones before it, since both databases may fail in one lookup.
-class RecordingStatusLine : public rom::MemoryStatusLine {
- public:
-  void SetText(const std::string& text) override {
-    MemoryStatusLine::SetText(text);
-    texts_.push_back(text);
-  }
-  const std::vector<std::string>& Texts() const { return texts_; }
-
- private:
-  std::vector<std::string> texts_;
-};
 
 void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLabels& labels,
                 const std::string& status) {
@@ -61,23 +46,16 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
 // A database that is not there is simply not searched; one that is there
 // but could not be read is a failure. reported keeps each one to one line
 // however many ROMs are looked up.
-bool ReportUnreadableDatabases(const RecordingStatusLine& status, std::set<std::string>& reported,
-                               std::ostream& err) {
+bool ReportUnreadableDatabases(const std::vector<rom::DatabaseFailure>& failures,
+                               std::set<std::string>& reported, std::ostream& err) {
   bool unreadable = false;
-  for (const std::string& text : status.Texts()) {
-    if (!text.starts_with(kDatabaseError))
-      continue;
-    const std::string database = text.substr(kDatabaseError.size());
-    std::error_code ignored;
-    if (!std::filesystem::exists(database, ignored))
+  for (const rom::DatabaseFailure& failure : failures) {
+    if (failure.systemError == ENOENT)
       continue;
     unreadable = true;
-    if (reported.insert(database).second) {
-      std::string reason = ReadThroughFailure(database);
-      if (reason.empty())
-        reason = "read failed";  // the failure did not come back on a second read
-      ReportFileFailure(err, database, reason);
-    }
+    if (reported.insert(failure.fileName).second)
+      ReportFileFailure(err, failure.fileName,
+                        FileFailureReason(failure.fileName, failure.systemError));
   }
   return unreadable;
 }
@@ -97,7 +75,7 @@ int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err
     // What a click on a list entry does: analyse the file, then look its
     // checksum up in the databases of the current directory.
     rom::RomInfoLabels labels;
-    RecordingStatusLine status;
+    rom::MemoryStatusLine status;
     rom::RomAnalyser analyser(labels, status);
     const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
     std::string error;
@@ -106,8 +84,7 @@ int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err
       ReportFileFailure(err, path, error);
       allOk = false;
     }
-    rom::LookupDatabase(labels, status);
-    if (ReportUnreadableDatabases(status, reportedDatabases, err))
+    if (ReportUnreadableDatabases(rom::LookupDatabase(labels, status), reportedDatabases, err))
       allOk = false;
     if (options.json) {
       PrintJson(out, path, labels, status.Text(), error);

@@ -30,7 +30,9 @@ bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& n
 
 }  // namespace
 
-void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string& directory) {
+std::vector<DatabaseFailure> LookupDatabase(RomInfoLabels& labels, StatusLine& status,
+                                            const std::string& directory) {
+  std::vector<DatabaseFailure> failures;
   labels.ROMDBName = std::string("-");  // moved in whole; see WriteHeaderLabels
   labels.romdbase = std::string("none");
   const std::string key = "CRC: 0X" + labels.ROMCRC;
@@ -48,11 +50,13 @@ void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string
         labels.ROMDBName = name;
       }
       file.Close();
-    } catch (const fileio::FileError&) {
+    } catch (const fileio::FileError& error) {
       status.SetText(database.errorText);
       status.RepaintNow();
+      failures.push_back({database.fileName, error.code()});
     }
   }
+  return failures;
 }
 
 }  // namespace velwin::rom

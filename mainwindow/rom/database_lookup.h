@@ -1,16 +1,26 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"
 
 namespace velwin::rom {
 
+// A database ("user.ini" or "veltra.ini") that could not be opened or read,
+// and the system's error for it (ENOENT when it is not there at all).
+struct DatabaseFailure {
+  std::string fileName;
+  int systemError = 0;
+};
+
 // Looks the ROM shown in labels.ROMCRC up in "user.ini", then "veltra.ini",
 // in directory (the current directory by default); writes romdbase and
 // ROMDBName, and status panel 0 on a database that cannot be read.
 // Streams the files: memory does not grow with file or line length.
-void LookupDatabase(RomInfoLabels& labels, StatusLine& status, const std::string& directory = ".");
+// Returns the databases that failed, in the order they were searched.
+std::vector<DatabaseFailure> LookupDatabase(RomInfoLabels& labels, StatusLine& status,
+                                            const std::string& directory = ".");
 
 }  // namespace velwin::rom
