@@ -1,3 +1,5 @@
+#include "sramman/sram_transfer.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include "fileio/atomic_file.h"
 #include "fileio/file_error.h"
 #include "sramman/directory_of.h"
-#include "sramman/sram_manager.h"
 
 namespace velwin::sramman {
 namespace {
@@ -55,9 +56,10 @@ std::span<const std::uint8_t> BankIn(const xchanger::CartAccess::Buffer& buffer)
 
 }  // namespace
 
-std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
-  if (busy_)
-    return std::nullopt;
+SramTransfer::SramTransfer(xchanger::CartAccess& cart, SramView& view, const CartListing& listing)
+    : cart_(cart), view_(view), table_(listing.table), listed_(listing.listed) {}
+
+std::optional<SramTransfer::SelectedGame> SramTransfer::GameToTransfer() {
   const int row = view_.SelectedRow();
   if (row < 0 || static_cast<std::size_t>(row) >= table_.size())
     return std::nullopt;
@@ -86,7 +88,7 @@ std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
 
 // Refuses up front a game whose banks the card does not have, rather than
 // stopping half-way with part of a save moved.
-bool SramManager::BanksOnCard(const SelectedGame& game) {
+bool SramTransfer::BanksOnCard(const SelectedGame& game) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t bank = BankNumber(game.entry, i);
     if (!cart_.SramBankAvailable(bank)) {
@@ -97,7 +99,7 @@ bool SramManager::BanksOnCard(const SelectedGame& game) {
   return true;
 }
 
-bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
+bool SramTransfer::TransferBank(std::uint8_t result, std::uint8_t bank) {
   if (result == xchanger::kBankOutOfRange) {
     view_.LogStatus(BankUnavailable(bank));
     return false;
@@ -107,7 +109,7 @@ bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
 
 // A link that drops bits now and then rarely drops the same ones twice: a
 // bank is trusted only when two reads of it agree.
-bool SramManager::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
+bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
   if (!TransferBank(cart_.ReadSramBank(bank), bank))
     return false;
   const auto read = BankIn(cart_.TransferBuffer());
@@ -124,7 +126,7 @@ bool SramManager::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& fi
 // A cart pulled out, or an X-Changer whose plug came loose, reads as a bus
 // nobody drives: every SRAM byte 0xFF, identical in both reads. The logo of
 // ROM bank 0, which the analysis found, tells whether the cart still answers.
-bool SramManager::CartStillAnswers() {
+bool SramTransfer::CartStillAnswers() {
   xchanger::CartHeader header;
   cart_.ReadCartHeader(0, header);
   if (xchanger::CartAccess::CartHeaderValid(header))
@@ -133,7 +135,7 @@ bool SramManager::CartStillAnswers() {
   return false;
 }
 
-SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile) {
+SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFile) {
   const auto game = GameToTransfer();
   if (!game)
     return {};
@@ -166,7 +168,7 @@ SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile
 
 // Reads every bank just written back and compares it with the file; logs the
 // first bank that differs.
-bool SramManager::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
+bool SramTransfer::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t number = BankNumber(game.entry, i);
     cart_.ReadSramBank(number);
@@ -181,7 +183,7 @@ bool SramManager::VerifyBanks(const SelectedGame& game, std::span<const std::uin
   return true;
 }
 
-SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile) {
+SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFile) {
   const auto game = GameToTransfer();
   if (!game)
     return {};
