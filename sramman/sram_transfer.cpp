@@ -27,7 +27,7 @@ std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
   return static_cast<std::uint8_t>((entry.FirstBank + i) & 0xFFu);
 }
 
-std::string IoError(int number) {
+std::string IoErrorText(int number) {
   return "IO-Error " + std::to_string(number);
 }
 
@@ -39,14 +39,14 @@ bool MoveFileBlock(SramView& view, int shortNumber, Move move) {
   try {
     if (move() == kSramBankBytes)
       return true;
-    view.LogStatus(IoError(shortNumber));
+    view.LogStatus(IoErrorText(shortNumber));
   } catch (const FileError& error) {
-    view.LogStatus(IoError(error.code()));
+    view.LogStatus(IoErrorText(error.code()));
   }
   return false;
 }
 
-std::string BankUnavailable(std::uint8_t bank) {
+std::string BankUnavailableText(std::uint8_t bank) {
   return "SRAM bank " + std::to_string(bank) + " not available on this card.";
 }
 
@@ -92,16 +92,18 @@ bool SramTransfer::BanksOnCard(const SelectedGame& game) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t bank = BankNumber(game.entry, i);
     if (!cart_.SramBankAvailable(bank)) {
-      view_.LogStatus(BankUnavailable(bank));
+      view_.LogStatus(BankUnavailableText(bank));
       return false;
     }
   }
   return true;
 }
 
-bool SramTransfer::TransferBank(std::uint8_t result, std::uint8_t bank) {
+// ReadSramBank and WriteSramBank answer kBankOutOfRange for a bank the card
+// does not have; that refusal is logged and ends the transfer.
+bool SramTransfer::BankAccepted(std::uint8_t result, std::uint8_t bank) {
   if (result == xchanger::kBankOutOfRange) {
-    view_.LogStatus(BankUnavailable(bank));
+    view_.LogStatus(BankUnavailableText(bank));
     return false;
   }
   return true;
@@ -110,7 +112,7 @@ bool SramTransfer::TransferBank(std::uint8_t result, std::uint8_t bank) {
 // A link that drops bits now and then rarely drops the same ones twice: a
 // bank is trusted only when two reads of it agree.
 bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
-  if (!TransferBank(cart_.ReadSramBank(bank), bank))
+  if (!BankAccepted(cart_.ReadSramBank(bank), bank))
     return false;
   const auto read = BankIn(cart_.TransferBuffer());
   first.assign(read.begin(), read.end());
@@ -157,7 +159,7 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
     try {
       file.Commit();
     } catch (const FileError& error) {
-      view_.LogStatus(IoError(error.code()));
+      view_.LogStatus(IoErrorText(error.code()));
       ok = false;
     }
   }
@@ -215,7 +217,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
     const auto block = image.begin() + static_cast<std::ptrdiff_t>(i * kSramBankBytes);
     std::copy(block, block + static_cast<std::ptrdiff_t>(kSramBankBytes), buffer.begin());
     const std::uint8_t number = BankNumber(game->entry, i);
-    ok = TransferBank(cart_.WriteSramBank(number), number);
+    ok = BankAccepted(cart_.WriteSramBank(number), number);
   }
   ok = ok && VerifyBanks(*game, image);
   if (ok && keepCartSram_) {

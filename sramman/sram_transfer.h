@@ -59,7 +59,7 @@ class SramTransfer {
 
   std::optional<SelectedGame> GameToTransfer();
   bool BanksOnCard(const SelectedGame& game);
-  bool TransferBank(std::uint8_t result, std::uint8_t bank);
+  bool BankAccepted(std::uint8_t result, std::uint8_t bank);
   bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
   bool CartStillAnswers();
   bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
