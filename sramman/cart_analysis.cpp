@@ -1,9 +1,10 @@
+#include "sramman/cart_analysis.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
-#include "sramman/sram_manager.h"
 #include "sramman/sram_size_text.h"
 
 namespace velwin::sramman {
@@ -62,38 +63,28 @@ std::string MenuName(const std::uint8_t* entry) {
   return name;
 }
 
-// Restores the buttons' availability however the analysis ends.
-class BusyScope {
- public:
-  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
-  ~BusyScope() { busy_ = false; }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  bool& busy_;
-};
-
 }  // namespace
 
-SramManager::SramManager(xchanger::CartAccess& cart, xchanger::EventPump& pump, SramView& view)
-    : cart_(cart), pump_(pump), view_(view) {}
+CartAnalysis::CartAnalysis(xchanger::CartAccess& cart, xchanger::EventPump& pump, SramView& view,
+                           CartListing& listing)
+    : cart_(cart),
+      pump_(pump),
+      view_(view),
+      table_(listing.table),
+      listed_(listing.listed),
+      cartFound_(listing.cartFound) {}
 
-void SramManager::AddGridRow() {
+void CartAnalysis::AddGridRow() {
   view_.SetRowCount(view_.RowCount() + 1);
 }
 
 // The grid keeps one row whatever is asked, so this ends with one row per
 // listed game, or one empty row.
-void SramManager::RemoveGridRow() {
+void CartAnalysis::RemoveGridRow() {
   view_.SetRowCount(view_.RowCount() - 1);
 }
 
-void SramManager::AnalyseCart() {
-  if (busy_)
-    return;
-  const BusyScope scope(busy_);
-
+void CartAnalysis::AnalyseCart() {
   view_.ClearLog();
   view_.SetRowCount(0);
   view_.SetCell(0, 0, "");
@@ -126,7 +117,7 @@ void SramManager::AnalyseCart() {
   }
 }
 
-void SramManager::AnalyseSingleCart(const CartHeader& header) {
+void CartAnalysis::AnalyseSingleCart(const CartHeader& header) {
   if (StartsWith(header.Title, kCameraTitle)) {
     // The camera's header does not tell its 128 KB of SRAM reliably.
     view_.LogStatus("Gameboy Pocket Camera found.");
@@ -166,7 +157,7 @@ void SramManager::AnalyseSingleCart(const CartHeader& header) {
   table_[0] = SramGameEntry{kind, 0};
 }
 
-void SramManager::ScanGbpackCard() {
+void CartAnalysis::ScanGbpackCard() {
   view_.LogStatus("GBPACK - cart found.");
 
   std::uint16_t bank = kGbpackFirstGameBank;
@@ -220,7 +211,7 @@ void SramManager::ScanGbpackCard() {
   RemoveGridRow();
 }
 
-void SramManager::ScanMenuCard() {
+void CartAnalysis::ScanMenuCard() {
   view_.LogStatus("VELTRA - cart found.");
   cart_.ReadMenuDirectory(kMenuDirectoryBank);
   const auto& directory = cart_.TransferBuffer();

@@ -1,14 +1,10 @@
 #pragma once
 
-#include <cstdint>
-#include <functional>
-#include <optional>
-#include <span>
-#include <string>
 #include <utility>
-#include <vector>
 
+#include "sramman/cart_analysis.h"
 #include "sramman/sram_game_table.h"
+#include "sramman/sram_transfer.h"
 #include "sramman/sram_view.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/cart_header.h"
@@ -18,35 +14,27 @@ namespace velwin::sramman {
 
 // The SRAM manager without its window: analyses the cart in the X-Changer
 // into the game grid and the SramGameTable, and moves a listed game's SRAM
-// between the cart and a .sav file.
+// between the cart and a .sav file. It owns what the analysis lists, which
+// the transfers read, and keeps commands out while an analysis runs.
 class SramManager {
  public:
-  // Asked for the .sav file once a transfer has passed its checks; nothing
-  // when the user cancelled.
-  using ChooseFile = std::function<std::optional<std::string>()>;
-
-  // Makes the SRAM just loaded last where the cart keeps it outside the
-  // X-Changer (a simulated cart writes its image file); false with a message
-  // when that failed.
-  using KeepCartSram = std::function<bool(std::string& error)>;
-
-  struct TransferResult {
-    bool succeeded = false;  // the success line was logged
-    // DirectoryOf the chosen file, once the transfer got as far as closing
-    // it; the dialogs open there next time.
-    std::optional<std::string> directory;
-  };
+  using ChooseFile = SramTransfer::ChooseFile;
+  using KeepCartSram = SramTransfer::KeepCartSram;
+  using TransferResult = SramTransfer::TransferResult;
 
   // The pump is run once per header read of the GBPACK scan.
   SramManager(xchanger::CartAccess& cart, xchanger::EventPump& pump, SramView& view);
+  // The analysis and the transfers hold on to this manager's listing.
+  SramManager(const SramManager&) = delete;
+  SramManager& operator=(const SramManager&) = delete;
 
-  const SramGameTable& GameTable() const { return table_; }
-  bool SramGamesListed() const { return listed_; }
+  const SramGameTable& GameTable() const { return listing_.table; }
+  bool SramGamesListed() const { return listing_.listed; }
   // Whether the last analysis found the X-Changer and a cart with a valid
   // header in ROM bank 0.
-  bool CartFound() const { return cartFound_; }
+  bool CartFound() const { return listing_.cartFound; }
   // Run after a load has verified, before its success line.
-  void SetKeepCartSram(KeepCartSram keep) { keepCartSram_ = std::move(keep); }
+  void SetKeepCartSram(KeepCartSram keep) { transfer_.SetKeepCartSram(std::move(keep)); }
   // True while an analysis runs; it lets window events in, and commands that
   // arrive meanwhile are ignored.
   bool Busy() const { return busy_; }
@@ -59,40 +47,15 @@ class SramManager {
   void ScanGbpackCard();
   void ScanMenuCard();
 
-  // Cart to file and file to cart for the selected row. Creating, opening,
-  // sizing or closing the file throws fileio::FileError; read and write
-  // errors end up in the log as "IO-Error N".
-  //
-  // A save reads every bank twice and trusts it only when both reads agree,
-  // checks that the cart still answers, and replaces an earlier file at that
-  // path only once the new one is complete on the disk. A load reads every
-  // bank back and compares it with the file before it reports success.
+  // Cart to file and file to cart for the selected row (see SramTransfer).
   TransferResult SaveMarked(const ChooseFile& chooseFile);
   TransferResult LoadMarked(const ChooseFile& chooseFile);
 
  private:
-  struct SelectedGame {
-    SramGameEntry entry;
-    SramKindInfo info;
-  };
-
-  void AddGridRow();
-  void RemoveGridRow();
-  std::optional<SelectedGame> GameToTransfer();
-  bool BanksOnCard(const SelectedGame& game);
-  bool TransferBank(std::uint8_t result, std::uint8_t bank);
-  bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
-  bool CartStillAnswers();
-  bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
-
-  xchanger::CartAccess& cart_;
-  xchanger::EventPump& pump_;
-  SramView& view_;
-  SramGameTable table_{};
-  bool listed_ = false;
-  bool cartFound_ = false;
+  CartListing listing_;
+  CartAnalysis analysis_;
+  SramTransfer transfer_;
   bool busy_ = false;
-  KeepCartSram keepCartSram_;
 };
 
 }  // namespace velwin::sramman

@@ -1,3 +1,5 @@
+#include "sramman/sram_transfer.h"
+
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -8,7 +10,6 @@
 #include "fileio/atomic_file.h"
 #include "fileio/file_error.h"
 #include "sramman/directory_of.h"
-#include "sramman/sram_manager.h"
 
 namespace velwin::sramman {
 namespace {
@@ -26,7 +27,7 @@ std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
   return static_cast<std::uint8_t>((entry.FirstBank + i) & 0xFFu);
 }
 
-std::string IoError(int number) {
+std::string IoErrorText(int number) {
   return "IO-Error " + std::to_string(number);
 }
 
@@ -38,14 +39,14 @@ bool MoveFileBlock(SramView& view, int shortNumber, Move move) {
   try {
     if (move() == kSramBankBytes)
       return true;
-    view.LogStatus(IoError(shortNumber));
+    view.LogStatus(IoErrorText(shortNumber));
   } catch (const FileError& error) {
-    view.LogStatus(IoError(error.code()));
+    view.LogStatus(IoErrorText(error.code()));
   }
   return false;
 }
 
-std::string BankUnavailable(std::uint8_t bank) {
+std::string BankUnavailableText(std::uint8_t bank) {
   return "SRAM bank " + std::to_string(bank) + " not available on this card.";
 }
 
@@ -55,9 +56,10 @@ std::span<const std::uint8_t> BankIn(const xchanger::CartAccess::Buffer& buffer)
 
 }  // namespace
 
-std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
-  if (busy_)
-    return std::nullopt;
+SramTransfer::SramTransfer(xchanger::CartAccess& cart, SramView& view, const CartListing& listing)
+    : cart_(cart), view_(view), table_(listing.table), listed_(listing.listed) {}
+
+std::optional<SramTransfer::SelectedGame> SramTransfer::GameToTransfer() {
   const int row = view_.SelectedRow();
   if (row < 0 || static_cast<std::size_t>(row) >= table_.size())
     return std::nullopt;
@@ -86,20 +88,22 @@ std::optional<SramManager::SelectedGame> SramManager::GameToTransfer() {
 
 // Refuses up front a game whose banks the card does not have, rather than
 // stopping half-way with part of a save moved.
-bool SramManager::BanksOnCard(const SelectedGame& game) {
+bool SramTransfer::BanksOnCard(const SelectedGame& game) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t bank = BankNumber(game.entry, i);
     if (!cart_.SramBankAvailable(bank)) {
-      view_.LogStatus(BankUnavailable(bank));
+      view_.LogStatus(BankUnavailableText(bank));
       return false;
     }
   }
   return true;
 }
 
-bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
+// ReadSramBank and WriteSramBank answer kBankOutOfRange for a bank the card
+// does not have; that refusal is logged and ends the transfer.
+bool SramTransfer::BankAccepted(std::uint8_t result, std::uint8_t bank) {
   if (result == xchanger::kBankOutOfRange) {
-    view_.LogStatus(BankUnavailable(bank));
+    view_.LogStatus(BankUnavailableText(bank));
     return false;
   }
   return true;
@@ -107,8 +111,8 @@ bool SramManager::TransferBank(std::uint8_t result, std::uint8_t bank) {
 
 // A link that drops bits now and then rarely drops the same ones twice: a
 // bank is trusted only when two reads of it agree.
-bool SramManager::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
-  if (!TransferBank(cart_.ReadSramBank(bank), bank))
+bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
+  if (!BankAccepted(cart_.ReadSramBank(bank), bank))
     return false;
   const auto read = BankIn(cart_.TransferBuffer());
   first.assign(read.begin(), read.end());
@@ -124,7 +128,7 @@ bool SramManager::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& fi
 // A cart pulled out, or an X-Changer whose plug came loose, reads as a bus
 // nobody drives: every SRAM byte 0xFF, identical in both reads. The logo of
 // ROM bank 0, which the analysis found, tells whether the cart still answers.
-bool SramManager::CartStillAnswers() {
+bool SramTransfer::CartStillAnswers() {
   xchanger::CartHeader header;
   cart_.ReadCartHeader(0, header);
   if (xchanger::CartAccess::CartHeaderValid(header))
@@ -133,7 +137,7 @@ bool SramManager::CartStillAnswers() {
   return false;
 }
 
-SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile) {
+SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFile) {
   const auto game = GameToTransfer();
   if (!game)
     return {};
@@ -155,7 +159,7 @@ SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile
     try {
       file.Commit();
     } catch (const FileError& error) {
-      view_.LogStatus(IoError(error.code()));
+      view_.LogStatus(IoErrorText(error.code()));
       ok = false;
     }
   }
@@ -166,7 +170,7 @@ SramManager::TransferResult SramManager::SaveMarked(const ChooseFile& chooseFile
 
 // Reads every bank just written back and compares it with the file; logs the
 // first bank that differs.
-bool SramManager::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
+bool SramTransfer::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
     const std::uint8_t number = BankNumber(game.entry, i);
     cart_.ReadSramBank(number);
@@ -181,7 +185,7 @@ bool SramManager::VerifyBanks(const SelectedGame& game, std::span<const std::uin
   return true;
 }
 
-SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile) {
+SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFile) {
   const auto game = GameToTransfer();
   if (!game)
     return {};
@@ -213,7 +217,7 @@ SramManager::TransferResult SramManager::LoadMarked(const ChooseFile& chooseFile
     const auto block = image.begin() + static_cast<std::ptrdiff_t>(i * kSramBankBytes);
     std::copy(block, block + static_cast<std::ptrdiff_t>(kSramBankBytes), buffer.begin());
     const std::uint8_t number = BankNumber(game->entry, i);
-    ok = TransferBank(cart_.WriteSramBank(number), number);
+    ok = BankAccepted(cart_.WriteSramBank(number), number);
   }
   ok = ok && VerifyBanks(*game, image);
   if (ok && keepCartSram_) {
