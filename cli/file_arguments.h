@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
+#include "cli/arguments.h"
 
 namespace velwin::cli {
 

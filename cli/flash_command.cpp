@@ -1,9 +1,10 @@
+#include "cli/flash_command.h"
+
 #include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/file_arguments.h"
 #include "encoding/windows1252.h"
 #include "mainwindow/flash/flash_job.h"

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "cli/commands.h"
+#include "cli/arguments.h"
 
 namespace velwin::cli {
 

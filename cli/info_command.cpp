@@ -1,8 +1,9 @@
+#include "cli/info_command.h"
+
 #include <ostream>
 #include <string>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/file_arguments.h"
 #include "cli/file_failure.h"
 #include "cli/json_text.h"

@@ -1,3 +1,5 @@
+#include "cli/lookup_command.h"
+
 #include <cerrno>
 #include <ostream>
 #include <set>
@@ -5,7 +7,6 @@
 #include <string_view>
 #include <vector>
 
-#include "cli/commands.h"
 #include "cli/file_arguments.h"
 #include "cli/file_failure.h"
 #include "cli/json_text.h"

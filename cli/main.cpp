@@ -2,8 +2,12 @@
 #include <string>
 #include <string_view>
 
-#include "cli/commands.h"
+#include "cli/flash_command.h"
 #include "cli/help_text.h"
+#include "cli/info_command.h"
+#include "cli/lookup_command.h"
+#include "cli/patch_command.h"
+#include "cli/sram_command.h"
 #include "velwin_version.h"
 
 int main(int argc, char** argv) {

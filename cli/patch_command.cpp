@@ -1,8 +1,9 @@
+#include "cli/patch_command.h"
+
 #include <cerrno>
 #include <ostream>
 #include <string>
 
-#include "cli/commands.h"
 #include "cli/file_failure.h"
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"

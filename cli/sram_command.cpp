@@ -1,10 +1,11 @@
+#include "cli/sram_command.h"
+
 #include <charconv>
 #include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
 
-#include "cli/commands.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"

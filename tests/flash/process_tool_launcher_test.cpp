@@ -10,7 +10,7 @@
 #include <sstream>
 #include <thread>
 
-#include "cli/commands.h"
+#include "cli/flash_command.h"
 #include "mainwindow/flash/process_tool_launcher.h"
 #include "tests/support/temp_dir_test.h"
 

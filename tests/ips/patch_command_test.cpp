@@ -2,7 +2,7 @@
 
 #include <sstream>
 
-#include "cli/commands.h"
+#include "cli/patch_command.h"
 #include "ips/ips_patch.h"
 #include "tests/ips/ips_builder.h"
 #include "tests/support/temp_dir_test.h"

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <sstream>
 
-#include "cli/commands.h"
+#include "cli/info_command.h"
+#include "cli/lookup_command.h"
 #include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "tests/support/temp_dir_test.h"

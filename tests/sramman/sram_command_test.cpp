@@ -6,7 +6,7 @@
 #include <sstream>
 #include <string>
 
-#include "cli/commands.h"
+#include "cli/sram_command.h"
 #include "sramman/demo_card.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
