@@ -11,6 +11,7 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QSignalBlocker>
+#include <QToolButton>
 #include <QUrl>
 
 #include "encoding/windows1252.h"
@@ -22,6 +23,7 @@
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom_list_delegate.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
 
@@ -105,7 +107,11 @@ TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
       deps_(std::move(dependencies)),
       statusLine_(std::make_unique<PanelStatusLine>(*this)),
       analyser_(labels_, *statusLine_) {
-  BuildControls();
+  const MainWindowControls controls = BuildMainWindowControls(*this);
+  romsList_ = controls.romsList;
+  status_ = controls.status;
+  valueLabels_ = controls.valueLabels;
+  ConnectControls(controls);
   connect(romsList_, &QListWidget::itemSelectionChanged, this, [this] {
     // A mouse press that changes the selection is followed by a click on
     // the same item; one analysis is enough.
@@ -123,6 +129,23 @@ TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
 }
 
 TForm1::~TForm1() = default;
+
+void TForm1::ConnectControls(const MainWindowControls& controls) {
+  romsList_->viewport()->installEventFilter(this);  // files dropped on the list
+  romsList_->setItemDelegate(
+      new RomListDelegate([this](QPainter& painter, int index,
+                                 const QRect& rect) { ROMsListDrawItem(painter, index, rect); },
+                          romsList_));
+  status_->SetDrawPanel([this](QPainter& painter, int panel, const QRect& rect) {
+    StatusDrawPanel(painter, panel, rect);
+  });
+  connect(controls.addRoms, &QToolButton::clicked, this, [this] { AddROMsClick(); });
+  connect(controls.removeRoms, &QToolButton::clicked, this, [this] { RemoveROMsClick(); });
+  connect(controls.clearRoms, &QToolButton::clicked, this, [this] { ClearROMsClick(); });
+  connect(controls.veltra, &QToolButton::clicked, this, [this] { C(); });
+  connect(controls.sramButton, &QToolButton::clicked, this, [this] { SRAMButtonClick(); });
+  connect(controls.ips, &QToolButton::clicked, this, [this] { IPSClick(); });
+}
 
 void TForm1::SetSramManagerWindow(QDialog* window) {
   sramManager_ = window;

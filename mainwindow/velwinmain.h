@@ -12,6 +12,7 @@
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
 #include "mainwindow/flash/tool_launcher.h"
+#include "mainwindow/main_window_layout.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"
@@ -26,7 +27,6 @@ namespace velwin::mainwindow {
 
 class StatusBar;
 
-inline constexpr const char* kMainWindowCaption = "VELTRA Windows front-end v1.21 by Tessaloc";
 inline constexpr const char* kMainSettingsKey = "\\SOFTWARE\\Tessaloc\\velwin";
 
 // What the main window works with, so that tests can put doubles in.
@@ -66,6 +66,7 @@ class TForm1 : public QWidget {
   void ClearROMsClick();
   void ROMsListClick();
   void IPSClick();
+  // The VELTRA button's handler: the flash job.
   void C();
   void SRAMButtonClick();
 
@@ -76,12 +77,8 @@ class TForm1 : public QWidget {
  private:
   class PanelStatusLine;
 
-  // Layout.
-  void BuildControls();
-  void BuildRomsGroup();
-  void BuildRomInfo();
-  void BuildStatusBar();
-  QToolButton* AddSpeedButton(QWidget* parent, const char* name, int x, int y);
+  // Wires the built controls to the handlers and the owner-drawn parts.
+  void ConnectControls(const MainWindowControls& controls);
 
   // Runs one handler; an error that escapes it goes to the error box and
   // the program carries on.

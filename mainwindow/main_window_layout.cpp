@@ -1,4 +1,4 @@
-// The controls of the main window, placed at fixed pixel positions.
+#include "mainwindow/main_window_layout.h"
 
 #include <QFont>
 #include <QFontMetrics>
@@ -8,10 +8,9 @@
 #include <QToolButton>
 
 #include "mainwindow/button_glyphs.h"
-#include "mainwindow/rom_list_delegate.h"
+#include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
-#include "mainwindow/velwinmain.h"
 
 namespace velwin::mainwindow {
 namespace {
@@ -91,24 +90,7 @@ const SpeedButton& FindButton(const char* name) {
   return kSpeedButtons[0];
 }
 
-}  // namespace
-
-void TForm1::BuildControls() {
-  setObjectName(QStringLiteral("Form1"));
-  setWindowTitle(QString::fromLatin1(kMainWindowCaption));
-  // A fixed single border: a system menu and a minimise box, no maximise.
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-  setFixedSize(kClientWidth, kClientHeight);
-  setFont(WindowFont());
-
-  BuildRomsGroup();
-  BuildRomInfo();
-  BuildStatusBar();
-}
-
-QToolButton* TForm1::AddSpeedButton(QWidget* parent, const char* name, int x, int y) {
+QToolButton* AddSpeedButton(QWidget* parent, const char* name, int x, int y) {
   const SpeedButton& design = FindButton(name);
   auto* button = new QToolButton(parent);
   button->setObjectName(QString::fromLatin1(design.name));
@@ -126,8 +108,8 @@ QToolButton* TForm1::AddSpeedButton(QWidget* parent, const char* name, int x, in
   return button;
 }
 
-void TForm1::BuildRomsGroup() {
-  auto* group = new QGroupBox(QStringLiteral("ROM files list"), this);
+void BuildRomsGroup(QWidget& window, MainWindowControls& controls) {
+  auto* group = new QGroupBox(QStringLiteral("ROM files list"), &window);
   group->setObjectName(QStringLiteral("RomsGroup"));
   group->setGeometry(8, 8, 273, 249);
 
@@ -137,43 +119,34 @@ void TForm1::BuildRomsGroup() {
   const int clientWidth = group->width() - 2 * inset;
   const int controlsTop = group->height() - inset - 71;
 
-  auto* controls = new QWidget(group);
-  controls->setObjectName(QStringLiteral("ROMsCtrl"));
-  controls->setGeometry(inset, controlsTop, clientWidth, 71);
+  auto* buttons = new QWidget(group);
+  buttons->setObjectName(QStringLiteral("ROMsCtrl"));
+  buttons->setGeometry(inset, controlsTop, clientWidth, 71);
 
-  romsList_ = new QListWidget(group);
-  romsList_->setObjectName(QStringLiteral("ROMsList"));
-  romsList_->setGeometry(inset, captionTop, clientWidth, controlsTop - captionTop);
-  romsList_->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  romsList_->setUniformItemSizes(true);
-  romsList_->setDragDropMode(QAbstractItemView::NoDragDrop);
-  romsList_->setAcceptDrops(true);
-  romsList_->viewport()->setAcceptDrops(true);
-  romsList_->viewport()->installEventFilter(this);
-  romsList_->setItemDelegate(
-      new RomListDelegate([this](QPainter& painter, int index,
-                                 const QRect& rect) { ROMsListDrawItem(painter, index, rect); },
-                          romsList_));
+  auto* list = new QListWidget(group);
+  list->setObjectName(QStringLiteral("ROMsList"));
+  list->setGeometry(inset, captionTop, clientWidth, controlsTop - captionTop);
+  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list->setUniformItemSizes(true);
+  list->setDragDropMode(QAbstractItemView::NoDragDrop);
+  list->setAcceptDrops(true);
+  list->viewport()->setAcceptDrops(true);
+  controls.romsList = list;
 
-  connect(AddSpeedButton(controls, "AddROMs", 8, 8), &QToolButton::clicked, this,
-          [this] { AddROMsClick(); });
-  connect(AddSpeedButton(controls, "RemoveROMs", 96, 8), &QToolButton::clicked, this,
-          [this] { RemoveROMsClick(); });
-  connect(AddSpeedButton(controls, "ClearROMs", 184, 8), &QToolButton::clicked, this,
-          [this] { ClearROMsClick(); });
-  connect(AddSpeedButton(controls, "VELTRA", 8, 40), &QToolButton::clicked, this, [this] { C(); });
-  connect(AddSpeedButton(controls, "SRAMButton", 96, 40), &QToolButton::clicked, this,
-          [this] { SRAMButtonClick(); });
-  connect(AddSpeedButton(controls, "IPS", 184, 40), &QToolButton::clicked, this,
-          [this] { IPSClick(); });
+  controls.addRoms = AddSpeedButton(buttons, "AddROMs", 8, 8);
+  controls.removeRoms = AddSpeedButton(buttons, "RemoveROMs", 96, 8);
+  controls.clearRoms = AddSpeedButton(buttons, "ClearROMs", 184, 8);
+  controls.veltra = AddSpeedButton(buttons, "VELTRA", 8, 40);
+  controls.sramButton = AddSpeedButton(buttons, "SRAMButton", 96, 40);
+  controls.ips = AddSpeedButton(buttons, "IPS", 184, 40);
 }
 
-void TForm1::BuildRomInfo() {
-  auto* group = new QGroupBox(QStringLiteral("ROM Info"), this);
+void BuildRomInfo(QWidget& window, MainWindowControls& controls) {
+  auto* group = new QGroupBox(QStringLiteral("ROM Info"), &window);
   group->setObjectName(QStringLiteral("ROMInfo"));
   group->setGeometry(288, 8, 249, 249);
 
-  QFont bold = font();
+  QFont bold = window.font();
   bold.setBold(true);
   std::size_t valueIndex = 0;
   int y = 16;
@@ -187,30 +160,47 @@ void TForm1::BuildRomInfo() {
       auto* value = new QLabel(QString::fromLatin1(rom::kUnsetCaption), group);
       value->setObjectName(QString::fromLatin1(row.valueLabel));
       value->setGeometry(80, y, 161, 13);
-      valueLabels_[valueIndex++] = value;
+      controls.valueLabels[valueIndex++] = value;
     }
     caption->adjustSize();
     y += 16;
   }
 }
 
-void TForm1::BuildStatusBar() {
-  status_ = new StatusBar({270, 70, 70, 80}, this);
-  status_->setObjectName(QStringLiteral("Status"));
-  status_->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
+void BuildStatusBar(QWidget& window, MainWindowControls& controls) {
+  auto* status = new StatusBar({270, 70, 70, 80}, &window);
+  status->setObjectName(QStringLiteral("Status"));
+  status->setGeometry(0, kClientHeight - kStatusHeight, kClientWidth, kStatusHeight);
   QFont barFont = WindowFont();
   // Plain pixels in exactly the card colours, as the bitmap font drew them.
   barFont.setStyleStrategy(QFont::NoAntialias);
-  status_->setFont(barFont);
-  QPalette palette = status_->palette();
+  status->setFont(barFont);
+  QPalette palette = status->palette();
   palette.setColor(QPalette::WindowText, QColor(0, 0, 255));
-  status_->setPalette(palette);
-  status_->SetPanelText(kTotalSizePanel, QStringLiteral("Total size"));
-  status_->SetPanelText(kStrippedSizePanel, QStringLiteral("Stripped size"));
-  status_->SetPanelText(kFreeSpacePanel, QStringLiteral("Free space"));
-  status_->SetDrawPanel([this](QPainter& painter, int panel, const QRect& rect) {
-    StatusDrawPanel(painter, panel, rect);
-  });
+  status->setPalette(palette);
+  status->SetPanelText(kTotalSizePanel, QStringLiteral("Total size"));
+  status->SetPanelText(kStrippedSizePanel, QStringLiteral("Stripped size"));
+  status->SetPanelText(kFreeSpacePanel, QStringLiteral("Free space"));
+  controls.status = status;
+}
+
+}  // namespace
+
+MainWindowControls BuildMainWindowControls(QWidget& window) {
+  window.setObjectName(QStringLiteral("Form1"));
+  window.setWindowTitle(QString::fromLatin1(kMainWindowCaption));
+  // A fixed single border: a system menu and a minimise box, no maximise.
+  window.setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                        Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                        Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+  window.setFixedSize(kClientWidth, kClientHeight);
+  window.setFont(WindowFont());
+
+  MainWindowControls controls;
+  BuildRomsGroup(window, controls);
+  BuildRomInfo(window, controls);
+  BuildStatusBar(window, controls);
+  return controls;
 }
 
 }  // namespace velwin::mainwindow
