@@ -72,4 +72,11 @@ void ReportFileFailure(std::ostream& err, const std::string& path, const std::st
   err << "velwin-cli: " << encoding::NameToUtf8(path) << ": " << reason << '\n';
 }
 
+void ReportFileError(std::ostream& err, const fileio::FileError& error) {
+  if (error.path().empty())
+    err << "velwin-cli: " << error.what() << '\n';
+  else
+    ReportFileFailure(err, error.path(), FileFailureReason(error.path(), error.code()));
+}
+
 }  // namespace velwin::cli

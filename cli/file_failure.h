@@ -4,6 +4,10 @@
 #include <iosfwd>
 #include <string>
 
+namespace velwin::fileio {
+class FileError;
+}
+
 namespace velwin::cli {
 
 // Why a file could not be used, as velwin-cli reports it: the program's own
@@ -20,5 +24,9 @@ std::string AnalysisFailureReason(const std::string& path, int systemError, std:
 // One line on err: "velwin-cli: NAME: REASON", the name as given, shown as
 // UTF-8 whatever bytes it is made of.
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason);
+
+// The same line for a file error, named by the file it concerns; a bare
+// "velwin-cli: REASON" only where no file is known.
+void ReportFileError(std::ostream& err, const fileio::FileError& error);
 
 }  // namespace velwin::cli

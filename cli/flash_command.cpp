@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "cli/file_arguments.h"
+#include "cli/file_failure.h"
 #include "encoding/windows1252.h"
+#include "fileio/file_error.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/flash/process_tool_launcher.h"
 #include "mainwindow/rom/rom_analysis.h"
@@ -62,6 +64,11 @@ int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err)
   flash::ProcessToolLauncher launcher;
   try {
     flash::RunFlashJob(roms.files, analyser, launcher);
+  } catch (const fileio::FileError& e) {
+    status.Flush();
+    out.flush();
+    ReportFileError(err, e);
+    return 1;
   } catch (const std::runtime_error& e) {
     // A file error, a ROM that failed its analysis, a tool that did not
     // start: nothing reached the card.

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <span>
 #include <string>
+#include <utility>
 
 namespace velwin::fileio {
 
@@ -55,10 +56,13 @@ class ByteFile {
 
   bool IsOpen() const { return fd_ >= 0; }
   int NativeHandle() const { return fd_; }
+  // The path the file was opened by; every FileError it throws names it.
+  const std::string& Path() const { return path_; }
 
  private:
-  explicit ByteFile(int fd) : fd_(fd) {}
+  ByteFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
   int fd_ = -1;
+  std::string path_;
 };
 
 }  // namespace velwin::fileio

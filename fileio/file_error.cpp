@@ -1,6 +1,7 @@
 #include "fileio/file_error.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace velwin::fileio {
 
@@ -25,7 +26,7 @@ std::string RuntimeText(int systemError) {
   }
 }
 
-FileError::FileError(int systemError)
-    : std::runtime_error(RuntimeText(systemError)), code_(systemError) {}
+FileError::FileError(int systemError, std::string path)
+    : std::runtime_error(RuntimeText(systemError)), code_(systemError), path_(std::move(path)) {}
 
 }  // namespace velwin::fileio

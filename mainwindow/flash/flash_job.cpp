@@ -50,7 +50,7 @@ void PrepareScratchDirectory(const std::string& baseDirectory) {
     return;
   }
   if (error != ENOENT)
-    throw fileio::FileError(error);
+    throw fileio::FileError(error, scratch.string());
   if (::mkdir(scratch.c_str(), 0777) == 0)
     return;
   error = errno;
@@ -62,7 +62,7 @@ void PrepareScratchDirectory(const std::string& baseDirectory) {
       return;
     error = EACCES;
   }
-  throw fileio::FileError(error);
+  throw fileio::FileError(error, scratch.string());
 }
 
 std::int64_t WholeBlocks(std::int64_t size) {

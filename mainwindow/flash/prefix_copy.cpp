@@ -45,7 +45,12 @@ std::int64_t CopyPrefix(fileio::ByteFile& from, fileio::ByteFile& to, std::int64
     } else if (KernelCopyUnsupported(errno)) {
       kernelCopy = false;  // carry on from done through the buffer
     } else {
-      throw fileio::FileError(errno);
+      // The kernel does not say which side failed: a lack of room is the
+      // copy's, anything else is taken for the ROM's (a bad sector, a
+      // medium pulled out).
+      const int error = errno;
+      const bool noRoom = error == ENOSPC || error == EDQUOT || error == EFBIG;
+      throw fileio::FileError(error, noRoom ? to.Path() : from.Path());
     }
   }
 

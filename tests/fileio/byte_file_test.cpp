@@ -105,6 +105,7 @@ TEST_F(ByteFileTest, AFullDeviceReportsDiskFull) {
     FAIL() << "a write to a full device succeeded";
   } catch (const FileError& e) {
     EXPECT_STREQ(e.what(), "Disk full");
+    EXPECT_EQ(e.path(), "/dev/full");  // the error names its file for velwin-cli
   }
 }
 

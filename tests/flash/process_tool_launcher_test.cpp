@@ -172,6 +172,14 @@ TEST_F(FlashCommandTest, FailuresGoToStandardErrorWithExitStatusOne) {
   EXPECT_FALSE(fs::exists(dir_ / "tool.log"));
 }
 
+TEST_F(FlashCommandTest, AFileErrorNamesTheFileItConcerns) {
+  Write("a.gb", testing::RomImage(1000).Varied().WithLogo());
+  Write("paldmi.tmp", testing::RomImage(10));  // a file where the scratch folder belongs
+  EXPECT_EQ(Run({"a.gb"}), 1);
+  EXPECT_EQ(err_.str(), "velwin-cli: ./paldmi.tmp: File access denied\n");
+  EXPECT_EQ(fs::file_size(dir_ / "paldmi.tmp"), 10u);
+}
+
 TEST_F(FlashCommandTest, NoRomOrAnUnknownOptionShowsUsage) {
   for (const cli::Arguments& args : {cli::Arguments{}, cli::Arguments{"--fast", "a.gb"}}) {
     out_.str("");
