@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/file_failure.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
@@ -199,7 +200,7 @@ int Transfer(const SramOptions& options, SramSession& session, std::ostream& out
                                     : session.manager.LoadMarked(choose);
   } catch (const fileio::FileError& error) {
     PrintLog(session.view, out);
-    err << "velwin-cli: " << *options.file << ": " << error.what() << '\n';
+    ReportFileFailure(err, *options.file, FileFailureReason(*options.file, error.code()));
     return 1;
   }
   PrintLog(session.view, out);
