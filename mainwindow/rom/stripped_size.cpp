@@ -7,20 +7,14 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
+#include <optional>
 #include <vector>
 
 #include "fileio/file_error.h"
+#include "mainwindow/rom/filler_block.h"
 
 namespace velwin::rom {
 namespace {
-
-// Whether all count bytes (at least one) equal value: the first does and
-// each equals the next. Comparing the block with itself shifted by one
-// lets the library's vectorised memcmp run over one stream of bytes.
-bool AllBytesAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
-  return bytes[0] == value && std::memcmp(bytes, bytes + 1, count - 1) == 0;
-}
 
 // The blocks of the file, newest request first, either straight from the
 // page cache through a read-only mapping, or copied by read() when the file
@@ -54,7 +48,7 @@ class BlockSource {
     const auto want = static_cast<std::size_t>(end - start);
     chunk_.resize(static_cast<std::size_t>(kStripBlock));
     if (file_.ReadAt(start, std::span(chunk_.data(), want)) != want)
-      throw fileio::FileError(EIO);  // the file shrank under us
+      throw fileio::FileError(EIO, file_.Path());  // the file shrank under us
     return chunk_.data();
   }
 
@@ -112,20 +106,21 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
   // filler value is known at once (the last byte), and the first block met
   // that holds anything else decides the result.
   BlockSource source(file, size, mayMap);
-  bool haveFiller = false;
-  std::uint8_t filler = 0;
+  std::optional<std::uint8_t> filler;
   std::int64_t blockStart = (size - 1) / kStripBlock * kStripBlock;
   std::int64_t blockEnd = size;
   for (; blockStart >= kStripBlock; blockEnd = blockStart, blockStart -= kStripBlock) {
     const std::uint8_t* bytes = source.Block(blockStart, blockEnd, size - blockEnd);
     const auto count = static_cast<std::size_t>(blockEnd - blockStart);
     bytesRead += count;
-    if (!haveFiller) {
-      filler = bytes[count - 1];
-      haveFiller = true;
+    switch (CheckFillerBlock(bytes, count, filler)) {
+      case FillerBlock::kFiller:
+        break;
+      case FillerBlock::kNotFiller:
+        return blockStart + kStripBlock;
+      case FillerBlock::kFileShrank:
+        throw fileio::FileError(EIO, file.Path());  // as a read of the shorter file says
     }
-    if (!AllBytesAre(bytes, count, filler))
-      return blockStart + kStripBlock;
   }
   return kStripBlock;
 }
