@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <vector>
 
+#include "sramman/sram_game_table.h"
 #include "xchanger/sim/cart_image.h"
 
 namespace velwin::sramman {
@@ -11,7 +12,6 @@ namespace {
 namespace sim = xchanger::sim;
 
 constexpr std::size_t kSramBanks = 16;
-constexpr std::size_t kSramBankBytes = 8192;
 
 constexpr std::uint8_t kRomCode32k = 0x00;
 constexpr std::uint8_t kRomCode2M = 0x06;  // the whole 16 Mbit chip
