@@ -28,8 +28,8 @@
 #include <vector>
 
 #include "fileio/byte_file.h"
-#include "sramman/memory_sram_view.h"
 #include "sramman/sram_manager.h"
+#include "tests/sramman/sim_rig.h"
 #include "tests/support/temp_dir.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
@@ -63,14 +63,6 @@ xchanger::sim::SimConfig CameraConfig() {
   return config;
 }
 
-class FixedTicks : public xchanger::TickCounter {
- public:
-  std::uint32_t GetTickCount() override { return now_ += 10; }
-
- private:
-  std::uint32_t now_ = 0;
-};
-
 double SecondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
@@ -81,13 +73,9 @@ void BM_SaveCameraSramEpp(benchmark::State& state) {
   const std::string savPath = (dir / "camera.sav").string();
   const std::string basePath = (dir / "baseline.sav").string();
 
-  xchanger::sim::SimulatedXChanger sim(CameraConfig());
-  FixedTicks ticks;
-  xchanger::NoEventPump pump;
-  xchanger::XChangerLink link(sim, ticks, pump);
-  xchanger::CartAccess cart(link);
-  sramman::MemorySramView view;
-  sramman::SramManager manager(cart, pump, view);
+  sramman::testing::SimRig rig(CameraConfig());
+  auto& sim = rig.sim;
+  auto& manager = rig.manager;
   manager.AnalyseCart();
   if (!manager.SramGamesListed()) {
     state.SkipWithError("the camera was not found");
@@ -150,13 +138,10 @@ void BM_LoadCameraSramEppVerified(benchmark::State& state) {
     file.Close();
   }
 
-  xchanger::sim::SimulatedXChanger sim(CameraConfig());
-  FixedTicks ticks;
-  xchanger::NoEventPump pump;
-  xchanger::XChangerLink link(sim, ticks, pump);
-  xchanger::CartAccess cart(link);
-  sramman::MemorySramView view;
-  sramman::SramManager manager(cart, pump, view);
+  sramman::testing::SimRig rig(CameraConfig());
+  auto& sim = rig.sim;
+  auto& cart = rig.cart;
+  auto& manager = rig.manager;
   manager.AnalyseCart();
   if (!manager.SramGamesListed()) {
     state.SkipWithError("the camera was not found");
