@@ -111,6 +111,7 @@ class QtSettingsKey : public SettingsKey {
 
 std::unique_ptr<SettingsKey> OpenSettingsKey(const QString& path) {
 #ifdef Q_OS_WIN
+  // Windows: the registry under HKEY_LOCAL_MACHINE, where the settings live.
   const QString registryPath =
       QStringLiteral("HKEY_LOCAL_MACHINE\\") + KeyPathToGroup(path).replace('/', '\\');
   return std::make_unique<QtSettingsKey>(

@@ -9,6 +9,7 @@ enum class PathStyle {
   kPosix,    // '/' separates; "/a.gb" lies in "/"
   kWindows,  // '\\' and ':' separate; "C:\a.gb" lies in "C:\"
 #ifdef Q_OS_WIN
+  // Windows: drive letters and backslashes in the paths the dialogs return.
   kNative = kWindows,
 #else
   kNative = kPosix,

@@ -5,6 +5,7 @@
 namespace velwin::sramman {
 
 #ifdef _WIN32
+// Windows: the backslash that separates a path's folders.
 inline constexpr char kPathSeparator = '\\';
 #else
 inline constexpr char kPathSeparator = '/';

@@ -137,6 +137,7 @@ std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
                                             std::string& error) {
   if (!system) {
 #ifdef _WIN32
+    // Windows: user programs reach I/O ports only through a kernel driver.
     error = "direct port access needs a driver; not supported";
 #else
     error = "direct port access is not supported on this platform; use the ppdev backend";

@@ -4,6 +4,7 @@ namespace velwin::rom {
 
 std::string FileNamePart(const std::string& path) {
 #ifdef _WIN32
+  // Windows: a file name follows the last backslash, slash or drive colon.
   const char* const separators = "\\/:";
 #else
   const char* const separators = "/";
