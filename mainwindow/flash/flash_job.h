@@ -13,7 +13,7 @@ namespace velwin::flash {
 // to the scratch directory.
 inline constexpr const char* kScratchDirectory = "paldmi.tmp";
 #ifdef _WIN32
-// Windows: the command line "..\\veltra *.stp" started with WinExec.
+// Windows: the command line "..\veltra *.stp" started with WinExec.
 inline constexpr const char* kToolProgram = "..\\veltra";
 #else
 inline constexpr const char* kToolProgram = "../veltra";
