@@ -9,6 +9,7 @@
 
 #include "fileio/byte_file.h"
 #include "ips/buffered_reader.h"
+#include "ips/room_reservation.h"
 
 namespace velwin::ips {
 namespace {
@@ -34,6 +35,61 @@ std::string FileName(const std::string& path) {
   return cut == std::string::npos ? path : path.substr(cut + 1);
 }
 
+struct RecordHeader {
+  std::int64_t offset = 0;
+  std::size_t size = 0;  // 0: a run record
+};
+
+// Reads the next record header; false where the records end: fewer than 5
+// bytes left, or the end marker.
+bool ReadHeader(BufferedReader& reader, RecordHeader& header) {
+  std::array<std::uint8_t, kHeaderSize> bytes{};
+  if (reader.Read(bytes) != bytes.size())
+    return false;
+  // The end marker stands where an offset would. Some patches put a
+  // truncation length after it; reading on would write that as a record.
+  if (Matches(std::span(bytes).first(kEndMarker.size()), kEndMarker))
+    return false;
+  header.offset =
+      std::int64_t{bytes[0]} << 16 | std::int64_t{bytes[1]} << 8 | std::int64_t{bytes[2]};
+  header.size = std::size_t{bytes[3]} << 8 | std::size_t{bytes[4]};
+  return true;
+}
+
+// Reads the 16-bit length and the byte to repeat of a run record; false
+// when the file ends inside them.
+bool ReadRun(BufferedReader& reader, std::size_t& length, std::uint8_t& value) {
+  std::array<std::uint8_t, kRunFieldsSize> run{};
+  if (reader.Read(run) != run.size())
+    return false;
+  length = std::size_t{run[0]} << 8 | std::size_t{run[1]};
+  value = run[2];
+  return true;
+}
+
+// The size the ROM will have once every whole record is written: the end of
+// the furthest record, or the ROM's own size. Bodies are jumped over, so
+// this costs one pass over the headers.
+std::int64_t PatchedSize(BufferedReader& reader, std::int64_t romSize) {
+  std::int64_t size = romSize;
+  RecordHeader header;
+  while (ReadHeader(reader, header)) {
+    std::size_t length = header.size;
+    if (length != 0) {
+      if (reader.Skip(length) != length)
+        break;
+    } else {
+      std::uint8_t value = 0;
+      if (!ReadRun(reader, length, value))
+        break;
+    }
+    // An empty run writes nothing, so it cannot grow the file.
+    if (length != 0)
+      size = std::max(size, header.offset + static_cast<std::int64_t>(length));
+  }
+  return size;
+}
+
 }  // namespace
 
 std::string ApplyIpsPatch(const std::string& ipsPath, const std::string& romPath) {
@@ -52,39 +108,35 @@ std::string ApplyIpsPatch(const std::string& ipsPath, const std::string& romPath
   }
 
   auto rom = fileio::ByteFile::Open(romPath, fileio::ByteFile::Access::kReadWrite);
+
+  // A patch that grows the ROM gets its room before the first write: a disk
+  // that fills up half-way would leave a longer, half-patched ROM and no way
+  // back.
+  const std::int64_t romSize = rom.Size();
+  ReserveRoom(rom, romSize, PatchedSize(reader, romSize));
+  reader.SeekTo(static_cast<std::int64_t>(kSignature.size()));
+
   std::vector<std::uint8_t> record(kRecordBufferSize);
   std::int64_t applied = 0;
-
-  std::array<std::uint8_t, kHeaderSize> header{};
-  while (reader.Read(header) == header.size()) {
-    // The end marker stands where an offset would. Some patches put a
-    // truncation length after it; reading on would write that as a record.
-    if (Matches(std::span(header).first(kEndMarker.size()), kEndMarker))
-      break;
-
-    const std::int64_t offset =
-        std::int64_t{header[0]} << 16 | std::int64_t{header[1]} << 8 | std::int64_t{header[2]};
-    const std::size_t size = std::size_t{header[3]} << 8 | std::size_t{header[4]};
-
-    std::size_t length = 0;
-    if (size != 0) {
-      if (reader.Read(std::span(record).first(size)) != size)
+  RecordHeader header;
+  while (ReadHeader(reader, header)) {
+    std::size_t length = header.size;
+    if (length != 0) {
+      if (reader.Read(std::span(record).first(length)) != length)
         break;
-      length = size;
     } else {
-      // Run record: a 16-bit length and the byte to repeat.
-      std::array<std::uint8_t, kRunFieldsSize> run{};
-      if (reader.Read(run) != run.size())
+      std::uint8_t value = 0;
+      if (!ReadRun(reader, length, value))
         break;
-      length = std::size_t{run[0]} << 8 | std::size_t{run[1]};
-      std::fill_n(record.begin(), length, run[2]);
+      std::fill_n(record.begin(), length, value);
     }
     // A cut record ends the file, so nothing can follow it: the breaks
     // above leave it unwritten and uncounted.
 
     // One positioned write per record, whatever its size. A write past the
-    // end grows the file; a short write (full disk) throws.
-    rom.WriteAt(offset, std::span(record).first(length));
+    // end grows the file into the room reserved above; a short write
+    // (another writer took the room) throws.
+    rom.WriteAt(header.offset, std::span(record).first(length));
     ++applied;
   }
 

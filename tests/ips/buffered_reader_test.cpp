@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -50,6 +51,48 @@ TEST_F(BufferedReaderTest, PiecesOfAnySizeReassembleTheFile) {
       EXPECT_EQ(got, content_);
       Bytes more(3);
       EXPECT_EQ(reader.Read(more), 0u);  // stays at the end
+    }
+  }
+}
+
+// Random reads, skips and jumps back, checked against the plain position in
+// the file: skips past the buffer are jumps, and a jump back into the
+// buffered bytes must see the same bytes as one that rereads them.
+TEST_F(BufferedReaderTest, SkipsAndJumpsBackLandWhereThePositionSays) {
+  std::mt19937 random(11);
+  auto below = [&](std::size_t n) {
+    return std::uniform_int_distribution<std::size_t>(0, n - 1)(random);
+  };
+  for (std::size_t capacity : {std::size_t{1}, std::size_t{7}, std::size_t{600}}) {
+    const std::size_t size = 5000;
+    auto file = fileio::ByteFile::Open(Make(size), fileio::ByteFile::Access::kRead);
+    BufferedReader reader(file, capacity);
+    std::size_t position = 0;
+    for (int step = 0; step < 3000; ++step) {
+      SCOPED_TRACE("capacity " + std::to_string(capacity) + ", step " + std::to_string(step));
+      const std::size_t count = below(2 * capacity + 700);
+      const std::size_t left = size - std::min(position, size);
+      switch (below(4)) {
+        case 0: {
+          const std::size_t skipped = reader.Skip(count);
+          ASSERT_EQ(skipped, std::min(count, left));
+          position += skipped;
+          break;
+        }
+        case 1: {
+          position = below(size + 3);  // now and then past the end
+          reader.SeekTo(static_cast<std::int64_t>(position));
+          break;
+        }
+        default: {
+          Bytes piece(count);
+          const std::size_t n = reader.Read(piece);
+          ASSERT_EQ(n, std::min(count, left));
+          ASSERT_TRUE(std::equal(piece.begin(), piece.begin() + static_cast<std::ptrdiff_t>(n),
+                                 content_.begin() + static_cast<std::ptrdiff_t>(position)));
+          position += n;
+        }
+      }
     }
   }
 }

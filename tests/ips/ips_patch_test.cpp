@@ -9,6 +9,7 @@
 
 #include "fileio/file_error.h"
 #include "tests/ips/ips_builder.h"
+#include "tests/ips/small_tmpfs.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir_test.h"
@@ -277,6 +278,52 @@ TEST_F(IpsPatchTest, FullDiskEndsThePatchAndKeepsEarlierRecords) {
   EXPECT_EQ(after[0], 0xA1);
   EXPECT_EQ(after[1], 0xA2);  // the record after the failure never ran
   EXPECT_LE(after.size(), 8192u);
+}
+
+// On a 64 KiB file system, filled up to the room each case leaves, a patch
+// either fits whole or is refused before its first write.
+TEST_F(IpsPatchTest, PatchThatDoesNotFitLeavesTheRomAsItWas) {
+  testing::SmallTmpfs disk(dir_ / "disk", "64k");
+  if (!disk.Mounted())
+    GTEST_SKIP() << "cannot mount a tmpfs here";
+  struct Case {
+    const char* name;
+    std::size_t freeBytes;
+    IpsBuilder patch;
+    bool fits;
+  };
+  const Case cases[] = {
+      // The first record lands inside the ROM; the run after it needs 16
+      // pages beyond the ROM's end, more than the disk has left.
+      {"grows past the free room", 8192, IpsBuilder().Data(0, {0xA1}).Run(16384, 65535, 0x77),
+       false},
+      // The gap up to a far record is reserved too, not left sparse.
+      {"grows far past the end", 8192, IpsBuilder().Data(1, {0xB2}).Data(0xFFFFF0, {1, 2}), false},
+      {"grows within the free room", 8192, IpsBuilder().Data(0, {0xC3}).Run(16000, 2000, 0x55),
+       true},
+      // Writing over bytes the ROM already has needs no room at all.
+      {"stays inside a full disk", 0,
+       IpsBuilder().Data(0, {0xD4, 0xD5}).Run(100, 16284, 0x66).Run(20000, 0, 0x11), true},
+  };
+  const auto rom = (dir_ / "disk" / "game.gb").string();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::filesystem::remove(dir_ / "disk" / "filler");
+    const Bytes original = Pattern(16384);
+    WriteBytes(rom, original);
+    WriteBytes(ips_, c.patch.Bytes("EOF"));
+    disk.FillLeaving(c.freeBytes);
+    Bytes expected = original;
+    if (c.fits) {
+      ReferenceApply(expected, c.patch.Records(), c.patch.Records().size());
+      EXPECT_EQ(ErrorOf(ips_, rom), "no error: " + std::to_string(c.patch.Records().size()) +
+                                        " patches applied to \"game.gb\"");
+    } else {
+      EXPECT_EQ(ErrorOf(ips_, rom), "Disk full");
+    }
+    EXPECT_EQ(std::filesystem::file_size(rom), expected.size());
+    EXPECT_EQ(ReadBytes(rom), expected);
+  }
 }
 
 }  // namespace
