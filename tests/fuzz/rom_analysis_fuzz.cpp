@@ -14,6 +14,7 @@
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/rom/status_line.h"
+#include "mainwindow/rom/stripped_size.h"
 #include "tests/fuzz/fuzz_files.h"
 
 namespace {
