@@ -18,15 +18,15 @@ bool IsLackOfRoom(int error) {
 
 // Without allocation ahead the free space is the best guess; one block more
 // than the growth covers the partial block at the old end.
-void CheckFreeSpace(int fd, std::int64_t growth) {
+void CheckFreeSpace(const fileio::ByteFile& file, std::int64_t growth) {
   struct statvfs fs {};
-  if (::fstatvfs(fd, &fs) != 0)
-    throw fileio::FileError(errno);
+  if (::fstatvfs(file.NativeHandle(), &fs) != 0)
+    throw fileio::FileError(errno, file.Path());
   const auto blockSize = static_cast<std::int64_t>(fs.f_frsize != 0 ? fs.f_frsize : fs.f_bsize);
   const auto freeBlocks = static_cast<std::int64_t>(fs.f_bavail);
   const std::int64_t neededBlocks = growth / blockSize + 1;
   if (freeBlocks < neededBlocks)
-    throw fileio::FileError(ENOSPC);
+    throw fileio::FileError(ENOSPC, file.Path());
 }
 
 }  // namespace
@@ -50,12 +50,12 @@ void ReserveRoom(fileio::ByteFile& file, std::int64_t currentSize, std::int64_t 
     // out; hand it back, the file's size never moved.
     ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, static_cast<off_t>(currentSize),
                 static_cast<off_t>(growth));
-    throw fileio::FileError(ENOSPC);
+    throw fileio::FileError(ENOSPC, file.Path());
   }
   if (error != EOPNOTSUPP && error != ENOSYS)
-    throw fileio::FileError(error);
+    throw fileio::FileError(error, file.Path());
 #endif
-  CheckFreeSpace(fd, growth);
+  CheckFreeSpace(file, growth);
 }
 
 }  // namespace velwin::ips
