@@ -71,7 +71,7 @@ std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> heade
   return "-";
 }
 
-void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels) {
+bool WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels) {
   if (!HasGameBoyLogo(header)) {
     // Whole strings are moved in: GCC 12 at -O3 warns falsely (-Wrestrict)
     // when a short literal is assigned into a string in place.
@@ -80,7 +80,7 @@ void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomIn
     labels.romcolor = std::string("-");
     labels.romsize = std::string("-");
     labels.ROMCRC = std::string("-");
-    return;
+    return false;
   }
   labels.fileisgbrom = std::string("YES");
 
@@ -100,6 +100,7 @@ void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomIn
   char crc[5];
   std::snprintf(crc, sizeof crc, "%02X%02X", header[kChecksumOffset], header[kChecksumOffset + 1]);
   labels.ROMCRC = crc;
+  return true;
 }
 
 }  // namespace velwin::rom

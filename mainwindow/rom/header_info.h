@@ -46,7 +46,8 @@ HeaderChecksumState CheckHeaderChecksum(std::span<const std::uint8_t, kHeaderByt
 std::string HeaderChecksumText(std::span<const std::uint8_t, kHeaderBytes> header);
 
 // Tests the header and writes fileisgbrom, romname, romcolor, romsize and
-// ROMCRC: "NO" and four "-" without the logo.
-void WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels);
+// ROMCRC: "NO" and four "-" without the logo. Returns whether the header
+// passed the test.
+bool WriteHeaderLabels(std::span<const std::uint8_t, kHeaderBytes> header, RomInfoLabels& labels);
 
 }  // namespace velwin::rom

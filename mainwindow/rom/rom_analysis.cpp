@@ -58,13 +58,12 @@ RomAnalysis RomAnalyser::AnalyseRomFile(const std::string& path, bool ShowStatus
     status_.SetText(status_.Text() + (result.ok ? " OK" : " ERROR"));
     status_.RepaintNow();
   }
-  ShowHeaderInfo();
-  result.isGameBoyRom = HasGameBoyLogo(buffer_);
+  result.isGameBoyRom = ShowHeaderInfo();
   return result;
 }
 
-void RomAnalyser::ShowHeaderInfo() {
-  WriteHeaderLabels(buffer_, labels_);
+bool RomAnalyser::ShowHeaderInfo() {
+  return WriteHeaderLabels(buffer_, labels_);
 }
 
 }  // namespace velwin::rom

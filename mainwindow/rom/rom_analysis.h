@@ -39,7 +39,8 @@ class RomAnalyser {
   const RomHeaderBuffer& HeaderBuffer() const { return buffer_; }
 
  private:
-  void ShowHeaderInfo();
+  // Writes the header labels; true when the header passed the logo test.
+  bool ShowHeaderInfo();
 
   RomInfoLabels& labels_;
   StatusLine& status_;
