@@ -3,6 +3,7 @@
 #include <memory>
 #include <string>
 
+#include "xchanger/chip_clock.h"
 #include "xchanger/port_io.h"
 
 namespace velwin::xchanger {
@@ -28,6 +29,10 @@ class PortBackend : public PortIo {
   // printer on the same port can print, and takes it again at the next
   // access.
   virtual void Idle() {}
+
+  // The clock the cart's chips run on: the machine's for a real port, the
+  // simulation's own for the simulated X-Changer.
+  virtual ChipClock& Clock() { return MachineChipClock(); }
 };
 
 // Opens the backend the description names; on failure returns null and sets
