@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "xchanger/cart_access.h"
+#include "xchanger/chip_clock.h"
+
+namespace velwin::xchanger {
+
+// Reads the cart byte at cartAddress again and again (the bank registers
+// stay as they are) until ready(previous, byte) holds, and returns that
+// byte; nothing when timeoutUs passed on the chip clock first. The first
+// call of ready sees the first byte as its own previous one.
+template <typename Ready>
+std::optional<std::uint8_t> PollCartByte(CartAccess& cart, ChipClock& clock,
+                                         std::uint16_t cartAddress, std::uint64_t timeoutUs,
+                                         Ready ready) {
+  const std::uint64_t start = clock.NowMicroseconds();
+  cart.SetCartAddress(cartAddress);
+  std::uint8_t previous = cart.ReadCartByte();
+  for (;;) {
+    const std::uint8_t byte = cart.ReadCartByte();
+    if (ready(previous, byte)) {
+      return byte;
+    }
+    if (clock.NowMicroseconds() - start > timeoutUs) {
+      return std::nullopt;
+    }
+    previous = byte;
+  }
+}
+
+}  // namespace velwin::xchanger
