@@ -23,16 +23,16 @@ struct BankReadPlan {
 
 // Receives each bank once its two reads agree. Returning false ends the read
 // as failed with the message it set.
-using BankSink =
-    std::function<bool(std::uint32_t bank, std::span<const std::uint8_t> bytes, std::string& error)>;
+using BankSink = std::function<bool(std::uint32_t bank, std::span<const std::uint8_t> bytes,
+                                    std::string& error)>;
 
 // Reads ROM banks 0 to bankCount - 1 with the ROM block read, bank 0 at
 // 0x0000 and every other bank at 0x4000 through the bank registers. Every
 // bank is read twice and trusted only when both reads agree; a difference
 // fails with "Read unstable: ROM bank N differs between two reads.". Reports
 // progress and honours a cancel at every bank boundary.
-JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control,
-                          const BankReadPlan& plan, const BankSink& sink);
+JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const BankReadPlan& plan,
+                          const BankSink& sink);
 
 // The card's first `bytes` bytes into memory, read as above; then checks that
 // the cart still answers.
