@@ -37,7 +37,8 @@ WritePlan PlanWrite(const xchanger::FlashChipSpec& chip, std::span<const std::ui
                     std::span<const std::uint8_t> target) {
   WritePlan plan;
   const std::uint32_t size = static_cast<std::uint32_t>(std::min(old.size(), target.size()));
-  const std::uint32_t unitBytes = chip.eraseUnitBytes != 0 ? chip.eraseUnitBytes : chip.programUnitBytes;
+  const std::uint32_t unitBytes =
+      chip.eraseUnitBytes != 0 ? chip.eraseUnitBytes : chip.programUnitBytes;
   for (std::uint32_t unit = 0; unit < size; unit += unitBytes) {
     const std::uint32_t unitLength = std::min(unitBytes, size - unit);
     const auto oldUnit = old.subspan(unit, unitLength);
@@ -45,7 +46,9 @@ WritePlan PlanWrite(const xchanger::FlashChipSpec& chip, std::span<const std::ui
     if (!Differs(oldUnit, targetUnit)) {
       continue;
     }
-    UnitPlan unitPlan{unit, unitLength};
+    UnitPlan unitPlan;
+    unitPlan.address = unit;
+    unitPlan.length = unitLength;
     unitPlan.erase = chip.eraseUnitBytes != 0 && NeedsErase(oldUnit, targetUnit);
     for (std::uint32_t step = 0; step < unitLength; step += chip.programUnitBytes) {
       const std::uint32_t length = std::min(chip.programUnitBytes, unitLength - step);

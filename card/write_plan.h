@@ -12,14 +12,14 @@ namespace velwin::card {
 // must hold there afterwards.
 struct ProgramStep {
   std::uint32_t address;
-  std::uint32_t length;
+  std::uint32_t length = 0;
 };
 
 // One erase unit that the write touches, in address order: erased first when
 // needed, then its program steps.
 struct UnitPlan {
-  std::uint32_t address;  // first byte of the sector, block or (4 Mbit) page
-  std::uint32_t length;
+  std::uint32_t address = 0;  // first byte of the sector, block or (4 Mbit) page
+  std::uint32_t length = 0;
   bool erase = false;
   std::vector<ProgramStep> programs;
 };

@@ -42,8 +42,9 @@ std::span<const FlashChipSpec> FlashChipTable() {
 }
 
 const FlashChipSpec* FlashChipForCard(std::uint8_t cardMbit) {
-  const auto it = std::find_if(kChips.begin(), kChips.end(),
-                               [cardMbit](const FlashChipSpec& c) { return c.cardMbit == cardMbit; });
+  const auto it = std::find_if(kChips.begin(), kChips.end(), [cardMbit](const FlashChipSpec& c) {
+    return c.cardMbit == cardMbit;
+  });
   return it == kChips.end() ? nullptr : &*it;
 }
 

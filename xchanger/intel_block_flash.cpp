@@ -18,7 +18,7 @@ constexpr std::uint8_t kClearLocks = 0xD0;
 
 // Status register bits.
 constexpr std::uint8_t kReady = 0x80;
-constexpr std::uint8_t kEraseError = 0x20;  // also: clear lock bits failed
+constexpr std::uint8_t kEraseError = 0x20;    // also: clear lock bits failed
 constexpr std::uint8_t kProgramError = 0x10;  // also: set lock bit failed
 constexpr std::uint8_t kVpenLow = 0x08;
 constexpr std::uint8_t kBlockLocked = 0x02;
@@ -84,8 +84,7 @@ FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std
     cart_.FlashWriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
   }
   cart_.FlashWriteLinear(address, kConfirm);
-  return WaitStatus(address, chip_.programMaxUs, kProgramError,
-                    FlashOutcome::Kind::kProgramFailed);
+  return WaitStatus(address, chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
 }
 
 bool IntelBlockFlash::UnitLocked(std::uint32_t address) {

@@ -80,8 +80,7 @@ FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     cart_.FlashWriteAt(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
   }
-  return WaitStatus(address, chip_.programMaxUs, kProgramError,
-                    FlashOutcome::Kind::kProgramFailed);
+  return WaitStatus(address, chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
 }
 
 bool MacronixSectorFlash::UnitLocked(std::uint32_t address) {

@@ -1,0 +1,206 @@
+#include "card/card_write_job.h"
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "card/card_backup.h"
+#include "card/card_kind.h"
+#include "card/card_read_job.h"
+#include "card/write_execution.h"
+#include "card/write_plan.h"
+#include "fileio/file_error.h"
+#include "xchanger/flash_chip_table.h"
+#include "xchanger/flash_driver.h"
+
+namespace velwin::card {
+
+namespace {
+
+constexpr const char* kNotWritable =
+    "No flash card identified: only the 4, 16 and 64 Mbit cards can be written.";
+
+std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit) {
+  return (value + unit - 1) / unit * unit;
+}
+
+// The banks the plan erases or programs: the only ones whose contents the
+// job changes.
+std::set<std::uint32_t> TouchedBanks(const WritePlan& plan) {
+  std::set<std::uint32_t> banks;
+  for (const UnitPlan& unit : plan.units) {
+    const bool erased = unit.erase;
+    if (erased) {
+      for (std::uint32_t a = unit.address; a < unit.address + unit.length; a += kRomBankBytes)
+        banks.insert(a / kRomBankBytes);
+    }
+    for (const ProgramStep& step : unit.programs)
+      banks.insert(step.address / kRomBankBytes);
+  }
+  return banks;
+}
+
+// Locked Intel blocks and protected Macronix sectors are found before
+// anything is erased, so that the job does not stop half-way on them. With
+// unlock, every lock bit is cleared (the chip clears them all at once) and
+// the blocks that were locked are noted, to be locked again at the end.
+JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSpec& chip,
+                      const WritePlan& plan, bool unlock, std::vector<std::uint32_t>& relock) {
+  if (chip.eraseUnitBytes == 0)
+    return JobOutcome::Done();
+  std::vector<std::uint32_t> locked;
+  for (const UnitPlan& unit : plan.units) {
+    if (driver.UnitLocked(unit.address))
+      locked.push_back(unit.address);
+  }
+  if (locked.empty())
+    return JobOutcome::Done();
+  const std::string first = UnitText(chip, locked.front());
+  if (chip.family != xchanger::FlashFamily::kIntelBlockFlash) {
+    return JobOutcome::Failed("Cannot write " + first +
+                              ": it is protected, and only a programmer can lift that.");
+  }
+  if (!unlock) {
+    return JobOutcome::Failed("Cannot write " + first +
+                              ": it is locked. Nothing was erased; --unlock clears the lock bits.");
+  }
+  // Every block's lock state, so that the clear-all can be undone for the
+  // blocks this write does not touch as well.
+  for (std::uint32_t block = 0; block < chip.sizeBytes; block += chip.eraseUnitBytes) {
+    if (driver.UnitLocked(block))
+      relock.push_back(block);
+  }
+  const xchanger::FlashOutcome cleared = driver.UnlockAll();
+  if (!cleared.Ok()) {
+    driver.ResetToReadArray();
+    return JobOutcome::Failed("Clearing the lock bits failed: status " +
+                              HexText(cleared.status, 2) + ".");
+  }
+  return JobOutcome::Done();
+}
+
+// The final comparison. Every byte of the image range is compared with the
+// image once after the last change to it:
+// - banks the job did not touch were read twice at the start and found equal
+//   to the image there (that is why nothing was written to them);
+// - banks the job erased or programmed are read once more here, whole, so
+//   that an erase that did not take on a page left 0xFF, or a stray write
+//   into a neighbouring page, shows too.
+// Reading the untouched banks again would cost a third read of the card
+// for nothing the first two did not already say.
+JobOutcome CompareWritten(xchanger::CartAccess& cart, const xchanger::FlashChipSpec& chip,
+                          const std::set<std::uint32_t>& banks,
+                          std::span<const std::uint8_t> target, JobControl& control,
+                          JobProgress& progress) {
+  std::vector<std::uint8_t> bank(kRomBankBytes);
+  progress.phase = JobPhase::kVerifying;
+  for (const std::uint32_t b : banks) {
+    progress.bank = b;
+    // The card is already written: a cancel now only skips the comparison.
+    control.AtBankBoundary(progress);
+    const std::uint32_t start = b * kRomBankBytes;
+    xchanger::ReadFlashRange(cart, start, bank);
+    const auto wanted = target.subspan(start, kRomBankBytes);
+    const auto [r, w] = std::mismatch(bank.begin(), bank.end(), wanted.begin());
+    if (r != bank.end()) {
+      const auto at = start + static_cast<std::uint32_t>(r - bank.begin());
+      return JobOutcome::Failed("Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
+                                ": wanted " + HexText(*w, 2) + ", the card holds " +
+                                HexText(*r, 2) + ".");
+    }
+    progress.bytesDone += kRomBankBytes;
+  }
+  return JobOutcome::Done();
+}
+
+}  // namespace
+
+CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
+                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
+                          JobControl& control, const WriteLog& log) {
+  CardWriteResult result;
+  result.bytes = image.size();
+  // 1. Identify: only the three flash cards can be written.
+  const CardIdentification identified = IdentifyCard(cart);
+  if (!identified.card) {
+    result.outcome = JobOutcome::Failed(identified.error);
+    return result;
+  }
+  const CardIdentity& card = *identified.card;
+  const xchanger::FlashChipSpec* chip =
+      card.kind == CardKind::kFlashCard ? xchanger::FlashChipForCard(card.flashMbit) : nullptr;
+  if (chip == nullptr) {
+    result.outcome = JobOutcome::Failed(kNotWritable);
+    return result;
+  }
+  result.cardMbit = card.flashMbit;
+  if (image.empty() || image.size() > chip->sizeBytes) {
+    result.outcome =
+        JobOutcome::Failed("The image is " + std::to_string(image.size()) + " bytes; the " +
+                           std::to_string(card.flashMbit) + " Mbit card takes 1 to " +
+                           std::to_string(chip->sizeBytes) + " bytes. Nothing was written.");
+    return result;
+  }
+
+  // 2. Read the card first: all of it for the backup, else as much as the
+  // erase units the image reaches, so an erase never wipes bytes not read.
+  const std::uint64_t readBytes =
+      options.backup ? chip->sizeBytes
+                     : std::min<std::uint64_t>(
+                           chip->sizeBytes,
+                           RoundUp(image.size(), std::max(chip->eraseUnitBytes, kRomBankBytes)));
+  std::vector<std::uint8_t> old(readBytes);
+  JobProgress progress;
+  progress.bytesToDo = readBytes + image.size();
+  BankReadPlan read;
+  read.bankCount = static_cast<std::uint32_t>(readBytes / kRomBankBytes);
+  read.phase = options.backup ? JobPhase::kBackingUp : JobPhase::kReading;
+  read.bytesToDo = progress.bytesToDo;
+  const auto keep = [&old](std::uint32_t bank, std::span<const std::uint8_t> bytes, std::string&) {
+    std::copy(bytes.begin(), bytes.end(), old.begin() + std::ptrdiff_t{bank} * kRomBankBytes);
+    return true;
+  };
+  result.outcome = ReadBanksTwice(cart, control, read, keep);
+  if (!result.outcome.Ok())
+    return result;
+  progress.bytesDone = readBytes;
+
+  if (options.backup) {
+    try {
+      result.backupPath = WriteCardBackup(options.backupFolder, card.flashMbit, options.now, old);
+    } catch (const fileio::FileError& e) {
+      result.outcome = JobOutcome::Failed("Backup not written: " + std::string(e.what()) + " (" +
+                                          e.path() + "). Nothing was erased.");
+      return result;
+    }
+    log("Old card contents saved to " + result.backupPath);
+  }
+
+  // 3. Rewrite only what differs.
+  const std::vector<std::uint8_t> target = TargetContents(old, image);
+  const WritePlan plan = PlanWrite(*chip, old, target);
+  const std::set<std::uint32_t> touched = TouchedBanks(plan);
+  progress.bytesToDo = readBytes + plan.programmedBytes + touched.size() * kRomBankBytes;
+
+  const std::unique_ptr<xchanger::FlashDriver> driver =
+      xchanger::MakeFlashDriver(*chip, cart, clock);
+  std::vector<std::uint32_t> relock;
+  result.outcome = CheckLocks(*driver, *chip, plan, options.unlock, relock);
+  if (result.outcome.Ok()) {
+    // 4-6. Erase, program, read back; a cancel stops after the step in hand.
+    result.outcome =
+        ExecuteWritePlan(*driver, cart, *chip, plan, target, control, progress, result);
+  }
+  for (const std::uint32_t block : relock)
+    driver->LockUnit(block);
+  if (!result.outcome.Ok()) {
+    driver->ResetToReadArray();
+    return result;
+  }
+  // 5. Compare the written banks with the image.
+  result.outcome = CompareWritten(cart, *chip, touched, target, control, progress);
+  result.verified = result.outcome.Ok();
+  return result;
+}
+
+}  // namespace velwin::card

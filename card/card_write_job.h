@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <functional>
+#include <span>
+#include <string>
+
+#include "card/job_progress.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/chip_clock.h"
+
+namespace velwin::card {
+
+struct CardWriteOptions {
+  bool unlock = false;       // clear Intel lock bits where a block to write is locked
+  bool backup = true;        // keep the card's old contents in a file first
+  std::string backupFolder;  // where the backup goes
+  std::time_t now = 0;       // names the backup
+};
+
+// What a card write did, for the output and --json.
+struct CardWriteResult {
+  JobOutcome outcome;
+  std::uint8_t cardMbit = 0;  // 0 before a flash card was identified
+  std::uint64_t bytes = 0;    // the image's size
+  std::uint32_t erasedUnits = 0;
+  std::uint64_t programmedBytes = 0;
+  std::string backupPath;  // empty without a backup
+  bool verified = false;
+  // The range of the card changed so far, [writtenBegin, writtenEnd);
+  // empty when nothing was erased or programmed.
+  std::uint32_t writtenBegin = 0;
+  std::uint32_t writtenEnd = 0;
+};
+
+// Lines the job has to say while it runs (the backup's path before the first
+// erase), for the terminal and the log.
+using WriteLog = std::function<void(const std::string&)>;
+
+// Writes image onto the flash card from address 0; the rest of the card
+// stays as it was. Identifies the card, reads it (every bank twice), keeps
+// the old contents in a backup file before anything is erased, erases and
+// programs only what differs, waits for each operation by the chip's own
+// signal, reads back every page or buffer it wrote (writing it once more
+// when it differs) and compares the written banks with the image at the
+// end. A failure or a cancel finishes the page or sector in hand, leaves
+// the chip in read-array mode and stops. The SRAM is never touched.
+CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
+                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
+                          JobControl& control, const WriteLog& log);
+
+// "0x0A0000-0x0BFFFF": an address range as the messages give it.
+std::string RangeText(std::uint32_t begin, std::uint32_t end);
+
+}  // namespace velwin::card

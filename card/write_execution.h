@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "card/card_write_job.h"
+#include "card/job_progress.h"
+#include "card/write_plan.h"
+#include "xchanger/flash_driver.h"
+
+namespace velwin::card {
+
+// Carries out a write plan unit by unit: erase where planned, then each
+// program step, read back and compared at once, written once more when it
+// differs. Asks the control before every erase and every program step, so a
+// cancel lets the one in hand finish. Adds what it changed to result; on a
+// failure returns the message that names the chip's answer, the unit and
+// the address. Leaves the chip in read-array mode either way.
+JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
+                            const xchanger::FlashChipSpec& chip, const WritePlan& plan,
+                            std::span<const std::uint8_t> target, JobControl& control,
+                            JobProgress& progress, CardWriteResult& result);
+
+// "sector 5 (0x0A0000-0x0BFFFF)", "block 3 (...)", or "page 17 (...)" on a
+// chip without erase units: the unit that holds address.
+std::string UnitText(const xchanger::FlashChipSpec& chip, std::uint32_t address);
+
+// "0x0A", "0x0A0000": a value in hex with at least digits digits.
+std::string HexText(std::uint32_t value, int digits);
+
+}  // namespace velwin::card
