@@ -1,0 +1,197 @@
+#include "cli/card_write_command.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "card/card_backup.h"
+#include "card/card_write_job.h"
+#include "cli/file_failure.h"
+#include "cli/json_text.h"
+#include "fileio/byte_file.h"
+#include "fileio/file_error.h"
+#include "sramman/sram_port.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/default_port.h"
+#include "xchanger/link.h"
+
+namespace velwin::cli {
+namespace {
+
+constexpr int kExitCancelled = 130;
+// The largest card, 64 Mbit: a larger image is refused before the port is
+// even opened.
+constexpr std::uint64_t kLargestCard = 8u * 1024 * 1024;
+
+constexpr const char* kUsage =
+    "usage: velwin-cli card write [--port PORT] [--json] [--unlock] [--no-backup] IMAGE\n";
+
+struct WriteOptions {
+  std::string port;
+  bool json = false;
+  bool unlock = false;
+  bool backup = true;
+  std::string image;
+};
+
+std::optional<std::string> ParseOptions(const Arguments& args, WriteOptions& options) {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--port") {
+      if (i + 1 >= args.size())
+        return std::string("--port needs a value");
+      options.port = args[++i];
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--unlock") {
+      options.unlock = true;
+    } else if (arg == "--no-backup") {
+      options.backup = false;
+    } else if (!arg.empty() && arg[0] != '-' && options.image.empty()) {
+      options.image = arg;
+    } else {
+      return "unexpected argument '" + arg + "'";
+    }
+  }
+  if (options.image.empty())
+    return std::string("write needs an IMAGE");
+  if (options.port.empty())
+    options.port = xchanger::DefaultPortDescription();
+  return std::nullopt;
+}
+
+// The whole image, or a reason why it cannot be written. Reads one byte
+// more than the largest card takes, so a huge file is never read whole.
+std::optional<std::string> ReadImage(const std::string& path, std::vector<std::uint8_t>& image) {
+  try {
+    fileio::ByteFile file = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
+    image.assign(kLargestCard + 1, 0);
+    std::size_t total = 0;
+    while (total < image.size()) {
+      const std::size_t got = file.Read(std::span<std::uint8_t>(image).subspan(total));
+      if (got == 0)
+        break;
+      total += got;
+    }
+    image.resize(total);
+  } catch (const fileio::FileError& error) {
+    return FileFailureReason(path, error.code());
+  }
+  if (image.empty())
+    return std::string("the image is empty");
+  if (image.size() > kLargestCard)
+    return std::string("the image is larger than the largest card (8 MiB)");
+  return std::nullopt;
+}
+
+void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
+  out << "{\"card\":";
+  if (result.cardMbit != 0)
+    out << int{result.cardMbit};
+  else
+    out << "null";
+  out << ",\"bytes\":" << result.bytes << ",\"erasedSectors\":" << result.erasedUnits
+      << ",\"programmedBytes\":" << result.programmedBytes
+      << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
+      << ",\"verified\":" << (result.verified ? "true" : "false");
+  if (!result.outcome.Ok()) {
+    const std::string error =
+        result.outcome.status == card::JobStatus::kCancelled ? "Cancelled" : result.outcome.message;
+    out << ",\"error\":" << JsonString(error);
+  }
+  out << "}\n";
+}
+
+// What a stopped write leaves: which range changed, and where the old card
+// is.
+std::string StoppedText(const card::CardWriteResult& result) {
+  std::string text =
+      result.writtenBegin == result.writtenEnd
+          ? "Nothing on the card was changed."
+          : "Written: " + card::RangeText(result.writtenBegin, result.writtenEnd) + " of the card.";
+  if (!result.backupPath.empty())
+    text += " The backup " + result.backupPath + " holds the card as it was.";
+  return text;
+}
+
+}  // namespace
+
+int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err,
+                        card::JobControl& control) {
+  WriteOptions options;
+  if (const auto problem = ParseOptions(args, options)) {
+    err << "velwin-cli card: " << *problem << '\n' << kUsage;
+    return 2;
+  }
+  std::vector<std::uint8_t> image;
+  if (const auto problem = ReadImage(options.image, image)) {
+    ReportFileFailure(err, options.image, *problem);
+    return 1;
+  }
+  std::string portError;
+  const auto port = sramman::OpenSramPort(options.port, portError);
+  if (!port) {
+    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    return 1;
+  }
+
+  card::CardWriteOptions writeOptions;
+  writeOptions.unlock = options.unlock;
+  writeOptions.backup = options.backup;
+  writeOptions.backupFolder =
+      card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  writeOptions.now = std::time(nullptr);
+  // The backup's path is said before the first erase; with --json it goes
+  // to stderr so that stdout stays one JSON object.
+  std::ostream& logStream = options.json ? err : out;
+  const auto log = [&logStream](const std::string& line) { logStream << line << std::endl; };
+
+  card::CardWriteResult result;
+  {
+    xchanger::SteadyTickCounter ticks;
+    xchanger::NoEventPump pump;
+    xchanger::XChangerLink link(*port, ticks, pump);
+    xchanger::CartAccess cart(link);
+    result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
+  }
+  // A simulated card writes its contents back to its file now.
+  std::string flushError;
+  const bool flushed = port->Flush(flushError);
+
+  // The image was written as it was read at the start; a file that changed
+  // meanwhile is reported, since the card no longer matches it.
+  std::vector<std::uint8_t> after;
+  const bool imageChanged =
+      result.outcome.Ok() && (ReadImage(options.image, after).has_value() || after != image);
+  if (imageChanged) {
+    result.outcome = card::JobOutcome::Failed(
+        "changed while it was being written; the card holds the image as it was at the start");
+  }
+
+  if (options.json)
+    PrintJson(result, out);
+  if (result.outcome.Ok()) {
+    if (!options.json)
+      out << "Card verified: " << result.bytes << " bytes.\n";
+  } else if (result.outcome.status == card::JobStatus::kCancelled) {
+    err << "velwin-cli: card write cancelled. " << StoppedText(result) << '\n';
+  } else {
+    std::string reason = result.outcome.message;
+    if (!reason.empty() && reason.back() != '.')
+      reason += '.';
+    err << "velwin-cli: " << options.image << ": " << reason << ' ' << StoppedText(result) << '\n';
+  }
+  if (!flushed) {
+    err << "velwin-cli: " << flushError << '\n';
+    return 1;
+  }
+  if (result.outcome.status == card::JobStatus::kCancelled)
+    return kExitCancelled;
+  return result.outcome.Ok() ? 0 : 1;
+}
+
+}  // namespace velwin::cli
