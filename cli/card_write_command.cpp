@@ -1,4 +1,4 @@
-#include "cli/card_write_command.h"
+// velwin-cli card write: puts an image onto the flash card.
 
 #include <cerrno>
 #include <cstdlib>
@@ -10,59 +10,26 @@
 
 #include "card/card_backup.h"
 #include "card/card_write_job.h"
+#include "cli/attended_job.h"
+#include "cli/card_session.h"
+#include "cli/card_verbs.h"
 #include "cli/file_failure.h"
+#include "cli/help_text.h"
 #include "cli/json_text.h"
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/default_port.h"
 #include "xchanger/link.h"
 
 namespace velwin::cli {
 namespace {
 
-constexpr int kExitCancelled = 130;
 // The largest card, 64 Mbit: a larger image is refused before the port is
 // even opened.
 constexpr std::uint64_t kLargestCard = 8u * 1024 * 1024;
 
-constexpr const char* kUsage =
-    "usage: velwin-cli card write [--port PORT] [--json] [--unlock] [--no-backup] IMAGE\n";
-
-struct WriteOptions {
-  std::string port;
-  bool json = false;
-  bool unlock = false;
-  bool backup = true;
-  std::string image;
-};
-
-std::optional<std::string> ParseOptions(const Arguments& args, WriteOptions& options) {
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--port") {
-      if (i + 1 >= args.size())
-        return std::string("--port needs a value");
-      options.port = args[++i];
-    } else if (arg == "--json") {
-      options.json = true;
-    } else if (arg == "--unlock") {
-      options.unlock = true;
-    } else if (arg == "--no-backup") {
-      options.backup = false;
-    } else if (!arg.empty() && arg[0] != '-' && options.image.empty()) {
-      options.image = arg;
-    } else {
-      return "unexpected argument '" + arg + "'";
-    }
-  }
-  if (options.image.empty())
-    return std::string("write needs an IMAGE");
-  if (options.port.empty())
-    options.port = xchanger::DefaultPortDescription();
-  return std::nullopt;
-}
+constexpr std::string_view kWriteFlags[] = {"--unlock", "--no-backup"};
 
 // The whole image, or a reason why it cannot be written. Reads one byte
 // more than the largest card takes, so a huge file is never read whole.
@@ -120,16 +87,20 @@ std::string StoppedText(const card::CardWriteResult& result) {
 
 }  // namespace
 
-int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& err,
-                        card::JobControl& control) {
-  WriteOptions options;
-  if (const auto problem = ParseOptions(args, options)) {
-    err << "velwin-cli card: " << *problem << '\n' << kUsage;
+int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
+  CardOptions options;
+  if (const auto problem = ParseCardOptions(args, kWriteFlags, true, options)) {
+    err << "velwin-cli card write: " << *problem << '\n' << CommandHelp("card");
     return 2;
   }
+  if (!options.file) {
+    err << "velwin-cli card write: write needs an IMAGE\n" << CommandHelp("card");
+    return 2;
+  }
+  const std::string& imagePath = *options.file;
   std::vector<std::uint8_t> image;
-  if (const auto problem = ReadImage(options.image, image)) {
-    ReportFileFailure(err, options.image, *problem);
+  if (const auto problem = ReadImage(imagePath, image)) {
+    ReportCardFailure(err, imagePath, *problem);
     return 1;
   }
   std::string portError;
@@ -140,8 +111,8 @@ int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& 
   }
 
   card::CardWriteOptions writeOptions;
-  writeOptions.unlock = options.unlock;
-  writeOptions.backup = options.backup;
+  writeOptions.unlock = options.Has("--unlock");
+  writeOptions.backup = !options.Has("--no-backup");
   writeOptions.backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
@@ -150,13 +121,17 @@ int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& 
   std::ostream& logStream = options.json ? err : out;
   const auto log = [&logStream](const std::string& line) { logStream << line << std::endl; };
 
+  card::JobControl control;
   card::CardWriteResult result;
+  int cancelledStatus = 1;
   {
+    AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);
     xchanger::CartAccess cart(link);
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
+    cancelledStatus = attended.CancelledStatus();
   }
   // A simulated card writes its contents back to its file now.
   std::string flushError;
@@ -166,7 +141,7 @@ int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& 
   // meanwhile is reported, since the card no longer matches it.
   std::vector<std::uint8_t> after;
   const bool imageChanged =
-      result.outcome.Ok() && (ReadImage(options.image, after).has_value() || after != image);
+      result.outcome.Ok() && (ReadImage(imagePath, after).has_value() || after != image);
   if (imageChanged) {
     result.outcome = card::JobOutcome::Failed(
         "changed while it was being written; the card holds the image as it was at the start");
@@ -183,14 +158,14 @@ int RunCardWriteCommand(const Arguments& args, std::ostream& out, std::ostream& 
     std::string reason = result.outcome.message;
     if (!reason.empty() && reason.back() != '.')
       reason += '.';
-    err << "velwin-cli: " << options.image << ": " << reason << ' ' << StoppedText(result) << '\n';
+    ReportCardFailure(err, imagePath, reason + " " + StoppedText(result));
   }
   if (!flushed) {
     err << "velwin-cli: " << flushError << '\n';
     return 1;
   }
   if (result.outcome.status == card::JobStatus::kCancelled)
-    return kExitCancelled;
+    return cancelledStatus;
   return result.outcome.Ok() ? 0 : 1;
 }
 
