@@ -43,28 +43,24 @@ void SizeGameCart(CardIdentity& card) {
   const std::uint8_t type = card.header.CartType;
   const std::uint8_t code = card.header.RomSize;
   card.controller = ControllerName(type);
+  if (code <= kLargestRomSizeCode)
+    card.bankCount = kBanksOfSmallestRom << code;
   if (!BanksSwitchTheMbc5Way(type)) {
     const std::string who = card.controller.starts_with("cart type")
                                 ? "Cart with unknown controller (" + card.controller + ")"
                                 : card.controller + " cart";
     card.refusal =
         who + ": the X-Changer switches banks the MBC5 way, so this cart cannot be read.";
-    return;
-  }
-  if (code > kLargestRomSizeCode) {
+  } else if (code > kLargestRomSizeCode) {
     card.refusal = "ROM size code " + Hex2(code) +
                    " in the cart header is no size a cart has, so this cart cannot be read.";
-    return;
-  }
-  // Without a controller only the first two banks are on the bus; a larger
-  // size would read bank 1 over and over.
-  if (card.controller == "none" && code != 0) {
+  } else if (card.controller == "none" && code != 0) {
+    // Without a controller only the first two banks are on the bus; a larger
+    // size would read bank 1 over and over.
     card.refusal = "ROM size code " + Hex2(code) +
                    " needs a bank controller, but the cart header names none, so this cart "
                    "cannot be read.";
-    return;
   }
-  card.bankCount = kBanksOfSmallestRom << code;
 }
 
 }  // namespace
