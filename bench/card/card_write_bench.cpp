@@ -1,0 +1,228 @@
+// The card write in simulated time: every port access of the simulated
+// X-Changer takes 1 us and every wait advances its clock, so the figures are
+// what the job would cost on a real port, free of this machine's speed. Each
+// is reported as the ratio the budget is stated in, against a baseline
+// computed or measured in the same run:
+//   full write     job time / the chip's own time (erases, pages or bytes
+//                  at their typical times) plus the port accesses of the
+//                  cycles that send them;
+//   equal image    job time / a card read of the same range;
+//   one byte       job time / (card read + one sector erase + that sector's
+//                  programming);
+// and the port accesses per programmed byte for each chip.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "card/card_kind.h"
+#include "card/card_read_job.h"
+#include "card/card_write_job.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/flash_chip_table.h"
+#include "xchanger/link.h"
+#include "xchanger/sim/simulated_xchanger.h"
+
+namespace {
+
+using velwin::card::JobControl;
+using velwin::xchanger::CartAccess;
+using velwin::xchanger::FlashChipSpec;
+using velwin::xchanger::XChangerLink;
+using velwin::xchanger::sim::FlashChip;
+using velwin::xchanger::sim::SimConfig;
+using velwin::xchanger::sim::SimulatedXChanger;
+
+std::map<std::string, double>& Figures() {
+  static std::map<std::string, double> figures;
+  return figures;
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<std::uint8_t>(x);
+  }
+  return bytes;
+}
+
+FlashChip SimChip(std::uint8_t mbit) {
+  return mbit == 4 ? FlashChip::k4Mbit : mbit == 16 ? FlashChip::k16Mbit : FlashChip::k64Mbit;
+}
+
+// One simulated X-Changer holding a card with these contents, and the link
+// and cart operations on it.
+struct Rig {
+  Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom) : port(Config(mbit, std::move(rom))) {}
+  static SimConfig Config(std::uint8_t mbit, std::vector<std::uint8_t> rom) {
+    SimConfig config;
+    config.hasCart = true;
+    config.card = SimChip(mbit);
+    config.rom = std::move(rom);
+    return config;
+  }
+  std::uint64_t Accesses() const { return port.Counters().reads + port.Counters().writes; }
+  std::uint64_t Now() { return port.Clock().NowMicroseconds(); }
+
+  SimulatedXChanger port;
+  velwin::xchanger::SteadyTickCounter ticks;
+  velwin::xchanger::NoEventPump pump;
+  XChangerLink link{port, ticks, pump};
+  CartAccess cart{link};
+};
+
+struct Run {
+  std::uint64_t us = 0;
+  std::uint64_t accesses = 0;
+  velwin::card::CardWriteResult result;
+};
+
+Run WriteOnce(std::uint8_t mbit, const std::vector<std::uint8_t>& card,
+              const std::vector<std::uint8_t>& image) {
+  Rig rig(mbit, card);
+  JobControl control;
+  velwin::card::CardWriteOptions options;
+  options.backup = false;  // the backup's file is not the link's time
+  const std::uint64_t t0 = rig.Now();
+  const std::uint64_t a0 = rig.Accesses();
+  Run run;
+  run.result = velwin::card::WriteCard(rig.cart, rig.port.Clock(), image, options, control,
+                                       [](const std::string&) {});
+  run.us = rig.Now() - t0;
+  run.accesses = rig.Accesses() - a0;
+  return run;
+}
+
+// What velwin-cli card read costs for the first bytes of the card: identify,
+// every bank twice, the check that the cart still answers.
+std::uint64_t CardReadUs(std::uint8_t mbit, const std::vector<std::uint8_t>& card,
+                         std::uint64_t bytes) {
+  Rig rig(mbit, card);
+  JobControl control;
+  const std::uint64_t t0 = rig.Now();
+  const auto identified = velwin::card::IdentifyCard(rig.cart);
+  std::vector<std::uint8_t> image;
+  velwin::card::ReadCardImage(rig.cart, *identified.card, bytes, image, control);
+  return rig.Now() - t0;
+}
+
+// Port accesses of one call of each cycle the drivers send, counted on the
+// simulator.
+struct CycleCosts {
+  double cartWrite, flashAt, flashLinear, flashWord;
+};
+
+CycleCosts MeasureCycles() {
+  Rig rig(64, std::vector<std::uint8_t>(0x8000, 0xFF));
+  rig.link.FindXChanger();
+  const auto count = [&rig](auto op) {
+    const std::uint64_t before = rig.Accesses();
+    op();
+    return static_cast<double>(rig.Accesses() - before);
+  };
+  return {count([&] { rig.cart.CartWrite(0x2000, 1); }),
+          count([&] { rig.cart.FlashWriteAt(0x5555, 0xFF); }),
+          count([&] { rig.cart.FlashWriteLinear(0x4000, 0xFF); }),
+          count([&] { rig.cart.FlashWriteWord(0x5555, 0xF0); })};
+}
+
+// The chip's own time for erasing erasures units and programming
+// programUnits units, with the port time of the cycles that send them.
+double ChipOwnUs(const FlashChipSpec& chip, double erasures, double programUnits) {
+  const CycleCosts c = MeasureCycles();
+  double eraseCycles = 0;
+  double programCycles = 0;
+  switch (chip.family) {
+    case velwin::xchanger::FlashFamily::kWinbondPageWrite:
+      programCycles = 2 * c.cartWrite + 3 * c.flashAt + chip.programUnitBytes * c.flashLinear;
+      break;
+    case velwin::xchanger::FlashFamily::kMacronixSectorFlash:
+      eraseCycles = 5 * c.flashWord + c.flashLinear;
+      programCycles = 3 * c.flashWord + 2 * c.cartWrite + chip.programUnitBytes * c.flashAt;
+      break;
+    case velwin::xchanger::FlashFamily::kIntelBlockFlash:
+      eraseCycles = 2 * c.flashLinear;
+      programCycles = (3 + chip.programUnitBytes) * c.flashLinear;
+      break;
+  }
+  return erasures * (chip.eraseTypicalUs + eraseCycles) +
+         programUnits * (chip.programTypicalUs + programCycles);
+}
+
+void Report(benchmark::State& state, const std::string& name, double ratio) {
+  state.counters["ratio"] = ratio;
+  Figures()[name] = ratio;
+}
+
+void BM_FullWrite(benchmark::State& state) {
+  const auto mbit = static_cast<std::uint8_t>(state.range(0));
+  const FlashChipSpec& chip = *velwin::xchanger::FlashChipForCard(mbit);
+  // Every page differs and every unit needs its erase.
+  const auto card = Pattern(chip.sizeBytes, 1);
+  const auto image = Pattern(chip.sizeBytes, 2);
+  Run run;
+  for (auto _ : state)
+    run = WriteOnce(mbit, card, image);
+  const double units = chip.eraseUnitBytes ? chip.sizeBytes / chip.eraseUnitBytes : 0;
+  const double own = ChipOwnUs(chip, units, chip.sizeBytes / chip.programUnitBytes);
+  const std::string name = std::to_string(mbit) + " Mbit";
+  Report(state, name + " full write / chip time", run.us / own);
+  // The accesses of the read that every write makes first are not the
+  // programming's.
+  const Run equal = WriteOnce(mbit, card, card);
+  Figures()[name + " port accesses per programmed byte"] =
+      static_cast<double>(run.accesses - equal.accesses) /
+      static_cast<double>(run.result.programmedBytes);
+  Figures()[name + " full write, simulated s"] = run.us / 1e6;
+  if (!run.result.verified)
+    state.SkipWithError(run.result.outcome.message.c_str());
+}
+
+void BM_EqualImage(benchmark::State& state) {
+  const auto mbit = static_cast<std::uint8_t>(state.range(0));
+  const FlashChipSpec& chip = *velwin::xchanger::FlashChipForCard(mbit);
+  const auto card = Pattern(chip.sizeBytes, 3);
+  Run run;
+  for (auto _ : state)
+    run = WriteOnce(mbit, card, card);
+  Report(state, std::to_string(mbit) + " Mbit equal image / card read",
+         static_cast<double>(run.us) / static_cast<double>(CardReadUs(mbit, card, chip.sizeBytes)));
+}
+
+void BM_OneByteChanged(benchmark::State& state) {
+  const std::uint8_t mbit = 16;
+  const FlashChipSpec& chip = *velwin::xchanger::FlashChipForCard(mbit);
+  const auto card = Pattern(chip.sizeBytes, 4);
+  auto image = card;
+  image[0x123456] = static_cast<std::uint8_t>(image[0x123456] ^ 0x81);  // a 0 turned into a 1
+  Run run;
+  for (auto _ : state)
+    run = WriteOnce(mbit, card, image);
+  const double budget =
+      static_cast<double>(CardReadUs(mbit, card, chip.sizeBytes)) +
+      ChipOwnUs(chip, 1, static_cast<double>(chip.eraseUnitBytes / chip.programUnitBytes));
+  Report(state, "16 Mbit one byte changed / (read + sector erase + programming)", run.us / budget);
+}
+
+BENCHMARK(BM_FullWrite)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_EqualImage)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
+BENCHMARK(BM_OneByteChanged)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::printf("\nsimulated time (1 us per port access)\n");
+  for (const auto& [name, value] : Figures())
+    std::printf("  %-62s %8.3f\n", name.c_str(), value);
+  return 0;
+}
