@@ -1,0 +1,248 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "card/card_write_job.h"
+#include "cli/card_command.h"
+#include "tests/sramman/sim_rig.h"
+#include "tests/sramman/test_carts.h"
+#include "tests/support/temp_dir.h"
+#include "xchanger/sim/sim_config.h"
+
+namespace velwin::card::testing {
+namespace {
+
+using sramman::testing::Pattern;
+using velwin::testing::Bytes;
+using velwin::testing::ReadBytes;
+using velwin::testing::TempDir;
+
+constexpr std::size_t kKiB = 1024;
+
+struct CommandRun {
+  int status;
+  std::string out;
+  std::string err;
+};
+
+// A card in the simulated X-Changer, its contents in a file that the
+// simulation writes back when the command ends, and a data folder of its
+// own for the backups.
+class CardWrite : public ::testing::Test {
+ protected:
+  void SetUp() override { setenv("XDG_DATA_HOME", dir.File("data").c_str(), 1); }
+
+  std::string Card(const std::string& mbit, const Bytes& contents, const std::string& keys = "") {
+    const std::string rom = dir.Write("card.gb", contents);
+    romPath = rom;
+    return "sim:card=" + mbit + ",rom=" + rom + ",sram=" + dir.Write("cart.sav", sram) +
+           (keys.empty() ? "" : "," + keys);
+  }
+  CommandRun Write(const std::vector<std::string>& words) {
+    cli::Arguments args{"write"};
+    args.insert(args.end(), words.begin(), words.end());
+    std::ostringstream out;
+    std::ostringstream err;
+    const int status = cli::RunCardCommand(args, out, err);
+    return {status, out.str(), err.str()};
+  }
+  Bytes CardNow() const { return ReadBytes(romPath); }
+  std::vector<std::filesystem::path> Backups() const {
+    std::vector<std::filesystem::path> found;
+    const auto folder = dir.Path() / "data/velwin/card-backups";
+    if (std::filesystem::is_directory(folder)) {
+      for (const auto& entry : std::filesystem::directory_iterator(folder))
+        found.push_back(entry.path());
+    }
+    return found;
+  }
+
+  TempDir dir;
+  std::string romPath;
+  Bytes sram = Pattern(32 * kKiB, 9);
+};
+
+Bytes Overlay(Bytes card, const Bytes& image) {
+  std::copy(image.begin(), image.end(), card.begin());
+  return card;
+}
+
+TEST_F(CardWrite, WritesEachChipAndKeepsTheOldCardAndTheSram) {
+  // A whole card, a 1 MiB game on a 2 MiB card, a 3 MiB multi-game image.
+  const struct {
+    const char* mbit;
+    std::size_t cardBytes;
+    std::size_t imageBytes;
+  } cases[] = {{"4", 512 * kKiB, 512 * kKiB},
+               {"16", 2048 * kKiB, 1024 * kKiB},
+               {"64", 8192 * kKiB, 3072 * kKiB + 100}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.mbit);
+    std::filesystem::remove_all(dir.Path() / "data");
+    const Bytes old = Pattern(c.cardBytes, 1);
+    const Bytes image = Pattern(c.imageBytes, 2);
+    const std::string port = Card(c.mbit, old);
+    const CommandRun run = Write({"--port", port, dir.Write("image.gb", image)});
+    EXPECT_EQ(run.status, 0) << run.err;
+    const auto backups = Backups();
+    ASSERT_EQ(backups.size(), 1u);
+    EXPECT_EQ(run.out, "Old card contents saved to " + backups[0].string() +
+                           "\nCard verified: " + std::to_string(c.imageBytes) + " bytes.\n");
+    EXPECT_NE(backups[0].filename().string().find(std::string("-") + c.mbit + "Mbit.gb"),
+              std::string::npos);
+    EXPECT_TRUE(ReadBytes(backups[0]) == old) << "the backup holds the card as it was";
+    EXPECT_TRUE(CardNow() == Overlay(old, image)) << "the card past the image stays";
+    EXPECT_TRUE(ReadBytes(dir.File("cart.sav")) == sram) << "the SRAM is never touched";
+  }
+}
+
+std::string Json(int card, std::size_t bytes, int erased, std::size_t programmed) {
+  return "{\"card\":" + std::to_string(card) + ",\"bytes\":" + std::to_string(bytes) +
+         ",\"erasedSectors\":" + std::to_string(erased) +
+         ",\"programmedBytes\":" + std::to_string(programmed) +
+         ",\"backup\":null,\"verified\":true}\n";
+}
+
+TEST_F(CardWrite, RewritesOnlyWhatDiffers) {
+  const Bytes old = Pattern(2048 * kKiB, 3);
+  // The card already holds it: no erase, no program.
+  CommandRun run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", old)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 0, 0)) << run.err;
+  // Clearing bits needs no erase: one 128-byte page.
+  Bytes image = old;
+  image[0x54321] = 0x00;
+  run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 0, 128)) << run.err;
+  EXPECT_TRUE(CardNow() == image);
+  // A 0 turned into a 1 erases its sector, then programs it whole again.
+  Bytes zeroed = old;
+  zeroed[0x54321] = 0x00;
+  image[0x54321] = 0x01;
+  run = Write({"--json", "--no-backup", "--port", Card("16", zeroed), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 1, 128 * kKiB)) << run.err;
+  EXPECT_TRUE(CardNow() == image);
+  // The same on the 64 Mbit chip: one block.
+  const Bytes big = Pattern(8192 * kKiB, 4);
+  Bytes bigImage = big;
+  bigImage[0x7FFFFF] = static_cast<std::uint8_t>(big[0x7FFFFF] | 0x01);
+  Bytes bigOld = big;
+  bigOld[0x7FFFFF] = static_cast<std::uint8_t>(big[0x7FFFFF] & 0xFE);
+  run = Write({"--json", "--no-backup", "--port", Card("64", bigOld), dir.Write("i", bigImage)});
+  EXPECT_EQ(run.out, Json(64, big.size(), 1, 128 * kKiB)) << run.err;
+  // The 4 Mbit chip never erases: it rewrites the one page.
+  const Bytes small = Pattern(512 * kKiB, 5);
+  Bytes smallImage = small;
+  smallImage[0x1234] = static_cast<std::uint8_t>(~small[0x1234]);
+  run = Write({"--json", "--no-backup", "--port", Card("4", small), dir.Write("i", smallImage)});
+  EXPECT_EQ(run.out, Json(4, small.size(), 0, 256)) << run.err;
+  EXPECT_TRUE(CardNow() == smallImage);
+}
+
+// Every fault stops the job with exit 1 and a message that names what
+// failed and where, keeps the backup, and never claims a verified card.
+TEST_F(CardWrite, FaultsStopTheJobAndSayWhere) {
+  const struct {
+    const char* mbit;
+    std::string keys;
+    std::string says;
+  } cases[] = {
+      {"4", "badbyte=4660", "Verify failed at 0x001234 in page 18 (0x001200-0x0012FF)"},
+      {"16", "badbyte=4660", "Program failed at 0x001200 in sector 0 (0x000000-0x01FFFF): status"},
+      {"64", "badbyte=4660", "Program failed at 0x001220 in block 0 (0x000000-0x01FFFF): status"},
+      {"16", "erasefail=5", "Erase failed in sector 5 (0x0A0000-0x0BFFFF): status"},
+      {"64", "erasefail=5", "Erase failed in block 5 (0x0A0000-0x0BFFFF): status"},
+      {"16", "locked=5", "Cannot write sector 5 (0x0A0000-0x0BFFFF): it is protected"},
+      {"64", "locked=5", "Cannot write block 5 (0x0A0000-0x0BFFFF): it is locked."},
+      {"16", "unplug=3000000", "Written: "},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.mbit) + " " + c.keys);
+    std::filesystem::remove_all(dir.Path() / "data");
+    const std::size_t size = std::string(c.mbit) == "4" ? 512 * kKiB : 2048 * kKiB;
+    const Bytes old(size, 0x00);  // every byte needs an erase where erases exist
+    const Bytes image = Pattern(size, 6);
+    const CommandRun run =
+        Write({"--port", Card(c.mbit, old, c.keys), dir.Write("image.gb", image)});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_EQ(run.out.find("Card verified"), std::string::npos);
+    ASSERT_EQ(Backups().size(), 1u);
+    EXPECT_NE(run.err.find(Backups()[0].string() + " holds the card as it was"), std::string::npos);
+  }
+}
+
+TEST_F(CardWrite, UnlockClearsTheLocksAndSlowChipsStillFinish) {
+  const Bytes old(8192 * kKiB, 0x00);
+  const Bytes image = Pattern(1024 * kKiB, 7);
+  const std::string imagePath = dir.Write("image.gb", image);
+  EXPECT_EQ(Write({"--unlock", "--port", Card("64", old, "locked=3"), imagePath}).status, 0);
+  EXPECT_TRUE(CardNow() == Overlay(old, image));
+  for (const char* mbit : {"4", "16", "64"}) {
+    const Bytes card(std::string(mbit) == "4" ? 512 * kKiB : 2048 * kKiB, 0x00);
+    const CommandRun run = Write({"--no-backup", "--port", Card(mbit, card, "slow=1"), imagePath});
+    EXPECT_EQ(run.status, 0) << mbit << run.err;
+  }
+}
+
+TEST_F(CardWrite, RefusesWhatItCannotWriteBeforeErasingAnything) {
+  const Bytes old = Pattern(512 * kKiB, 8);
+  const std::string port = Card("4", old);
+  const struct {
+    std::string image;
+    std::string port;
+    std::string says;
+  } cases[] = {
+      {dir.Write("empty.gb", Bytes{}), port, "the image is empty"},
+      {dir.Path().string(), port, "File access denied (a directory)"},
+      {dir.Write("big.gb", Pattern(512 * kKiB + 1, 1)), port,
+       "the 4 Mbit card takes 1 to 524288 bytes"},
+      {dir.Write("game.gb", old),
+       "sim:card=none,rom=" + dir.Write("cart.gb", Pattern(64 * kKiB, 1)), "No Cart found"},
+      {dir.Write("game.gb", old), "sim:lpt=none", "No X-Changer found"},
+  };
+  for (const auto& c : cases) {
+    const CommandRun run = Write({"--port", c.port, c.image});
+    EXPECT_EQ(run.status, 1) << c.says;
+    EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+    EXPECT_TRUE(CardNow() == old);
+  }
+  // A backup that cannot be written stops the job before the first erase.
+  setenv("XDG_DATA_HOME", dir.Write("not-a-folder", Bytes{1}).c_str(), 1);
+  const CommandRun run = Write({"--port", port, dir.Write("i", Pattern(512 * kKiB, 2))});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("Backup not written"), std::string::npos) << run.err;
+  EXPECT_NE(run.err.find("Nothing on the card was changed."), std::string::npos);
+  EXPECT_TRUE(CardNow() == old);
+}
+
+// A cancel lets the page in hand finish, puts the chip back in read-array
+// mode and says which range was written.
+TEST_F(CardWrite, CancelStopsAfterTheStepInHand) {
+  const Bytes old(2048 * kKiB, 0x00);
+  const Bytes image = Pattern(2048 * kKiB, 3);
+  sramman::testing::SimRig rig(
+      sramman::testing::CartConfig(old, xchanger::sim::FlashChip::k16Mbit));
+  JobControl control;
+  int programmed = 0;
+  control.SetProgressSink([&](const JobProgress& p) {
+    if (p.phase == JobPhase::kProgramming && ++programmed == 3)
+      control.RequestCancel();
+  });
+  CardWriteOptions options;
+  options.backup = false;
+  const CardWriteResult result =
+      WriteCard(rig.cart, rig.sim.Clock(), image, options, control, [](const std::string&) {});
+  EXPECT_EQ(result.outcome.status, JobStatus::kCancelled);
+  EXPECT_EQ(result.erasedUnits, 1u);
+  EXPECT_EQ(result.programmedBytes, 2 * 128u);
+  EXPECT_EQ(RangeText(result.writtenBegin, result.writtenEnd), "0x000000-0x01FFFF");
+  EXPECT_EQ(rig.sim.FlashMode(), xchanger::sim::ChipMode::kReadArray);
+}
+
+}  // namespace
+}  // namespace velwin::card::testing
