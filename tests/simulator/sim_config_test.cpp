@@ -75,7 +75,9 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 }
 
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
-  const std::string known = " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy)";
+  const std::string known =
+      " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
+      "locked, slow)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");

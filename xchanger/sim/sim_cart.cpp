@@ -17,8 +17,10 @@ std::uint32_t SramChipSize(std::size_t imageSize) {
 }  // namespace
 
 SimulatedCart::SimulatedCart(FlashChip chip, std::span<const std::uint8_t> rom,
-                             std::vector<std::uint8_t> sram, bool present)
-    : chip_(chip, rom),
+                             std::vector<std::uint8_t> sram, bool present,
+                             const SimulatedClock& clock, const ChipFaults& faults)
+    : clock_(clock),
+      chip_(chip, rom, faults),
       sram_(std::move(sram)),
       romBankMask_(chip_.BankCount() - 1),
       present_(present) {
@@ -60,7 +62,7 @@ std::uint8_t SimulatedCart::Read(std::uint16_t address) {
   ++counters_.reads;
   std::uint8_t value = 0xFF;
   if (address < 0x8000) {
-    value = chip_.Read(LinearAddress(address));
+    value = chip_.Read(LinearAddress(address), clock_.Now());
   } else if (address >= 0xA000 && address < 0xC000 && sramEnabled_ && !sram_.empty()) {
     value = sram_[sramOffset_ + (address & sramAddressMask_)];
     if (noisyEvery_ != 0 && ++sramBytesRead_ % noisyEvery_ == 0)
@@ -123,7 +125,7 @@ void SimulatedCart::FlashWrite(std::uint16_t address, std::uint8_t value) {
   if (address >= 0x8000)
     return;  // the flash chip is selected only for ROM addresses
   ++counters_.flashCommands;
-  chip_.Command(LinearAddress(address), value);
+  chip_.Command(LinearAddress(address), value, clock_.Now());
 }
 
 void SimulatedCart::RemoveAfter(std::uint64_t accesses) {

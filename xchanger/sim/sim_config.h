@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xchanger/sim/emulated_chip.h"
+
 namespace velwin::xchanger::sim {
 
 enum class FlashChip { kNone, k4Mbit, k16Mbit, k64Mbit };
@@ -34,6 +36,7 @@ struct SimConfig {
   std::optional<std::uint64_t> unplugAfter;  // port accesses before the X-Changer is gone
   std::uint64_t flakyEvery = 0;  // every Nth byte written to the SRAM is stored with bit 0 flipped
   std::uint64_t noisyEvery = 0;  // every Nth SRAM byte read comes back with bit 0 flipped
+  ChipFaults chipFaults;         // badbyte=, erasefail=, locked=, slow=: the flash chip's defects
 };
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
