@@ -184,6 +184,11 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
 
   const std::unique_ptr<xchanger::FlashDriver> driver =
       xchanger::MakeFlashDriver(*chip, cart, clock);
+  // The identification's probes send command sequences of the other two
+  // families, which this chip may have taken as bad commands: its error
+  // bits stay set until cleared, so every job starts from a cleared status
+  // in read-array mode.
+  driver->ResetToReadArray();
   std::vector<std::uint32_t> relock;
   result.outcome = CheckLocks(*driver, *chip, plan, options.unlock, relock);
   if (result.outcome.Ok()) {

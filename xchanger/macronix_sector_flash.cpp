@@ -15,7 +15,9 @@ constexpr std::uint8_t kAutoselect = 0x90;
 constexpr std::uint8_t kClearStatus = 0x50;
 constexpr std::uint8_t kReset = 0xF0;
 constexpr std::uint16_t kRomBankLowAddress = 0x2000;
-constexpr std::uint16_t kRomBankHighAddress = 0x3000;
+// The bank FlashWriteWord selects for word 0x5555 (byte 0xAAAA), the last
+// cycle of every command.
+constexpr std::uint32_t kCommandBank = 2;
 constexpr std::uint32_t kBankBytes = 0x4000;
 
 // Status bits, as reads return them after a program or erase.
@@ -69,14 +71,20 @@ FlashOutcome MacronixSectorFlash::EraseUnit(std::uint32_t address) {
 
 FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
                                           std::span<const std::uint8_t> bytes) {
-  Command(kPageProgram);
-  // Page program: up to 128 bytes of one page at their byte addresses. The
-  // chip starts programming a short while (30-100 us) after the last byte,
-  // so the bytes go out as closely as the link allows: the bank registers
-  // once, then one address and one flash write cycle per byte.
+  // Page program: AA 55 A0, then up to 128 bytes of one page at their byte
+  // addresses. The chip takes a byte only within a short load window
+  // (programming starts 30-100 us after the last byte; only the lower bound
+  // is sure), so nothing but the bytes follows the command: the command's
+  // last cycle leaves ROM bank 2 selected and bank 0 needs none, so only a
+  // page in another bank needs the bank register, written directly; then
+  // one address and one flash write cycle per byte, 28 port accesses apart
+  // over EPP.
   const std::uint32_t bank = address / kBankBytes;
-  cart_.CartWrite(kRomBankLowAddress, static_cast<std::uint8_t>(bank & 0xFFu));
-  cart_.CartWrite(kRomBankHighAddress, static_cast<std::uint8_t>(bank >> 8));
+  Command(kPageProgram);
+  if (bank != 0 && bank != kCommandBank) {
+    cart_.SetCartAddress(kRomBankLowAddress);
+    cart_.WriteCartByte(static_cast<std::uint8_t>(bank & 0xFFu));
+  }
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     cart_.FlashWriteAt(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
   }
