@@ -113,15 +113,34 @@ JobOutcome CompareWritten(xchanger::CartAccess& cart, const xchanger::FlashChipS
   return JobOutcome::Done();
 }
 
+// Leaves ROM bank 1 selected, as after power-on, so that the next
+// identification finds a 4 Mbit card again.
+void SelectPowerOnBank(xchanger::CartAccess& cart) {
+  cart.CartWrite(0x2000, 1);
+  cart.CartWrite(0x3000, 0);
+}
+
 }  // namespace
 
-CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
-                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
-                          JobControl& control, const WriteLog& log) {
+CardIdentification IdentifyCardToWrite(xchanger::CartAccess& cart) {
+  if (!cart.Link().FindXChanger())
+    return {std::nullopt, "No X-Changer found"};
+  SelectPowerOnBank(cart);
+  CardIdentification found = IdentifyCard(cart);
+  SelectPowerOnBank(cart);
+  return found;
+}
+
+namespace {
+
+CardWriteResult WriteIdentifiedCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
+                                    std::span<const std::uint8_t> image,
+                                    const CardWriteOptions& options, JobControl& control,
+                                    const WriteLog& log) {
   CardWriteResult result;
   result.bytes = image.size();
   // 1. Identify: only the three flash cards can be written.
-  const CardIdentification identified = IdentifyCard(cart);
+  const CardIdentification identified = IdentifyCardToWrite(cart);
   if (!identified.card) {
     result.outcome = JobOutcome::Failed(identified.error);
     return result;
@@ -205,6 +224,17 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   // 5. Compare the written banks with the image.
   result.outcome = CompareWritten(cart, *chip, touched, target, control, progress);
   result.verified = result.outcome.Ok();
+  return result;
+}
+
+}  // namespace
+
+CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
+                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
+                          JobControl& control, const WriteLog& log) {
+  CardWriteResult result = WriteIdentifiedCard(cart, clock, image, options, control, log);
+  if (result.cardMbit != 0)
+    SelectPowerOnBank(cart);
   return result;
 }
 

@@ -10,13 +10,13 @@
 
 #include "card/card_backup.h"
 #include "card/card_write_job.h"
+#include "card/image_file.h"
 #include "cli/attended_job.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
-#include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
@@ -25,34 +25,16 @@
 namespace velwin::cli {
 namespace {
 
-// The largest card, 64 Mbit: a larger image is refused before the port is
-// even opened.
-constexpr std::uint64_t kLargestCard = 8u * 1024 * 1024;
-
 constexpr std::string_view kWriteFlags[] = {"--unlock", "--no-backup"};
 
-// The whole image, or a reason why it cannot be written. Reads one byte
-// more than the largest card takes, so a huge file is never read whole.
+// The whole image, or the reason why it cannot be written, in the words
+// of the other file failures.
 std::optional<std::string> ReadImage(const std::string& path, std::vector<std::uint8_t>& image) {
   try {
-    fileio::ByteFile file = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    image.assign(kLargestCard + 1, 0);
-    std::size_t total = 0;
-    while (total < image.size()) {
-      const std::size_t got = file.Read(std::span<std::uint8_t>(image).subspan(total));
-      if (got == 0)
-        break;
-      total += got;
-    }
-    image.resize(total);
+    return card::ReadImageFile(path, image);
   } catch (const fileio::FileError& error) {
     return FileFailureReason(path, error.code());
   }
-  if (image.empty())
-    return std::string("the image is empty");
-  if (image.size() > kLargestCard)
-    return std::string("the image is larger than the largest card (8 MiB)");
-  return std::nullopt;
 }
 
 void PrintJson(const card::CardWriteResult& result, std::ostream& out) {

@@ -8,6 +8,7 @@
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
 #include "sramman/card_menu.h"
+#include "sramman/card_write_action.h"
 #include "sramman/link_job_bar.h"
 #include "sramman/sram_manager.h"
 #include "sramman/sram_view.h"
@@ -61,6 +62,7 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QMenuBar* MenuBar() const { return menuBar_; }
   LinkJobBar* JobBar() const { return jobBar_; }
   CardMenu* Card() const { return cardMenu_; }
+  CardWriteAction* CardWrite() const { return cardWrite_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -116,7 +118,8 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QMenuBar* menuBar_ = nullptr;
   QWidget* client_ = nullptr;
   LinkJobBar* jobBar_ = nullptr;
-  CardMenu* cardMenu_ = nullptr;  // owned by the window, as a QObject child
+  CardMenu* cardMenu_ = nullptr;          // owned by the window, as a QObject child
+  CardWriteAction* cardWrite_ = nullptr;  // likewise
   bool linkJobRunning_ = false;
   QTableWidget* stringGrid1_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;

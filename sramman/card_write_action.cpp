@@ -1,0 +1,149 @@
+#include "sramman/card_write_action.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMessageBox>
+#include <cstdlib>
+#include <ctime>
+#include <vector>
+
+#include "card/card_backup.h"
+#include "card/card_kind.h"
+#include "card/card_listing.h"
+#include "card/card_write_job.h"
+#include "card/image_file.h"
+#include "card/write_confirmation.h"
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "gui/message_boxes.h"
+#include "sramman/sav_folder.h"
+#include "xchanger/flash_chip_table.h"
+
+namespace velwin::sramman {
+namespace {
+
+bool AskYesNo(QWidget* parent, const QString& question) {
+  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
+// The log's and the question's name of a file: its own, in the log's code
+// page.
+std::string ShownName(const std::string& path) {
+  const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+  return encoding::Utf8ToWindows1252(name.toStdString());
+}
+
+std::string StoppedText(const card::CardWriteResult& result) {
+  std::string text =
+      result.writtenBegin == result.writtenEnd
+          ? "Nothing on the card was changed."
+          : "Written: " + card::RangeText(result.writtenBegin, result.writtenEnd) + " of the card.";
+  if (!result.backupPath.empty())
+    text += " The backup " + ShownName(result.backupPath) + " holds the card as it was.";
+  return text;
+}
+
+// Ends the link job whichever way the command leaves.
+class LinkJobScope {
+ public:
+  LinkJobScope(LinkJobHost& host, LinkJobBar& bar) : host_(host), bar_(bar) {}
+  ~LinkJobScope() {
+    bar_.End();
+    host_.EndLinkJob();
+  }
+  LinkJobScope(const LinkJobScope&) = delete;
+  LinkJobScope& operator=(const LinkJobScope&) = delete;
+
+ private:
+  LinkJobHost& host_;
+  LinkJobBar& bar_;
+};
+
+}  // namespace
+
+CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
+                                 xchanger::ChipClock& clock, gui::FileDialogs& dialogs,
+                                 LinkJobBar& jobBar, LinkJobHost& host)
+    : QObject(window),
+      window_(window),
+      cart_(cart),
+      clock_(clock),
+      dialogs_(dialogs),
+      jobBar_(jobBar),
+      host_(host),
+      confirm_(AskYesNo) {
+  action_ = menu->addAction(QStringLiteral("Write File to Card\u2026"));
+  connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
+}
+
+void CardWriteAction::WriteFileToCard() {
+  if (!host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  gui::FileDialogRequest request;
+  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
+  request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
+                     QStringLiteral("All files (*.*)")};
+  request.pathMustExist = true;
+  request.fileMustExist = true;
+  const QStringList chosen = dialogs_.Run(window_, request);
+  if (chosen.isEmpty())
+    return;
+  const std::string path =
+      QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+
+  std::vector<std::uint8_t> image;
+  try {
+    if (const auto problem = card::ReadImageFile(path, image)) {
+      host_.LogStatus(ShownName(path) + ": " + *problem + ".");
+      return;
+    }
+  } catch (const fileio::FileError& error) {
+    host_.LogStatus(ShownName(path) + ": " + error.what());
+    return;
+  }
+
+  // The question names the card in the X-Changer now and the games the
+  // write would overwrite, so the card must be identified and listed first.
+  const card::CardIdentification found = card::IdentifyCardToWrite(cart_);
+  if (!found.card) {
+    host_.LogStatus(found.error);
+    return;
+  }
+  const xchanger::FlashChipSpec* chip = found.card->kind == card::CardKind::kFlashCard
+                                            ? xchanger::FlashChipForCard(found.card->flashMbit)
+                                            : nullptr;
+  if (chip == nullptr) {
+    host_.LogStatus("No flash card identified: only the 4, 16 and 64 Mbit cards can be written.");
+    return;
+  }
+  xchanger::NoEventPump pump;
+  const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
+  card::CardWriteOptions options;
+  options.backupFolder = card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  options.now = std::time(nullptr);
+  const std::string question = card::WriteConfirmationText(
+      contents, chip->sizeBytes, ShownName(path), image.size(), options.backupFolder);
+  if (!confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
+    return;
+
+  jobBar_.Begin(true);
+  const card::CardWriteResult result =
+      card::WriteCard(cart_, clock_, image, options, jobBar_.Control(),
+                      [this](const std::string& line) { host_.LogStatus(line); });
+  if (result.outcome.Ok()) {
+    host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
+  } else if (result.outcome.status == card::JobStatus::kCancelled) {
+    host_.LogStatus("Cancelled. " + StoppedText(result));
+  } else {
+    host_.LogStatus(result.outcome.message + " " + StoppedText(result));
+  }
+}
+
+}  // namespace velwin::sramman

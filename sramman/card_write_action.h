@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+#include "gui/file_dialog.h"
+#include "sramman/card_menu.h"
+#include "sramman/link_job_bar.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/chip_clock.h"
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace velwin::sramman {
+
+// "Write File to Card…" in the Card menu: writes an image onto the flash
+// card after a confirmation that names the card and what the write
+// overwrites, with the job bar's progress and Cancel. The old card goes to
+// the backup folder first; the results go to the log in the command line's
+// words.
+class CardWriteAction : public QObject {
+  Q_OBJECT
+
+ public:
+  // Asks the question and returns whether the user agreed.
+  using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
+
+  CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
+                  xchanger::ChipClock& clock, gui::FileDialogs& dialogs, LinkJobBar& jobBar,
+                  LinkJobHost& host);
+
+  QAction* Action() const { return action_; }
+  // Tests answer the question in advance.
+  void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+
+ public slots:
+  void WriteFileToCard();
+
+ private:
+  QWidget* window_;
+  xchanger::CartAccess& cart_;
+  xchanger::ChipClock& clock_;
+  gui::FileDialogs& dialogs_;
+  LinkJobBar& jobBar_;
+  LinkJobHost& host_;
+  QAction* action_ = nullptr;
+  Confirm confirm_;
+};
+
+}  // namespace velwin::sramman
