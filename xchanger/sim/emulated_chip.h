@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <span>
 #include <vector>
@@ -79,9 +80,12 @@ class EmulatedChip {
   // were: a verify finds them wrong either way).
   virtual void Reset() { mode_ = ChipMode::kReadArray; }
 
+  // Moves the chip on to time now without a bus access: a load window
+  // closes, a write or erase that has had its time ends.
+  virtual void AdvanceTo(std::uint64_t now) { (void)now; }
   // Lets whatever the chip still has in hand run to its end, as it does on
   // a card that stays powered after the program quits.
-  virtual void Finish() {}
+  void Finish() { AdvanceTo(std::numeric_limits<std::uint64_t>::max()); }
 
   std::span<const std::uint8_t> Contents() const { return contents_; }
   // True once a program or erase changed a byte, until MarkContentsSaved.

@@ -63,7 +63,8 @@ class FlashChipModel {
 
   // Power-on state: read-array mode, no command sequence in progress.
   void Reset() { chip_->Reset(); }
-  // Runs whatever the chip has in hand to its end.
+  // Moves the chip on to time now; runs whatever it has in hand to its end.
+  void AdvanceTo(std::uint64_t now) { chip_->AdvanceTo(now); }
   void Finish() { chip_->Finish(); }
 
   std::span<const std::uint8_t> Contents() const { return chip_->Contents(); }

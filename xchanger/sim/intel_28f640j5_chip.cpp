@@ -1,7 +1,5 @@
 #include "xchanger/sim/intel_28f640j5_chip.h"
 
-#include <limits>
-
 #include "xchanger/sim/flash_chip.h"
 
 namespace velwin::xchanger::sim {
@@ -24,10 +22,6 @@ void Intel28f640j5Chip::Reset() {
   busy_ = false;
 }
 
-void Intel28f640j5Chip::Finish() {
-  Settle(std::numeric_limits<std::uint64_t>::max());
-}
-
 void Intel28f640j5Chip::StartJob(std::uint64_t now, std::uint64_t duration) {
   busy_ = true;
   busyUntil_ = now + duration;
@@ -35,7 +29,7 @@ void Intel28f640j5Chip::StartJob(std::uint64_t now, std::uint64_t duration) {
   mode_ = ChipMode::kStatus;
 }
 
-void Intel28f640j5Chip::Settle(std::uint64_t now) {
+void Intel28f640j5Chip::AdvanceTo(std::uint64_t now) {
   if (busy_ && now >= busyUntil_)
     CompleteJob();
 }
@@ -71,7 +65,7 @@ void Intel28f640j5Chip::CompleteJob() {
 }
 
 void Intel28f640j5Chip::Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   if (busy_) {
     // While the chip programs or erases it reads out its status and takes
     // no command (suspend is not emulated). A buffered write asked for now
@@ -225,7 +219,7 @@ void Intel28f640j5Chip::BufferWrite(std::uint32_t linear, std::uint8_t value, st
 }
 
 std::uint8_t Intel28f640j5Chip::ReadOther(std::uint32_t linear, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   // The identifier and query data sit on D0-D7 of each word; the odd byte
   // is the word's empty upper half.
   const bool oddByte = (linear & 1) != 0;

@@ -48,11 +48,10 @@ class Intel28f640j5Chip final : public EmulatedChip {
 
   void Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) override;
   void Reset() override;
-  void Finish() override;
+  void AdvanceTo(std::uint64_t now) override;
 
  private:
   std::uint8_t ReadOther(std::uint32_t linear, std::uint64_t now) override;
-  void Settle(std::uint64_t now);
   void Command(std::uint32_t linear, std::uint8_t value, std::uint64_t now);
   void Confirm(std::uint32_t linear, std::uint8_t value, std::uint64_t now);
   void BufferWrite(std::uint32_t linear, std::uint8_t value, std::uint64_t now);

@@ -1,7 +1,5 @@
 #include "xchanger/sim/mx29f1610_chip.h"
 
-#include <limits>
-
 namespace velwin::xchanger::sim {
 namespace {
 
@@ -33,10 +31,6 @@ void Mx29f1610Chip::Reset() {
   busy_ = false;
 }
 
-void Mx29f1610Chip::Finish() {
-  Settle(std::numeric_limits<std::uint64_t>::max());
-}
-
 void Mx29f1610Chip::StartJob(std::uint64_t start, std::uint64_t duration) {
   busy_ = true;
   busyUntil_ = start + duration;
@@ -44,7 +38,7 @@ void Mx29f1610Chip::StartJob(std::uint64_t start, std::uint64_t duration) {
   mode_ = ChipMode::kStatus;
 }
 
-void Mx29f1610Chip::Settle(std::uint64_t now) {
+void Mx29f1610Chip::AdvanceTo(std::uint64_t now) {
   // Programming starts when no byte has come for the load window.
   if (mode_ == ChipMode::kPageLoad && now - lastLoadAt_ >= kByteLoadWindow) {
     if (pageLoaded_.any()) {
@@ -100,7 +94,7 @@ void Mx29f1610Chip::CompleteErase() {
 }
 
 void Mx29f1610Chip::Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   if (busy_)
     return;  // no command is taken while the chip programs or erases
   if (mode_ == ChipMode::kPageLoad) {
@@ -190,7 +184,7 @@ void Mx29f1610Chip::Command(std::uint32_t linear, std::uint8_t value, std::uint6
 }
 
 std::uint8_t Mx29f1610Chip::ReadOther(std::uint32_t linear, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   switch (mode_) {
     case ChipMode::kAutoselect: {
       // The chip drives D0-D7 only; the odd byte of each word is its upper

@@ -45,11 +45,10 @@ class Mx29f1610Chip final : public EmulatedChip {
 
   void Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) override;
   void Reset() override;
-  void Finish() override;
+  void AdvanceTo(std::uint64_t now) override;
 
  private:
   std::uint8_t ReadOther(std::uint32_t linear, std::uint64_t now) override;
-  void Settle(std::uint64_t now);
   void Command(std::uint32_t linear, std::uint8_t value, std::uint64_t now);
   void LoadByte(std::uint32_t linear, std::uint8_t value, std::uint64_t now);
   void StartJob(std::uint64_t start, std::uint64_t duration);

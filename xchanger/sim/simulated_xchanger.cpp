@@ -336,9 +336,10 @@ bool SimulatedXChanger::WriteBack(std::string& error) {
       ok = false;
     }
   }
-  // The card's contents as they stand: an operation still running has not
-  // changed them yet.
+  // The card's contents as they stand now: an operation still running has
+  // not changed them yet.
   FlashChipModel& chip = cart_.Chip();
+  chip.AdvanceTo(clock_.Now());
   if (!romPath_.empty() && chip.ContentsChanged()) {
     const auto contents = chip.Contents();
     const auto length = RomImageLength(contents, romFileBytes_);

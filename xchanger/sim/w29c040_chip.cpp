@@ -1,7 +1,5 @@
 #include "xchanger/sim/w29c040_chip.h"
 
-#include <limits>
-
 namespace velwin::xchanger::sim {
 namespace {
 
@@ -29,11 +27,7 @@ void W29c040Chip::Reset() {
   job_ = Job::kNone;
 }
 
-void W29c040Chip::Finish() {
-  Settle(std::numeric_limits<std::uint64_t>::max());
-}
-
-void W29c040Chip::Settle(std::uint64_t now) {
+void W29c040Chip::AdvanceTo(std::uint64_t now) {
   // The load ends only by time: no byte within TBLC of the last one.
   if (mode_ == ChipMode::kPageLoad && now - lastLoadAt_ >= kByteLoadWindow) {
     if (pageLoaded_.any()) {
@@ -75,7 +69,7 @@ void W29c040Chip::CompletePageWrite() {
 }
 
 void W29c040Chip::Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   switch (mode_) {
     case ChipMode::kBusy:
       return;  // the chip takes no writes while it writes
@@ -156,7 +150,7 @@ void W29c040Chip::UnlockCommand(std::uint32_t address, std::uint8_t value, std::
 }
 
 std::uint8_t W29c040Chip::ReadOther(std::uint32_t linear, std::uint64_t now) {
-  Settle(now);
+  AdvanceTo(now);
   switch (mode_) {
     case ChipMode::kProductId:
       if (linear == kLowBootBlockFlag || linear == kHighBootBlockFlag)

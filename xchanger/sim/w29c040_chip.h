@@ -33,13 +33,10 @@ class W29c040Chip final : public EmulatedChip {
 
   void Write(std::uint32_t linear, std::uint8_t value, std::uint64_t now) override;
   void Reset() override;
-  void Finish() override;
+  void AdvanceTo(std::uint64_t now) override;
 
  private:
   std::uint8_t ReadOther(std::uint32_t linear, std::uint64_t now) override;
-  // Moves the chip on to what the time says: the load window closes and the
-  // page write begins, a write or erase ends.
-  void Settle(std::uint64_t now);
   void StartPageWrite();
   void CompletePageWrite();
   void UnlockCommand(std::uint32_t address, std::uint8_t value, std::uint64_t now);
