@@ -21,13 +21,15 @@ class AttendedJob {
   // The exit status of a cancelled job: 130 after SIGINT, 143 after
   // SIGTERM, 1 for a cancel that came another way.
   int CancelledStatus() const;
+  // Erases the progress line, so that a result printed next stands alone.
+  void ClearProgressLine() const { line_.Clear(); }
 
  private:
   card::JobControl& control_;
   // The line goes before the signals are restored, so a signal during its
   // last redraw still only cancels.
   CancelOnSignals signals_;
-  ProgressLine line_;
+  mutable ProgressLine line_;
 };
 
 }  // namespace velwin::cli

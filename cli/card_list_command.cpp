@@ -68,8 +68,14 @@ int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (!session)
     return 1;
   int status = 1;
-  if (const auto card = session->Identify("card list", err)) {
-    const card::CardContents contents = card::ListCard(session->Cart(), *card, session->Pump());
+  const card::CardIdentification found = session->Identify();
+  if (!found.card) {
+    ReportCardFailure(err, "card list", found.error);
+    if (options.json)
+      out << "{\"error\":" << JsonString(found.error) << "}\n";
+  } else {
+    const card::CardContents contents =
+        card::ListCard(session->Cart(), *found.card, session->Pump());
     if (options.json)
       PrintJson(contents, out);
     else

@@ -59,14 +59,6 @@ std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ost
 CardSession::CardSession(std::unique_ptr<xchanger::PortBackend> port)
     : port_(std::move(port)), link_(*port_, ticks_, pump_), cart_(link_) {}
 
-std::optional<card::CardIdentity> CardSession::Identify(const std::string& name,
-                                                        std::ostream& err) {
-  card::CardIdentification found = card::IdentifyCard(cart_);
-  if (!found.card)
-    ReportCardFailure(err, name, found.error);
-  return found.card;
-}
-
 bool CardSession::Flush(std::ostream& err) {
   std::string error;
   if (port_->Flush(error))

@@ -49,9 +49,8 @@ class CardSession {
   xchanger::EventPump& Pump() { return pump_; }
   card::JobControl& Control() { return control_; }
 
-  // Finds the X-Changer and identifies the card; on failure prints
-  // "velwin-cli: NAME: REASON" and returns nothing.
-  std::optional<card::CardIdentity> Identify(const std::string& name, std::ostream& err);
+  // Finds the X-Changer and identifies the card.
+  card::CardIdentification Identify() { return card::IdentifyCard(cart_); }
 
   // Lets a simulated cart write its files back; false after printing why.
   bool Flush(std::ostream& err);

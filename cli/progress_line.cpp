@@ -38,8 +38,13 @@ ProgressLine::ProgressLine(std::ostream& err, bool enabled)
     : err_(err), enabled_(enabled), start_(Clock::now()), lastDraw_(start_ - kRedrawEvery) {}
 
 ProgressLine::~ProgressLine() {
+  Clear();
+}
+
+void ProgressLine::Clear() {
   if (drawn_)
     err_ << "\r\x1b[K" << std::flush;  // back to the start, line erased
+  drawn_ = false;
 }
 
 void ProgressLine::Show(const card::JobProgress& progress) {

@@ -27,6 +27,8 @@ class ProgressLine {
 
   // Called at every bank boundary; redraws at most ten times a second.
   void Show(const card::JobProgress& progress);
+  // Erases the line, before a result is printed on the same terminal.
+  void Clear();
 
  private:
   std::ostream& err_;

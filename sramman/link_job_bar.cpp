@@ -3,12 +3,12 @@
 #include <QCoreApplication>
 #include <QProgressBar>
 #include <QPushButton>
+#include <algorithm>
 
 namespace velwin::sramman {
 namespace {
 
-// A card of 8 MiB in bytes overflows nothing, but the bar counts in int:
-// it shows KiB.
+// The bar counts in int; KiB keep the largest card well inside it.
 int InKiB(std::uint64_t bytes) {
   return static_cast<int>(bytes / 1024);
 }

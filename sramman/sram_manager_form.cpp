@@ -108,6 +108,9 @@ TSRAMManForm::~TSRAMManForm() = default;
 void TSRAMManForm::BuildControls() {
   menuBar_ = new QMenuBar(this);
   menuBar_->setObjectName(QStringLiteral("MenuBar"));
+  // In the window on every desktop: a global menu would leave the design's
+  // controls where they are but hide the card commands elsewhere.
+  menuBar_->setNativeMenuBar(false);
   client_ = new QWidget(this);
   client_->setObjectName(QStringLiteral("ClientArea"));
   jobBar_ = new LinkJobBar(this);

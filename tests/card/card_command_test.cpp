@@ -115,6 +115,19 @@ TEST(CardRead, NoCartAndNoXChangerLeaveNoFile) {
   EXPECT_TRUE(std::filesystem::is_empty(dir.Path()));
 }
 
+TEST(CardRead, FilesThatCannotBeWrittenAreNamed) {
+  TempDir dir;
+  const std::string port =
+      "sim:card=4,rom=" + dir.Write("card.gb", PatternCard(512 * 1024, 0x1B, 0x04));
+  const std::string missing = dir.File("gone/backup.gb");
+  EXPECT_EQ(Card({"read", "--port", port, missing}).err,
+            "velwin-cli: " + missing + ": File not found\n");
+  const std::string folder = dir.Path().string();
+  EXPECT_EQ(Card({"read", "--port", port, folder}).err,
+            "velwin-cli: " + folder + ": File access denied (a directory)\n");
+  EXPECT_TRUE(OnlyFileIs(dir, "card.gb"));
+}
+
 TEST(CardRead, UnpluggedAnywhereLeavesTheOldFileAlone) {
   TempDir dir;
   const auto rom = PatternCard(512 * 1024, 0x1B, 0x04);
