@@ -114,6 +114,7 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     xchanger::CartAccess cart(link);
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
     cancelledStatus = attended.CancelledStatus();
+    attended.ClearProgressLine();
   }
   // A simulated card writes its contents back to its file now.
   std::string flushError;
