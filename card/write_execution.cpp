@@ -70,6 +70,21 @@ std::string UnitText(const xchanger::FlashChipSpec& chip, std::uint32_t address)
          RangeText(index * unitBytes, (index + 1) * unitBytes) + ")";
 }
 
+namespace {
+
+// Reads [address, address + bytes.size()) bank by bank.
+void ReadRange(xchanger::CartAccess& cart, std::uint32_t address, std::span<std::uint8_t> bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const std::uint32_t at = address + static_cast<std::uint32_t>(done);
+    const std::size_t inBank = std::min<std::size_t>(bytes.size() - done, 0x4000u - at % 0x4000u);
+    xchanger::ReadFlashRange(cart, at, bytes.subspan(done, inBank));
+    done += inBank;
+  }
+}
+
+}  // namespace
+
 JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
                             const xchanger::FlashChipSpec& chip, const WritePlan& plan,
                             std::span<const std::uint8_t> target, JobControl& control,
@@ -78,6 +93,14 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
   const auto fail = [&driver](std::string why) {
     driver.ResetToReadArray();
     return JobOutcome::Failed(std::move(why));
+  };
+  const auto program = [&](const ProgramStep& step) -> std::optional<std::string> {
+    const FlashOutcome programmed =
+        driver.Program(step.address, target.subspan(step.address, step.length));
+    NoteWritten(result, step.address, step.address + step.length);
+    if (!programmed.Ok())
+      return FailureText(chip, false, step.address, programmed);
+    return std::nullopt;
   };
   for (const UnitPlan& unit : plan.units) {
     progress.bank = unit.address / 0x4000u;
@@ -96,28 +119,45 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
       progress.bank = step.address / 0x4000u;
       if (!control.AtBankBoundary(progress))
         return JobOutcome::Cancelled();
-      const auto wanted = target.subspan(step.address, step.length);
-      readBack.resize(step.length);
-      // Every page or buffer is read back before the job moves on; one that
-      // differs is written once more, and a second difference ends the job.
-      for (int attempt = 0;; ++attempt) {
-        const FlashOutcome programmed = driver.Program(step.address, wanted);
-        NoteWritten(result, step.address, step.address + step.length);
-        if (!programmed.Ok())
-          return fail(FailureText(chip, false, step.address, programmed));
-        xchanger::ReadFlashRange(cart, step.address, readBack);
-        const auto differs = FirstDifference(readBack, wanted);
-        if (!differs)
-          break;
-        if (attempt == 1) {
-          const auto at = step.address + static_cast<std::uint32_t>(*differs);
-          return fail("Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
-                      ": wrote " + HexText(wanted[*differs], 2) + ", read " +
-                      HexText(readBack[*differs], 2) + " twice.");
-        }
-      }
+      if (const auto failed = program(step))
+        return fail(*failed);
       result.programmedBytes += step.length;
       progress.bytesDone += step.length;
+    }
+    // The unit is read back whole before the job moves on: every page or
+    // buffer written in it, and after an erase the pages left blank too.
+    // One block read of the unit costs far less than one per page, and it
+    // is the comparison with the image of this range after its last change.
+    // A page or buffer that differs is written once more; if it still
+    // differs, or a byte that was not to be written differs, the job fails.
+    driver.ReadArrayMode();
+    readBack.resize(unit.length);
+    ReadRange(cart, unit.address, readBack);
+    const auto wanted = target.subspan(unit.address, unit.length);
+    std::vector<bool> retried(unit.programs.size(), false);
+    std::size_t offset = 0;
+    for (;;) {
+      const auto differs =
+          FirstDifference(std::span(readBack).subspan(offset), wanted.subspan(offset));
+      if (!differs)
+        break;
+      const std::size_t i = offset + *differs;
+      const std::uint32_t at = unit.address + static_cast<std::uint32_t>(i);
+      const auto step = std::find_if(
+          unit.programs.begin(), unit.programs.end(),
+          [at](const ProgramStep& s) { return at >= s.address && at < s.address + s.length; });
+      const auto index = static_cast<std::size_t>(step - unit.programs.begin());
+      if (step == unit.programs.end() || retried[index]) {
+        return fail("Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
+                    ": wanted " + HexText(target[at], 2) + ", read " + HexText(readBack[i], 2) +
+                    (step == unit.programs.end() ? "." : " twice."));
+      }
+      retried[index] = true;
+      if (const auto failed = program(*step))
+        return fail(*failed);
+      driver.ReadArrayMode();
+      offset = step->address - unit.address;
+      ReadRange(cart, step->address, std::span(readBack).subspan(offset, step->length));
     }
   }
   return JobOutcome::Done();

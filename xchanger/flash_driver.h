@@ -51,6 +51,9 @@ class FlashDriver {
     (void)address;
     return {};
   }
+  // Before the array is read after a program or erase: chips that keep
+  // answering their status are told to answer the array again.
+  virtual void ReadArrayMode() {}
   // Back to read-array mode, whatever state an error left the chip in.
   virtual void ResetToReadArray() = 0;
 };

@@ -8,16 +8,15 @@
 
 namespace velwin::xchanger {
 
-// Reads the cart byte at cartAddress again and again (the bank registers
-// stay as they are) until ready(previous, byte) holds, and returns that
-// byte; nothing when timeoutUs passed on the chip clock first. The first
-// call of ready sees the first byte as its own previous one.
+// Reads the cart byte at the address the last flash write cycle latched
+// (the single-access mode it leaves reads there without moving on, and the
+// bank registers stay as they are) until ready(previous, byte) holds, and
+// returns that byte; nothing when timeoutUs passed on the chip clock first.
+// The first call of ready sees the first byte as its own previous one.
 template <typename Ready>
 std::optional<std::uint8_t> PollCartByte(CartAccess& cart, ChipClock& clock,
-                                         std::uint16_t cartAddress, std::uint64_t timeoutUs,
-                                         Ready ready) {
+                                         std::uint64_t timeoutUs, Ready ready) {
   const std::uint64_t start = clock.NowMicroseconds();
-  cart.SetCartAddress(cartAddress);
   std::uint8_t previous = cart.ReadCartByte();
   for (;;) {
     const std::uint8_t byte = cart.ReadCartByte();

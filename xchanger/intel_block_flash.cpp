@@ -29,11 +29,11 @@ constexpr std::uint32_t kLockByte = 4;
 
 }  // namespace
 
-FlashOutcome IntelBlockFlash::WaitStatus(std::uint32_t address, std::uint32_t maxUs,
-                                         std::uint8_t errorBit, FlashOutcome::Kind errorKind) {
+FlashOutcome IntelBlockFlash::WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit,
+                                         FlashOutcome::Kind errorKind) {
   // After a program, erase or lock command reads return the status register
   // until another command: bit 7 says the state machine is ready.
-  const auto status = PollCartByte(cart_, clock_, WindowAddress(address), FlashTimeoutUs(maxUs),
+  const auto status = PollCartByte(cart_, clock_, FlashTimeoutUs(maxUs),
                                    [](std::uint8_t, std::uint8_t s) { return (s & kReady) != 0; });
   if (!status) {
     return {FlashOutcome::Kind::kTimeout, 0};
@@ -52,7 +52,8 @@ FlashOutcome IntelBlockFlash::WaitStatus(std::uint32_t address, std::uint32_t ma
   if ((*status & errorBit) != 0) {
     return {errorKind, *status};
   }
-  cart_.FlashWriteLinear(address, kReadArray);
+  // The chip stays in status mode: the next command works from there, and
+  // a read of the array asks for read-array mode first.
   return {FlashOutcome::Kind::kDone, *status};
 }
 
@@ -61,7 +62,7 @@ FlashOutcome IntelBlockFlash::EraseUnit(std::uint32_t address) {
   // Block erase: 20, then D0, both at an address in the block.
   cart_.FlashWriteLinear(block, kBlockErase);
   cart_.FlashWriteLinear(block, kConfirm);
-  return WaitStatus(block, chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
+  return WaitStatus(chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
 }
 
 FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std::uint8_t> bytes) {
@@ -70,7 +71,6 @@ FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std
   const std::uint64_t start = clock_.NowMicroseconds();
   for (;;) {
     cart_.FlashWriteLinear(address, kWriteToBuffer);
-    cart_.SetCartAddress(WindowAddress(address));
     if ((cart_.ReadCartByte() & kReady) != 0) {
       break;
     }
@@ -84,7 +84,7 @@ FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std
     cart_.FlashWriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
   }
   cart_.FlashWriteLinear(address, kConfirm);
-  return WaitStatus(address, chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  return WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
 }
 
 bool IntelBlockFlash::UnitLocked(std::uint32_t address) {
@@ -100,14 +100,24 @@ FlashOutcome IntelBlockFlash::UnlockAll() {
   // Clear block lock bits: 60, then D0; it clears every block at once.
   cart_.FlashWriteLinear(0, kLockSetup);
   cart_.FlashWriteLinear(0, kClearLocks);
-  return WaitStatus(0, chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
+  const FlashOutcome cleared =
+      WaitStatus(chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
+  ReadArrayMode();
+  return cleared;
 }
 
 FlashOutcome IntelBlockFlash::LockUnit(std::uint32_t address) {
   const std::uint32_t block = address - address % chip_.eraseUnitBytes;
   cart_.FlashWriteLinear(block, kLockSetup);
   cart_.FlashWriteLinear(block, kSetLock);
-  return WaitStatus(block, chip_.eraseMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  const FlashOutcome locked =
+      WaitStatus(chip_.eraseMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  ReadArrayMode();
+  return locked;
+}
+
+void IntelBlockFlash::ReadArrayMode() {
+  cart_.FlashWriteLinear(0, kReadArray);
 }
 
 void IntelBlockFlash::ResetToReadArray() {

@@ -18,11 +18,11 @@ class IntelBlockFlash final : public FlashDriver {
   bool UnitLocked(std::uint32_t address) override;
   FlashOutcome UnlockAll() override;
   FlashOutcome LockUnit(std::uint32_t address) override;
+  void ReadArrayMode() override;
   void ResetToReadArray() override;
 
  private:
-  FlashOutcome WaitStatus(std::uint32_t address, std::uint32_t maxUs, std::uint8_t errorBit,
-                          FlashOutcome::Kind errorKind);
+  FlashOutcome WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit, FlashOutcome::Kind errorKind);
 
   const FlashChipSpec& chip_;
   CartAccess& cart_;

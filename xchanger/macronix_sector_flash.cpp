@@ -18,6 +18,8 @@ constexpr std::uint16_t kRomBankLowAddress = 0x2000;
 // The bank FlashWriteWord selects for word 0x5555 (byte 0xAAAA), the last
 // cycle of every command.
 constexpr std::uint32_t kCommandBank = 2;
+// Page program starts 30-100 us after the last byte loaded.
+constexpr std::uint64_t kProgramStartUs = 100;
 constexpr std::uint32_t kBankBytes = 0x4000;
 
 // Status bits, as reads return them after a program or erase.
@@ -39,11 +41,11 @@ void MacronixSectorFlash::Command(std::uint8_t command) {
   cart_.FlashWriteWord(kUnlock1, command);
 }
 
-FlashOutcome MacronixSectorFlash::WaitStatus(std::uint32_t address, std::uint32_t maxUs,
-                                             std::uint8_t errorBit, FlashOutcome::Kind errorKind) {
+FlashOutcome MacronixSectorFlash::WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit,
+                                             FlashOutcome::Kind errorKind) {
   // After a program or erase every read answers the status until a reset:
   // bit 7 ready, bit 5 erase failed, bit 4 program failed.
-  const auto status = PollCartByte(cart_, clock_, WindowAddress(address), FlashTimeoutUs(maxUs),
+  const auto status = PollCartByte(cart_, clock_, FlashTimeoutUs(maxUs),
                                    [](std::uint8_t, std::uint8_t s) { return (s & kReady) != 0; });
   if (!status) {
     return {FlashOutcome::Kind::kTimeout, 0};
@@ -66,7 +68,7 @@ FlashOutcome MacronixSectorFlash::EraseUnit(std::uint32_t address) {
   cart_.FlashWriteWord(kUnlock1, 0xAA);
   cart_.FlashWriteWord(kUnlock2, 0x55);
   cart_.FlashWriteLinear(sector, kSectorErase);
-  return WaitStatus(sector, chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
+  return WaitStatus(chip_.eraseMaxUs, kEraseError, FlashOutcome::Kind::kEraseFailed);
 }
 
 FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
@@ -88,7 +90,11 @@ FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
   for (std::size_t i = 0; i < bytes.size(); ++i) {
     cart_.FlashWriteAt(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
   }
-  return WaitStatus(address, chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  // Until programming starts the chip is still taking bytes, and its
+  // status still shows the last operation's "ready": the status means this
+  // page only once the latest start has passed.
+  clock_.WaitMicroseconds(kProgramStartUs);
+  return WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
 }
 
 bool MacronixSectorFlash::UnitLocked(std::uint32_t address) {

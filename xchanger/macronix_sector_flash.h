@@ -21,8 +21,7 @@ class MacronixSectorFlash final : public FlashDriver {
 
  private:
   void Command(std::uint8_t command);
-  FlashOutcome WaitStatus(std::uint32_t address, std::uint32_t maxUs, std::uint8_t errorBit,
-                          FlashOutcome::Kind errorKind);
+  FlashOutcome WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit, FlashOutcome::Kind errorKind);
 
   const FlashChipSpec& chip_;
   CartAccess& cart_;

@@ -54,10 +54,9 @@ FlashOutcome WinbondPageWrite::Program(std::uint32_t address, std::span<const st
   clock_.WaitMicroseconds(kByteLoadWindowUs);
   // Datasheet, toggle bit: while the write runs DQ6 changes on every read;
   // two reads that agree mean it is over. Read at the last byte loaded,
-  // whose bank the registers still hold.
-  const std::uint32_t last = address + static_cast<std::uint32_t>(bytes.size()) - 1;
+  // whose address and bank the registers still hold.
   const auto settled =
-      PollCartByte(cart_, clock_, WindowAddress(last), FlashTimeoutUs(chip_.programMaxUs),
+      PollCartByte(cart_, clock_, FlashTimeoutUs(chip_.programMaxUs),
                    [](std::uint8_t a, std::uint8_t b) { return ((a ^ b) & kToggleBit) == 0; });
   if (!settled) {
     return {FlashOutcome::Kind::kTimeout, 0};
