@@ -170,6 +170,10 @@ void BM_FullWrite(benchmark::State& state) {
   Run run;
   for (auto _ : state)
     run = WriteOnce(mbit, card, image);
+  if (!run.result.verified) {
+    state.SkipWithError(run.result.outcome.message.c_str());
+    return;
+  }
   const double units = chip.eraseUnitBytes ? chip.sizeBytes / chip.eraseUnitBytes : 0;
   const double own = ChipOwnUs(chip, units, chip.sizeBytes / chip.programUnitBytes);
   const std::string name = std::to_string(mbit) + " Mbit";
@@ -181,8 +185,6 @@ void BM_FullWrite(benchmark::State& state) {
       static_cast<double>(run.accesses - equal.accesses) /
       static_cast<double>(run.result.programmedBytes);
   Figures()[name + " full write, simulated s"] = run.us / 1e6;
-  if (!run.result.verified)
-    state.SkipWithError(run.result.outcome.message.c_str());
 }
 
 void BM_EqualImage(benchmark::State& state) {
@@ -208,13 +210,15 @@ void BM_OneByteChanged(benchmark::State& state) {
   Run run;
   for (auto _ : state)
     run = WriteOnce(mbit, card, image);
+  if (!run.result.verified) {
+    state.SkipWithError(run.result.outcome.message.c_str());
+    return;
+  }
   const double budget =
       static_cast<double>(CardReadUs(mbit, card, kImageBytes)) +
       ChipOwnUs(chip, 1, static_cast<double>(chip.eraseUnitBytes / chip.programUnitBytes));
   Report(state, std::to_string(mbit) + " Mbit one byte changed / (read + erase + programming)",
          run.us / budget);
-  if (!run.result.verified)
-    state.SkipWithError(run.result.outcome.message.c_str());
 }
 
 // The 16 Mbit chip's programming cost on pages it takes in the simulation
@@ -231,13 +235,15 @@ void BM_Macronix16Banks0And2(benchmark::State& state) {
   Run run;
   for (auto _ : state)
     run = WriteOnce(16, card, image);
+  if (!run.result.verified) {
+    state.SkipWithError(run.result.outcome.message.c_str());
+    return;
+  }
   const Run equal = WriteOnce(16, card, card);
   const double perByte = static_cast<double>(run.accesses - equal.accesses) /
                          static_cast<double>(run.result.programmedBytes);
   state.counters["accesses/byte"] = perByte;
   Figures()["16 Mbit port accesses per programmed byte (banks 0, 2)"] = perByte;
-  if (!run.result.verified)
-    state.SkipWithError(run.result.outcome.message.c_str());
 }
 
 BENCHMARK(BM_FullWrite)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
