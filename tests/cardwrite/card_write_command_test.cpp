@@ -153,7 +153,8 @@ TEST_F(CardWrite, FaultsStopTheJobAndSayWhere) {
     std::uint32_t from, to;
     std::string says;
   } cases[] = {
-      {"4", "badbyte=4660", 0, 0x2000, "Verify failed at 0x001234 in page 18 (0x001200-0x0012FF): wanted"},
+      {"4", "badbyte=4660", 0, 0x2000,
+       "Verify failed at 0x001234 in page 18 (0x001200-0x0012FF): wanted"},
       {"16", "badbyte=4660", 0, 0x2000,
        "Program failed at 0x001200 in sector 0 (0x000000-0x01FFFF): status 0x90."},
       {"64", "badbyte=4660", 0, 0x2000,
