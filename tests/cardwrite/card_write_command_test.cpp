@@ -258,5 +258,28 @@ TEST_F(CardWrite, CancelStopsAfterTheStepInHand) {
   EXPECT_EQ(rig.sim.FlashMode(), xchanger::sim::ChipMode::kReadArray);
 }
 
+// --unlock clears every lock bit, since the chip can only clear them all;
+// the blocks that were locked are locked again once the write is done.
+TEST(CardWriteJob, UnlockLocksTheLockedBlocksAgain) {
+  auto config = sramman::testing::CartConfig(Bytes(8192 * kKiB, 0x00));
+  config.chipFaults.lockedSector = 3;
+  sramman::testing::SimRig rig(std::move(config));
+  Bytes image(4096 * kKiB, 0x00);
+  image[0x10] = 0x01;  // block 0, which is not locked
+  JobControl control;
+  CardWriteOptions options;
+  options.backup = false;
+  options.unlock = true;
+  const auto log = [](const std::string&) {};
+  EXPECT_TRUE(WriteCard(rig.cart, rig.sim.Clock(), image, options, control, log).verified);
+  image[0x60010] = 0x01;  // block 3
+  options.unlock = false;
+  const CardWriteResult result = WriteCard(rig.cart, rig.sim.Clock(), image, options, control, log);
+  EXPECT_EQ(result.outcome.message,
+            "Cannot write block 3 (0x060000-0x07FFFF): it is locked. Nothing was erased; --unlock "
+            "clears the lock bits.");
+  EXPECT_EQ(rig.sim.FlashMode(), xchanger::sim::ChipMode::kReadArray);
+}
+
 }  // namespace
 }  // namespace velwin::card::testing
