@@ -73,14 +73,13 @@ Bytes Overlay(Bytes card, const Bytes& image) {
 }
 
 TEST_F(CardWrite, WritesEachChipAndKeepsTheOldCardAndTheSram) {
-  // A whole card, a 1 MiB game on a 2 MiB card, a 3 MiB multi-game image.
+  // A whole card, a 3 MiB multi-game image (the 16 Mbit card has its own
+  // test below).
   const struct {
     const char* mbit;
     std::size_t cardBytes;
     std::size_t imageBytes;
-  } cases[] = {{"4", 512 * kKiB, 512 * kKiB},
-               {"16", 2048 * kKiB, 1024 * kKiB},
-               {"64", 8192 * kKiB, 3072 * kKiB + 100}};
+  } cases[] = {{"4", 512 * kKiB, 512 * kKiB}, {"64", 8192 * kKiB, 3072 * kKiB + 100}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.mbit);
     std::filesystem::remove_all(dir.Path() / "data");
@@ -109,31 +108,23 @@ std::string Json(int card, std::size_t bytes, int erased, std::size_t programmed
 }
 
 TEST_F(CardWrite, RewritesOnlyWhatDiffers) {
-  const Bytes old = Pattern(2048 * kKiB, 3);
+  const Bytes old = Pattern(8192 * kKiB, 3);
   // The card already holds it: no erase, no program.
-  CommandRun run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", old)});
-  EXPECT_EQ(run.out, Json(16, old.size(), 0, 0)) << run.err;
-  // Clearing bits needs no erase: one 128-byte page.
+  CommandRun run = Write({"--json", "--no-backup", "--port", Card("64", old), dir.Write("i", old)});
+  EXPECT_EQ(run.out, Json(64, old.size(), 0, 0)) << run.err;
+  // Clearing bits needs no erase: one 32-byte buffer.
   Bytes image = old;
-  image[0x54321] = 0x00;
-  run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", image)});
-  EXPECT_EQ(run.out, Json(16, old.size(), 0, 128)) << run.err;
+  image[0x754321] = 0x00;
+  run = Write({"--json", "--no-backup", "--port", Card("64", old), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(64, old.size(), 0, 32)) << run.err;
   EXPECT_TRUE(CardNow() == image);
-  // A 0 turned into a 1 erases its sector, then programs it whole again.
+  // A 0 turned into a 1 erases its block, then programs it whole again.
   Bytes zeroed = old;
-  zeroed[0x54321] = 0x00;
-  image[0x54321] = 0x01;
-  run = Write({"--json", "--no-backup", "--port", Card("16", zeroed), dir.Write("i", image)});
-  EXPECT_EQ(run.out, Json(16, old.size(), 1, 128 * kKiB)) << run.err;
+  zeroed[0x754321] = 0x00;
+  image[0x754321] = 0x01;
+  run = Write({"--json", "--no-backup", "--port", Card("64", zeroed), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(64, old.size(), 1, 128 * kKiB)) << run.err;
   EXPECT_TRUE(CardNow() == image);
-  // The same on the 64 Mbit chip: one block.
-  const Bytes big = Pattern(8192 * kKiB, 4);
-  Bytes bigImage = big;
-  bigImage[0x7FFFFF] = static_cast<std::uint8_t>(big[0x7FFFFF] | 0x01);
-  Bytes bigOld = big;
-  bigOld[0x7FFFFF] = static_cast<std::uint8_t>(big[0x7FFFFF] & 0xFE);
-  run = Write({"--json", "--no-backup", "--port", Card("64", bigOld), dir.Write("i", bigImage)});
-  EXPECT_EQ(run.out, Json(64, big.size(), 1, 128 * kKiB)) << run.err;
   // The 4 Mbit chip never erases: it rewrites the one page.
   const Bytes small = Pattern(512 * kKiB, 5);
   Bytes smallImage = small;
@@ -196,7 +187,7 @@ TEST_F(CardWrite, UnlockClearsTheLocksAndSlowChipsStillFinish) {
   EXPECT_EQ(Write({"--unlock", "--port", Card("64", old, "locked=3"), imagePath}).status, 0);
   EXPECT_TRUE(CardNow() == Overlay(old, image));
   const std::string smallImage = dir.Write("small.gb", Pattern(256 * kKiB, 7));
-  for (const char* mbit : {"4", "16", "64"}) {
+  for (const char* mbit : {"4", "64"}) {
     const Bytes card(std::string(mbit) == "4" ? 512 * kKiB : 2048 * kKiB, 0x00);
     const CommandRun run = Write({"--no-backup", "--port", Card(mbit, card, "slow=1"), smallImage});
     EXPECT_EQ(run.status, 0) << mbit << run.err;
@@ -232,6 +223,37 @@ TEST_F(CardWrite, RefusesWhatItCannotWriteBeforeErasingAnything) {
   EXPECT_NE(run.err.find("Backup not written"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("Nothing on the card was changed."), std::string::npos);
   EXPECT_TRUE(CardNow() == old);
+}
+
+// The 16 Mbit card: a 1 MiB game written and read back, then the delta
+// rules and a slow chip. Its page program takes the page's bytes only in
+// quick succession after the command, and the command's last cycle leaves
+// ROM bank 2 selected: a page in any bank but 0 and 2 needs the bank
+// register written before its first byte, about 41 port accesses after the
+// command over EPP. The chip must take the byte then for this to pass.
+TEST_F(CardWrite, SixteenMbitCard) {
+  const Bytes old = Pattern(2048 * kKiB, 1);
+  const Bytes game = Pattern(1024 * kKiB, 2);
+  CommandRun run = Write({"--port", Card("16", old), dir.Write("game.gb", game)});
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(CardNow() == Overlay(old, game));
+  EXPECT_TRUE(ReadBytes(Backups().at(0)) == old);
+
+  run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", old)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 0, 0)) << run.err;
+  Bytes image = old;
+  image[0x54321] = 0x00;
+  run = Write({"--json", "--no-backup", "--port", Card("16", old), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 0, 128)) << run.err;
+  Bytes zeroed = old;
+  zeroed[0x54321] = 0x00;
+  image[0x54321] = 0x01;
+  run = Write({"--json", "--no-backup", "--port", Card("16", zeroed), dir.Write("i", image)});
+  EXPECT_EQ(run.out, Json(16, old.size(), 1, 128 * kKiB)) << run.err;
+  EXPECT_TRUE(CardNow() == image);
+
+  run = Write({"--no-backup", "--port", Card("16", zeroed, "slow=1"), dir.Write("i", image)});
+  EXPECT_EQ(run.status, 0) << run.err;
 }
 
 // A cancel lets the page in hand finish, puts the chip back in read-array
