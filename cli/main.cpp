@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/card_command.h"
 #include "cli/flash_command.h"
 #include "cli/help_text.h"
 #include "cli/info_command.h"
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     return RunFlashCommand(args, std::cout, std::cerr);
   if (command == "sram")
     return RunSramCommand(args, std::cout, std::cerr);
+  if (command == "card")
+    return RunCardCommand(args, std::cout, std::cerr);
   std::cerr << "velwin-cli: unknown command '" << command << "'\n" << MainHelp();
   return 2;
 }
