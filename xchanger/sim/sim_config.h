@@ -19,7 +19,7 @@ struct SimConfig {
   // the X-Changer holds no cart and every cart read answers 0xFF.
   bool hasCart = false;
   std::vector<std::uint8_t> rom;
-  std::string romPath;  // where rom came from, for messages
+  std::string romPath;  // where rom came from: for messages, and written back when changed
 
   // The cart's SRAM image (at most 128 KiB); sramPath empty keeps it in
   // memory only. A missing file is created when the SRAM is written back.
