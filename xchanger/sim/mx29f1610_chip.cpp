@@ -203,6 +203,10 @@ std::uint8_t Mx29f1610Chip::ReadOther(std::uint32_t linear, std::uint64_t now) {
     }
     case ChipMode::kStatus:
     case ChipMode::kPageLoad:
+      // While bytes are still being loaded programming has not begun: the
+      // status keeps its last value, ready included. A writer that polls
+      // too early sees "ready" over a page not yet programmed, and its
+      // verify catches it.
       return status_;
     default:
       return contents_[linear];

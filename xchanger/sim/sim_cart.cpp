@@ -46,6 +46,11 @@ void SimulatedCart::PowerOn() {
   chip_.Reset();
 }
 
+void SimulatedCart::PowerOff() {
+  chip_.AdvanceTo(clock_.Now());
+  chip_.Reset();
+}
+
 void SimulatedCart::UpdateRomOffset() {
   // Bank lines beyond the chip are not connected: the bank number wraps.
   const std::uint32_t bank = ((std::uint32_t{romBankHigh_} << 8) | romBankLow_) & romBankMask_;
@@ -130,6 +135,8 @@ void SimulatedCart::FlashWrite(std::uint16_t address, std::uint8_t value) {
 
 void SimulatedCart::RemoveAfter(std::uint64_t accesses) {
   if (accesses == 0) {
+    if (present_)
+      PowerOff();
     present_ = false;
     accessesLeft_ = kStaysInserted;
   } else {

@@ -92,11 +92,15 @@ class SimulatedCart {
     if (accessesLeft_ != kStaysInserted && --accessesLeft_ == 0) {
       present_ = false;  // this access still completes
       accessesLeft_ = kStaysInserted;
+      PowerOff();
     }
     return true;
   }
   void Record(CartBusEvent::Kind kind, std::uint16_t address, std::uint8_t value);
   void PowerOn();
+  // The cart leaves the slot: what the flash chip finished by now stays,
+  // what it had in hand is lost with the power.
+  void PowerOff();
   void UpdateRomOffset();
   std::uint32_t LinearAddress(std::uint16_t address) const {
     return address < 0x4000 ? address : romOffset_ + (address - 0x4000u);
