@@ -102,6 +102,18 @@ CardWriteResult WriteIdentifiedCard(xchanger::CartAccess& cart, xchanger::ChipCl
     return result;
   }
   result.cardMbit = card.flashMbit;
+  if (!xchanger::PageLoadFitsLink(*chip, cart.Link().LinkMode())) {
+    // Refused before the first erase: over a slow link the chip would
+    // program each page after its first byte and the job would stop with
+    // a sector already erased.
+    result.outcome = JobOutcome::Failed(
+        "The " + std::to_string(card.flashMbit) +
+        " Mbit card can only be written over an EPP link: the bytes of a page must follow each "
+        "other within " +
+        std::to_string(chip->byteLoadWindowUs) +
+        " us, and an SPP link is slower. Nothing was written.");
+    return result;
+  }
   if (image.empty() || image.size() > chip->sizeBytes) {
     result.outcome =
         JobOutcome::Failed("The image is " + std::to_string(image.size()) + " bytes; the " +

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <array>
 
+#include "xchanger/link.h"
+
 namespace velwin::xchanger {
 
 namespace {
 
 constexpr std::uint32_t kKiB = 1024;
 
-// Times in microseconds.
+// Times in microseconds. The byte-load windows: the Winbond writes its page
+// when no byte has come for 200 us; the Macronix starts programming 30 to
+// 100 us after the last byte, so only the lower bound is sure.
 //
 // Winbond W29C040 (rev. A5): 2048 pages of 256 bytes; a page write takes
 // 5 ms typical. The datasheet gives no maximum for it, so 10 ms is the
@@ -28,11 +32,11 @@ constexpr std::uint32_t kKiB = 1024;
 // the J5 block erase 5 s).
 constexpr std::array<FlashChipSpec, 3> kChips{{
     {"Winbond W29C040", 4, 0xDA, 0x46, 512 * kKiB, 0, "page", 256, 5'000, 10'000, 0, 0,
-     FlashFamily::kWinbondPageWrite},
+     FlashFamily::kWinbondPageWrite, 200},
     {"Macronix MX29F1610", 16, 0xC2, 0xF1, 2048 * kKiB, 128 * kKiB, "sector", 128, 3'000, 30'000,
-     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash},
+     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash, 30},
     {"Intel 28F640J5", 64, 0x89, 0x15, 8192 * kKiB, 128 * kKiB, "block", 32, 192, 654, 1'000'000,
-     5'000'000, FlashFamily::kIntelBlockFlash},
+     5'000'000, FlashFamily::kIntelBlockFlash, 0},
 }};
 
 }  // namespace
@@ -46,6 +50,14 @@ const FlashChipSpec* FlashChipForCard(std::uint8_t cardMbit) {
     return c.cardMbit == cardMbit;
   });
   return it == kChips.end() ? nullptr : &*it;
+}
+
+bool PageLoadFitsLink(const FlashChipSpec& chip, std::uint8_t linkMode) {
+  constexpr std::uint32_t kEppByteUs = 28;
+  constexpr std::uint32_t kSppByteUs = 48;
+  if (chip.byteLoadWindowUs == 0)
+    return true;
+  return (linkMode == kLinkModeSpp ? kSppByteUs : kEppByteUs) < chip.byteLoadWindowUs;
 }
 
 }  // namespace velwin::xchanger

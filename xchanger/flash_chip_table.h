@@ -34,7 +34,17 @@ struct FlashChipSpec {
   std::uint32_t eraseTypicalUs;
   std::uint32_t eraseMaxUs;
   FlashFamily family;
+  // How long the chip waits for the next byte of a page load before it
+  // programs what it has, in microseconds; 0 when it waits for a closing
+  // command instead (a write buffer).
+  std::uint32_t byteLoadWindowUs;
 };
+
+// Whether a link in this mode sends the bytes of one page load close enough
+// together for the chip. A byte of a page load costs about 28 port accesses
+// over EPP and 48 over SPP (the flash cycle with its address), at about a
+// microsecond each on a real port.
+bool PageLoadFitsLink(const FlashChipSpec& chip, std::uint8_t linkMode);
 
 std::span<const FlashChipSpec> FlashChipTable();
 

@@ -39,15 +39,13 @@ void Mx29f1610Chip::StartJob(std::uint64_t start, std::uint64_t duration) {
 }
 
 void Mx29f1610Chip::AdvanceTo(std::uint64_t now) {
-  // Programming starts when no byte has come for the load window.
-  if (mode_ == ChipMode::kPageLoad && now - lastLoadAt_ >= kByteLoadWindow) {
-    if (pageLoaded_.any()) {
-      ++counters_.pageWrites;
-      job_ = Job::kPageProgram;
-      StartJob(lastLoadAt_ + kByteLoadWindow, Duration(kPageProgramTypical, kPageProgramMaximum));
-    } else {
-      mode_ = ChipMode::kReadArray;
-    }
+  // Programming starts when no byte has come for the load window after the
+  // last one. Before the first byte there is no last byte: the chip waits
+  // for its data as after any other command.
+  if (mode_ == ChipMode::kPageLoad && pageLoaded_.any() && now - lastLoadAt_ >= kByteLoadWindow) {
+    ++counters_.pageWrites;
+    job_ = Job::kPageProgram;
+    StartJob(lastLoadAt_ + kByteLoadWindow, Duration(kPageProgramTypical, kPageProgramMaximum));
   }
   if (busy_ && now >= busyUntil_) {
     if (job_ == Job::kPageProgram) {
@@ -158,7 +156,6 @@ void Mx29f1610Chip::Command(std::uint32_t linear, std::uint8_t value, std::uint6
       } else if (value == 0xA0) {
         mode_ = ChipMode::kPageLoad;
         pageLoaded_.reset();
-        lastLoadAt_ = now;  // the first byte must come within the window too
       } else if (value == 0x80) {
         step_ = 3;
       } else {
