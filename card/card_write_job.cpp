@@ -62,34 +62,15 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
   return JobOutcome::Done();
 }
 
-// Leaves ROM bank 1 selected, as after power-on, so that the next
-// identification finds a 4 Mbit card again.
-void SelectPowerOnBank(xchanger::CartAccess& cart) {
-  cart.CartWrite(0x2000, 1);
-  cart.CartWrite(0x3000, 0);
-}
-
 }  // namespace
 
-CardIdentification IdentifyCardToWrite(xchanger::CartAccess& cart) {
-  if (!cart.Link().FindXChanger())
-    return {std::nullopt, "No X-Changer found"};
-  SelectPowerOnBank(cart);
-  CardIdentification found = IdentifyCard(cart);
-  SelectPowerOnBank(cart);
-  return found;
-}
-
-namespace {
-
-CardWriteResult WriteIdentifiedCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
-                                    std::span<const std::uint8_t> image,
-                                    const CardWriteOptions& options, JobControl& control,
-                                    const WriteLog& log) {
+CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
+                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
+                          JobControl& control, const WriteLog& log) {
   CardWriteResult result;
   result.bytes = image.size();
   // 1. Identify: only the three flash cards can be written.
-  const CardIdentification identified = IdentifyCardToWrite(cart);
+  const CardIdentification identified = IdentifyCard(cart);
   if (!identified.card) {
     result.outcome = JobOutcome::Failed(identified.error);
     return result;
@@ -191,17 +172,6 @@ CardWriteResult WriteIdentifiedCard(xchanger::CartAccess& cart, xchanger::ChipCl
   // A final read of the whole range would cost half a card read again
   // for nothing the first two reads and the read-backs did not already say.
   result.verified = true;
-  return result;
-}
-
-}  // namespace
-
-CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
-                          std::span<const std::uint8_t> image, const CardWriteOptions& options,
-                          JobControl& control, const WriteLog& log) {
-  CardWriteResult result = WriteIdentifiedCard(cart, clock, image, options, control, log);
-  if (result.cardMbit != 0)
-    SelectPowerOnBank(cart);
   return result;
 }
 

@@ -51,13 +51,6 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log);
 
-// Finds the X-Changer and identifies the card as IdentifyCard does, with
-// ROM bank 1 selected first: the 4 Mbit chip's identification goes to cart
-// address 0x5555 without touching the bank register, and the chip sees
-// 0x5555 there only while an odd bank is selected (A14 is bank bit 0), as
-// after power-on. Any read of bank 0 since then would hide the card.
-CardIdentification IdentifyCardToWrite(xchanger::CartAccess& cart);
-
 // "0x0A0000-0x0BFFFF": an address range as the messages give it.
 std::string RangeText(std::uint32_t begin, std::uint32_t end);
 

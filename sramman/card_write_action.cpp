@@ -111,7 +111,7 @@ void CardWriteAction::WriteFileToCard() {
 
   // The question names the card in the X-Changer now and the games the
   // write would overwrite, so the card must be identified and listed first.
-  const card::CardIdentification found = card::IdentifyCardToWrite(cart_);
+  const card::CardIdentification found = card::IdentifyCard(cart_);
   if (!found.card) {
     host_.LogStatus(found.error);
     return;

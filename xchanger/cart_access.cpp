@@ -212,6 +212,12 @@ bool CartAccess::ProbeIntel64Mbit() {
 
 std::uint8_t CartAccess::IdentifyFlashCard() {
   cardSizeMbit_ = 0;
+  // The 4 Mbit chip decodes A0-A14 for its unlock cycles, and 0x5555 lies in
+  // the switchable window, where A14 comes from the ROM bank register. Bank 1
+  // (the power-on bank) puts the chip's 5555 there; after a read of bank 0 or
+  // any other even bank the probe would miss the card.
+  CartWrite(kRomBankLowAddress, 0x01);
+  CartWrite(kRomBankHighAddress, 0x00);
   if (ProbeWinbond4Mbit()) {
     cardSizeMbit_ = 4;
   } else if (ProbeMacronix16Mbit()) {

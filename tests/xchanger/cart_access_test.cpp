@@ -100,9 +100,10 @@ INSTANTIATE_TEST_SUITE_P(BothModes, Cart, ::testing::Values(kLinkModeEpp, kLinkM
                            return mode.param == kLinkModeEpp ? "Epp" : "Spp";
                          });
 
-const std::vector<CartBusEvent> kWinbondEntry{Flash(0x5555, 0xAA), Flash(0x2AAA, 0x55),
-                                              Flash(0x5555, 0x80), Flash(0x5555, 0xAA),
-                                              Flash(0x2AAA, 0x55), Flash(0x5555, 0x60)};
+// The power-on ROM bank first, so that the chip's A14 is set for 0x5555.
+const std::vector<CartBusEvent> kWinbondEntry{
+    Write(0x2000, 1),    Write(0x3000, 0),    Flash(0x5555, 0xAA), Flash(0x2AAA, 0x55),
+    Flash(0x5555, 0x80), Flash(0x5555, 0xAA), Flash(0x2AAA, 0x55), Flash(0x5555, 0x60)};
 
 TEST_P(Cart, Winbond4MbitIsIdentifiedAndLeftInReadMode) {
   Insert(FlashChip::k4Mbit, 4);
@@ -115,6 +116,15 @@ TEST_P(Cart, Winbond4MbitIsIdentifiedAndLeftInReadMode) {
   expected.insert(expected.end(), {Flash(0x5555, 0xAA), Flash(0x2AAA, 0x55), Flash(0x5555, 0xF0)});
   EXPECT_EQ(Commands(), expected);
   EXPECT_EQ(BufferCount(0xEE), access_->TransferBuffer().size());
+}
+
+// A header read leaves bank 0 selected; the 4 Mbit card must still be
+// found by the next identification, as at a second "Analyse Cart".
+TEST_P(Cart, Winbond4MbitIsFoundAgainAfterABank0Read) {
+  Insert(FlashChip::k4Mbit, 4);
+  CartHeader header;
+  access_->ReadCartHeader(0, header);
+  EXPECT_EQ(access_->IdentifyFlashCard(), 4);
 }
 
 TEST_P(Cart, Macronix16MbitIsIdentifiedThroughWordAddresses) {
