@@ -126,14 +126,16 @@ bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& f
 }
 
 // A cart pulled out, or an X-Changer whose plug came loose, reads as a bus
-// nobody drives: every SRAM byte 0xFF, identical in both reads. The logo of
-// ROM bank 0, which the analysis found, tells whether the cart still answers.
-bool SramTransfer::CartStillAnswers() {
+// nobody drives: every SRAM byte 0xFF, identical in both reads and equal to
+// a file of 0xFF. The logo of ROM bank 0, which the analysis found, tells
+// whether the cart still answers; every bit position of it takes both
+// values, so a data line stuck at either level fails it too.
+bool SramTransfer::CartStillAnswers(const char* failureText) {
   xchanger::CartHeader header;
   cart_.ReadCartHeader(0, header);
   if (xchanger::CartAccess::CartHeaderValid(header))
     return true;
-  view_.LogStatus("Cart no longer answers; nothing written.");
+  view_.LogStatus(failureText);
   return false;
 }
 
@@ -154,7 +156,7 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
     ok = ReadBankTwice(BankNumber(game->entry, i), bank) &&
          MoveFileBlock(view_, kShortWrite, [&] { return file.File().WriteSome(bank); });
   }
-  ok = ok && CartStillAnswers();
+  ok = ok && CartStillAnswers("Cart no longer answers; nothing written.");
   if (ok) {
     try {
       file.Commit();
@@ -219,7 +221,9 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
     const std::uint8_t number = BankNumber(game->entry, i);
     ok = BankAccepted(cart_.WriteSramBank(number), number);
   }
-  ok = ok && VerifyBanks(*game, image);
+  // A read-back that matches proves nothing when the bus no longer answers.
+  ok = ok && VerifyBanks(*game, image) &&
+       CartStillAnswers("Cart no longer answers; the load could not be verified.");
   if (ok && keepCartSram_) {
     std::string error;
     if (!keepCartSram_(error)) {

@@ -8,6 +8,7 @@
 
 #include "cli/sram_command.h"
 #include "sramman/demo_card.h"
+#include "tests/sramman/sim_rig.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
 
@@ -253,6 +254,56 @@ TEST_P(FaultyLink, FailedWriteBackComesInsteadOfTheSuccessLine) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 SRAM image \"" + srm +
                          "\" not written: File not found\n");
+}
+
+// An empty bus reads 0xFF, so a file of 0xFF reads back equal from an
+// X-Changer that is gone: only the cart check after the verify tells.
+TEST_P(FaultyLink, LoadOfAllFFUnpluggedAtEveryBankBoundaryFails) {
+  WriteBytes(dir_.File("ff.sav"), std::vector<std::uint8_t>(32768, 0xFF));
+  // Where the banks begin, in port accesses from the start: counted on the
+  // same simulated X-Changer, whose accesses do not depend on the clock.
+  auto config = CartConfig(ReadBytes(dir_.File("cart.gb")));
+  config.modes = std::string(GetParam()) == "epp" ? xchanger::sim::LinkModes::kEppOnly
+                                                  : xchanger::sim::LinkModes::kSppOnly;
+  SimRig rig(std::move(config));
+  rig.manager.AnalyseCart();
+  const auto accesses = [&rig] { return rig.sim.Counters().reads + rig.sim.Counters().writes; };
+  const std::uint64_t analysed = accesses();
+  rig.cart.WriteSramBank(0);
+  const std::uint64_t perBank = accesses() - analysed;
+  for (std::uint64_t bank = 0; bank <= 4; ++bank) {
+    const std::uint64_t after = analysed + bank * perBank;
+    const CommandRun run = Sram({"load", "--port", Port("unplug=" + std::to_string(after)), "--row",
+                                 "0", dir_.File("ff.sav")});
+    EXPECT_EQ(run.status, 1) << after;
+    EXPECT_EQ(run.out,
+              "\u2022 Cart \"POCKET\" found.\n"
+              "\u2022 Cart no longer answers; the load could not be verified.\n")
+        << after;
+  }
+}
+
+TEST_P(FaultyLink, NoiseThatDividesTheBankStillDiffersBetweenReads) {
+  for (const char* every : {"8192", "1024", "1"}) {
+    const CommandRun run = Sram({"save", "--port", Port(std::string("noisy=") + every), "--row",
+                                 "0", dir_.File("old.sav")});
+    EXPECT_EQ(run.status, 1) << every;
+    EXPECT_NE(run.out.find("Read unstable"), std::string::npos) << every << run.out;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("old.sav")), Pattern(32768, 9));
+}
+
+TEST_P(FaultyLink, StuckDataLineIsCaughtByTheCartCheck) {
+  for (int line = 0; line < 8; ++line) {
+    for (int level = 0; level < 2; ++level) {
+      const std::string stuck = "stuck=d" + std::to_string(line) + ":" + std::to_string(level);
+      const CommandRun run =
+          Sram({"save", "--port", Port(stuck), "--row", "0", dir_.File("old.sav")});
+      EXPECT_EQ(run.status, 1) << stuck;
+      EXPECT_EQ(run.out, "\u2022 No Cart found\n") << stuck;
+    }
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("old.sav")), Pattern(32768, 9));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultyLink, ::testing::Values("epp", "spp"));
