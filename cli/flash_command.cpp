@@ -1,7 +1,6 @@
 #include "cli/flash_command.h"
 
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -69,12 +68,12 @@ int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err)
     out.flush();
     ReportFileError(err, e);
     return 1;
-  } catch (const std::runtime_error& e) {
-    // A file error, a ROM that failed its analysis, a tool that did not
-    // start: nothing reached the card.
+  } catch (const flash::FlashJobError& e) {
+    // A ROM that failed its analysis or changed before its copy, or a tool
+    // that did not start: nothing reached the card.
     status.Flush();
     out.flush();
-    err << e.what() << '\n';
+    ReportFileFailure(err, e.name(), e.reason());
     return 1;
   }
   status.Flush();

@@ -296,7 +296,50 @@ TEST_F(FlashJobTest, FullDiskStopsTheJobBeforeTheTool) {
     return std::string("no error");
   });
   EXPECT_EQ(outcome, "Disk full, starts 0");
-  EXPECT_EQ(ReadBytes(Copy(0)), Varied(40000, 1));
+  EXPECT_TRUE(fs::is_empty(scratch_)) << "a.gb's copy alone must not reach the tool";
+}
+
+// The file changes after its analysis and before its copy: the job must not
+// hand the tool a copy of another size than the analysis measured, nor keep
+// the copies it wrote.
+TEST_F(FlashJobTest, RomChangedBetweenAnalysisAndCopyStopsTheJobAndClearsItsCopies) {
+  struct Case {
+    const char* what;
+    std::function<void(const fs::path&)> change;
+    std::string error;
+  };
+  const std::string changed =
+      "job: Cannot copy \"" + (dir_ / "b.gb").string() + "\": File changed since its analysis (";
+  const std::string advice = ". VELTRA was not started; check the file or remove it from the list.";
+  const Case cases[] = {
+      {"cut", [](const fs::path& p) { fs::resize_file(p, 40000); },
+       changed + "40000 bytes now, 70000 before)" + advice},
+      {"emptied", [](const fs::path& p) { fs::resize_file(p, 0); },
+       changed + "0 bytes now, 70000 before)" + advice},
+      {"rewritten longer", [](const fs::path& p) { WriteBytes(p, Varied(100000, 4)); },
+       changed + "100000 bytes now, 70000 before)" + advice},
+      {"removed", [](const fs::path& p) { fs::remove(p); }, "File not found"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string a = Rom("a.gb", Varied(600, 1));
+    const std::string b = Rom("b.gb", Varied(70000, 2));
+    launcher_.calls.clear();
+    std::string error = "no error";
+    try {
+      RunFlashJob({a, b}, analyser_, launcher_, base_, [&](const std::string& path) {
+        if (path == b)
+          c.change(path);
+      });
+    } catch (const fileio::FileError& e) {
+      error = e.what();
+    } catch (const FlashJobError& e) {
+      error = std::string("job: ") + e.what();
+    }
+    EXPECT_EQ(error, c.error);
+    EXPECT_TRUE(fs::is_empty(scratch_));
+    EXPECT_TRUE(launcher_.calls.empty());
+  }
 }
 
 TEST_F(FlashJobTest, WorksRelativeToTheCurrentDirectoryWithoutChangingIt) {
