@@ -1,5 +1,8 @@
 #include "sramman/save_all.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -43,6 +46,22 @@ std::string SaveFileName(int row, std::string_view title) {
   return name + ".sav";
 }
 
+int PrepareSaveFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  // create_directories says "exists" for a file in the way; what stands
+  // there decides.
+  if (!std::filesystem::is_directory(folder)) {
+    if (error && error.value() != EEXIST && error.value() != ENOTDIR)
+      return error.value();
+    return ENOTDIR;
+  }
+  // Also refuses a read-only file system, and an immutable folder to root.
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return errno;
+  return 0;
+}
+
 std::vector<GameSave> SaveEveryGame(SramManager& manager, MemorySramView& view,
                                     const std::string& folder) {
   std::vector<GameSave> saves;
@@ -66,9 +85,11 @@ std::vector<GameSave> SaveEveryGame(SramManager& manager, MemorySramView& view,
       save.reason = Joined(view.Log(), logBefore);
       if (chosen)
         save.outcome = result.succeeded ? GameSave::Outcome::kSaved : GameSave::Outcome::kFailed;
+      save.fileError = result.fileError;
     } catch (const fileio::FileError& error) {
       save.outcome = GameSave::Outcome::kFailed;
       save.reason = error.what();
+      save.fileError = error.code();
     }
     saves.push_back(std::move(save));
   }

@@ -33,6 +33,9 @@ class SramTransfer {
     // DirectoryOf the chosen file, once the transfer got as far as closing
     // it; the dialogs open there next time.
     std::optional<std::string> directory;
+    // The system's error of a read or write of the file that failed (the
+    // log says "IO-Error N"), 0 when there was none.
+    int fileError = 0;
   };
 
   SramTransfer(xchanger::CartAccess& cart, SramView& view, const CartListing& listing);

@@ -10,6 +10,7 @@
 #include "sramman/demo_card.h"
 #include "tests/sramman/sim_rig.h"
 #include "tests/sramman/test_carts.h"
+#include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
@@ -107,12 +108,16 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.out,
             "\u2022 VELTRA - cart found.\n\u2022 Not enough SRAM on cart for selected game.\n");
+  EXPECT_EQ(refused.err,
+            "velwin-cli: " + dir.File("x.sav") + ": Not enough SRAM on cart for selected game.\n");
 
   WriteBytes(dir.File("short.sav"), std::vector<std::uint8_t>(100, 0));
   const CommandRun tooSmall = Sram({"load", "--port", "demo", "--row", "0", dir.File("short.sav")});
   EXPECT_EQ(tooSmall.status, 1);
   EXPECT_EQ(tooSmall.out,
             "\u2022 VELTRA - cart found.\n\u2022 File too small. 64kbit (8kbyte) required\n");
+  EXPECT_EQ(tooSmall.err, "velwin-cli: " + dir.File("short.sav") +
+                              ": File too small. 64kbit (8kbyte) required\n");
 
   const CommandRun missing = Sram({"load", "--port", "demo", "--row", "0", dir.File("none.sav")});
   EXPECT_EQ(missing.status, 1);
@@ -120,7 +125,7 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
 
   const CommandRun beyond = Sram({"save", "--port", "demo", "--row", "6", dir.File("x.sav")});
   EXPECT_EQ(beyond.status, 1);
-  EXPECT_EQ(beyond.err, "velwin-cli: row 6 is not in the grid (rows 0 to 5)\n");
+  EXPECT_EQ(beyond.err, "velwin-cli: demo: row 6 is not in the grid (rows 0 to 5)\n");
 }
 
 TEST(SramCommand, NoXChangerIsNoTransfer) {
@@ -130,6 +135,8 @@ TEST(SramCommand, NoXChangerIsNoTransfer) {
                                "0", dir.File("x.sav")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "\u2022 No X-Changer found\n");
+  EXPECT_EQ(run.err,
+            "velwin-cli: sim:lpt=none,rom=" + dir.File("cart.gb") + ": No X-Changer found\n");
 }
 
 TEST(SramCommand, UsageErrors) {
@@ -326,6 +333,13 @@ class SmallFileSystem {
   bool mounted_;
 };
 
+TEST(SramCommand, FullDeviceIsNamedOnStderr) {
+  const CommandRun save = Sram({"save", "--port", "demo", "--row", "0", "/dev/full"});
+  EXPECT_EQ(save.status, 1);
+  EXPECT_EQ(save.out, "\u2022 VELTRA - cart found.\n\u2022 IO-Error 28: Disk full\n");
+  EXPECT_EQ(save.err, "velwin-cli: /dev/full: Disk full\n");
+}
+
 TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
   TempDir dir;
   auto rom = BlankRom(2);
@@ -340,9 +354,45 @@ TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
   const CommandRun run =
       Sram({"save", "--port", "sim:rom=" + dir.File("cart.gb"), "--row", "0", backup});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 IO-Error 101\n");
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 IO-Error 28: Disk full\n");
+  EXPECT_EQ(run.err, "velwin-cli: " + backup + ": Disk full\n");
   EXPECT_EQ(ReadBytes(backup), Pattern(8192, 7));
   EXPECT_FALSE(std::filesystem::exists(dir.File("small/.old.sav.velwin-tmp")));
+
+  // The 256 kbit game no longer fits beside the others.
+  const CommandRun all = Sram({"save-all", "--port", "demo", dir.File("small")});
+  EXPECT_EQ(all.status, 1);
+  EXPECT_NE(all.out.find("01 Tidepool Tactics.sav: failed: IO-Error 28: Disk full\n"),
+            std::string::npos)
+      << all.out;
+  EXPECT_NE(
+      all.err.find("velwin-cli: " + dir.File("small/01 Tidepool Tactics.sav") + ": Disk full\n"),
+      std::string::npos)
+      << all.err;
+}
+
+TEST(SramCommand, SaveAllMakesItsFolderOrRefusesItBeforeReadingTheCart) {
+  TempDir dir;
+  const std::string nested = dir.File("new/sub");
+  EXPECT_EQ(Sram({"save-all", "--port", "demo", nested}).status, 1) << "one game is refused";
+  EXPECT_TRUE(std::filesystem::exists(nested + "/00 Lantern Keep.sav"));
+
+  WriteBytes(dir.File("file"), std::vector<std::uint8_t>(3, 1));
+  for (const std::string& folder : {dir.File("file"), dir.File("file/sub")}) {
+    const CommandRun run = Sram({"save-all", "--port", "demo", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "") << "the cart is not read";
+    EXPECT_EQ(run.err, "velwin-cli: " + folder + ": Not a directory\n");
+  }
+
+  std::filesystem::create_directory(dir.File("locked"));
+  const velwin::testing::ImmutableFile locked(dir.File("locked"));
+  if (!locked.Applied())
+    GTEST_SKIP() << "cannot make a folder immutable here";
+  const CommandRun run = Sram({"save-all", "--port", "demo", dir.File("locked")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "");
+  EXPECT_EQ(run.err, "velwin-cli: " + dir.File("locked") + ": File access denied\n");
 }
 
 TEST(SramCommand, PortThatCannotBeOpened) {
