@@ -37,7 +37,7 @@ class PrintingStatusLine : public rom::StatusLine {
 
   void Flush() {
     if (!printed_ && !text_.empty())
-      out_ << encoding::Windows1252ToUtf8(text_) << '\n';
+      out_ << ShownName(encoding::Windows1252ToUtf8(text_)) << '\n';
     printed_ = true;
   }
 
@@ -54,8 +54,7 @@ class PrintingStatusLine : public rom::StatusLine {
 int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   FileArguments roms;
   if (!ParseFileArguments(args, /*offersJson=*/false, roms)) {
-    err << kFlashUsage;
-    return 2;
+    return ReportUsageError(err, roms, kFlashUsage);
   }
   rom::RomInfoLabels labels;
   PrintingStatusLine status(out);

@@ -43,6 +43,7 @@ struct SramOptions {
   bool json = false;
   std::optional<int> row;
   std::optional<std::string> file;
+  std::string unknownOption;
 };
 
 std::optional<int> ParseRow(const std::string& text) {
@@ -79,6 +80,9 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
       options.json = true;
     } else if (!arg.empty() && arg[0] != '-' && options.verb != "analyse" && !options.file) {
       options.file = arg;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      options.unknownOption = arg;
+      return "Unknown option";
     } else {
       return "unexpected argument '" + arg + "'";
     }
@@ -252,7 +256,11 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   }
   SramOptions options;
   if (const auto problem = ParseOptions(args, options)) {
-    err << "velwin-cli sram: " << *problem << '\n' << kSramUsage;
+    if (!options.unknownOption.empty())
+      ReportFileFailure(err, options.unknownOption, *problem);
+    else
+      err << "velwin-cli sram: " << *problem << '\n';
+    err << kSramUsage;
     return 2;
   }
 

@@ -167,12 +167,22 @@ TEST_F(CliCommandsTest, NamesThatAreNotUtf8ShowEveryByte) {
   EXPECT_TRUE(out_.str().starts_with("Path:           caf\u00E9b.gb\n")) << out_.str();
 }
 
+TEST_F(CliCommandsTest, ControlCharactersInNamesAreShownEscaped) {
+  const std::string name = "a\nb\x1b\x7f.gb";
+  EXPECT_EQ(Run(RunInfoCommand, {name}), 1);
+  EXPECT_EQ(err_.str(), "velwin-cli: a\\nb\\x1b\\x7f.gb: File not found\n");
+  EXPECT_TRUE(out_.str().starts_with("File Name:      a\\nb\\x1b\\x7f.gb\n")) << out_.str();
+  EXPECT_EQ(Run(RunLookupCommand, {name}), 1);
+  EXPECT_TRUE(out_.str().starts_with("Path:           a\\nb\\x1b\\x7f.gb\n")) << out_.str();
+}
+
 TEST_F(CliCommandsTest, UsageErrorsExitWithTwo) {
   for (const Arguments& args : {Arguments{}, Arguments{"--json"}, Arguments{"-v", "a.gb"}}) {
+    const std::string named = args.size() == 2 ? "velwin-cli: -v: Unknown option\n" : "";
     EXPECT_EQ(Run(RunInfoCommand, args), 2);
-    EXPECT_EQ(err_.str(), "usage: velwin-cli info [--json] [--verify] FILE...\n");
+    EXPECT_EQ(err_.str(), named + "usage: velwin-cli info [--json] [--verify] FILE...\n");
     EXPECT_EQ(Run(RunLookupCommand, args), 2);
-    EXPECT_EQ(err_.str(), "usage: velwin-cli lookup [--json] ROM...\n");
+    EXPECT_EQ(err_.str(), named + "usage: velwin-cli lookup [--json] ROM...\n");
     EXPECT_EQ(out_.str(), "");
   }
   Write("-odd.gb", Tetris());  // after "--" a dash starts a file name

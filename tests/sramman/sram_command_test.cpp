@@ -146,6 +146,8 @@ TEST(SramCommand, UsageErrors) {
   EXPECT_EQ(Sram({"save", "--port", "demo", "--row", "-1", "x.sav"}).status, 2);
   EXPECT_EQ(Sram({"load", "--port", "demo", "--row", "1"}).status, 2);
   EXPECT_EQ(Sram({"analyse", "--port"}).err.substr(0, 36), "velwin-cli sram: --port needs a valu");
+  EXPECT_EQ(Sram({"analyse", "--fast"}).err.substr(0, 38),
+            "velwin-cli: --fast: Unknown option\nusa");
   const CommandRun help = Sram({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velwin-cli sram save"), std::string::npos);
