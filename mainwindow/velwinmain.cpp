@@ -16,6 +16,7 @@
 
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
+#include "gui/default_folder.h"
 #include "gui/settings_store.h"
 #include "ips/ips_patch.h"
 #include "mainwindow/display_text.h"
@@ -243,6 +244,12 @@ void TForm1::AddROMsClick() {
     gui::FileDialogRequest request;
     request.kind = gui::FileDialogRequest::Kind::kOpenMany;
     request.initialDirectory = StartFolder(romsDialogFileName_, romsDialogDirectory_);
+#ifndef Q_OS_WIN
+    // As the SRAM dialogs do: a program started from a menu has no current
+    // folder of the user's choosing.
+    if (request.initialDirectory.isEmpty())
+      request.initialDirectory = gui::DesktopOrHomeFolder();
+#endif
     request.filters = {QStringLiteral("GB ROMs (*.gb*)"), QStringLiteral("All Files (*.*)")};
     request.fileMustExist = true;
     request.pathMustExist = true;

@@ -1,5 +1,6 @@
 // Settings read when the main window is created and written when it closes.
 
+#include <QDir>
 #include <QSettings>
 
 #include "tests/mainwindow/main_window_fixture.h"
@@ -33,7 +34,18 @@ class MainWindowSettingsTest : public MainWindowTest {
 };
 
 TEST_F(MainWindowSettingsTest, FirstStartReadsNothingAndClosingWritesThePosition) {
-  EXPECT_EQ(RomsDialogFolder(), "");
+  // Add starts in the desktop folder, or the home folder without one, as
+  // the SRAM dialogs do; never in the process's current folder.
+  const QByteArray savedHome = qgetenv("HOME");
+  const QString home = Root() + "/home";
+  ASSERT_TRUE(QDir().mkpath(home));
+  qputenv("HOME", home.toUtf8());
+  qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
+  EXPECT_EQ(RomsDialogFolder(), home);
+  ASSERT_TRUE(QDir(home).mkdir("Desktop"));
+  EXPECT_EQ(RomsDialogFolder(), home + "/Desktop");
+  qputenv("HOME", savedHome);
+  qunsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(IpsDialogFolder(), "");
   EXPECT_TRUE(boxes_.Errors().isEmpty());
   Form().move(31, 47);

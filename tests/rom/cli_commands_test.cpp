@@ -205,7 +205,7 @@ TEST_F(CliCommandsTest, LookupShowsTheEntryAndTheLastStatusText) {
   EXPECT_EQ(Run(RunLookupCommand, {"--json", "tetris.gb"}), 0);
   EXPECT_EQ(out_.str(),
             "{\"path\":\"tetris.gb\",\"ROMCRC\":\"0A3F\",\"romdbase\":\"VELTra.INI\","
-            "\"ROMDBName\":\"Tetris (World)\",\"status\":\"Error accessing user.ini\"}\n");
+            "\"ROMDBName\":\"Tetris (World)\",\"status\":\"Accessing tetris.gb ...  OK\"}\n");
 }
 
 TEST_F(CliCommandsTest, LookupFailsOnADatabaseThatIsThereButUnreadable) {
@@ -218,7 +218,7 @@ TEST_F(CliCommandsTest, LookupFailsOnADatabaseThatIsThereButUnreadable) {
   EXPECT_EQ(Run(RunLookupCommand, {"--json", "tetris.gb", "gone.gb"}), 1);
   EXPECT_EQ(err_.str(), "velwin-cli: gone.gb: File not found\n");
   EXPECT_NE(
-      out_.str().find("\"status\":\"Error accessing veltra.ini\",\"error\":\"File not found\"}"),
+      out_.str().find("\"status\":\"Accessing gone.gb ...  ERROR\",\"error\":\"File not found\"}"),
       std::string::npos)
       << out_.str();
   EXPECT_EQ(Run(RunLookupCommand, {"tetris.gb"}), 0);  // no database at all is no failure

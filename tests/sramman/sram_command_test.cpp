@@ -401,6 +401,11 @@ TEST(SramCommand, PortThatCannotBeOpened) {
   const CommandRun run = Sram({"analyse", "--port", "sim:card=7"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.rfind("velwin-cli: port \"sim:card=7\" could not be opened: ", 0), 0u);
+  const CommandRun empty = Sram({"analyse", "--port", ""});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err,
+            "velwin-cli: port \"\" could not be opened: unknown port \"\": use direct, "
+            "direct:BASE, ppdev, ppdev:DEVICE or sim:KEY=VALUE,...\n");
 }
 
 }  // namespace
