@@ -38,7 +38,7 @@ FileReport Examine(const std::string& path, bool verify, rom::RomInfoLabels& lab
   if (!analysis.ok)
     report.error = AnalysisFailureReason(path, analysis.systemError, analysis.fileSize.value_or(0));
   if (verify) {
-    report.globalChecksum = "-";
+    report.globalChecksum = std::string("-");  // moved in whole: GCC 12 warns falsely
     // Only a file that is a ROM has a checksum to compare with.
     if (analysis.ok && analysis.isGameBoyRom) {
       try {

@@ -448,7 +448,9 @@ void TForm1::PatchRom(const QString& romPath, const QString& ipsPath) {
     throw;
   }
   // The result names the ROM file as the file system spells it.
-  statusLine_->SetText(" " + encoding::Utf8ToWindows1252(result));
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about " " + text.
+  std::string text(1, ' ');
+  statusLine_->SetText(text.append(encoding::Utf8ToWindows1252(result)));
   totals_.Add(analyser_.AnalyseRomFile(rom, false));
   TotalsChanged();
   rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);

@@ -32,7 +32,9 @@ std::string Joined(const std::vector<std::string>& lines, std::size_t from) {
 std::string SaveFileName(int row, std::string_view title) {
   const std::size_t begin = title.find_first_not_of(' ');
   const std::size_t end = title.find_last_not_of(' ');
-  std::string name = row < 10 ? "0" + std::to_string(row) : std::to_string(row);
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "0" + text.
+  std::string name(row < 10 ? 1 : 0, '0');
+  name.append(std::to_string(row));
   if (begin != std::string_view::npos) {
     // UTF-8 sequences are made of bytes above 0x7F only, so a byte-wise
     // replacement never splits a character.
