@@ -34,18 +34,13 @@ class MainWindowSettingsTest : public MainWindowTest {
 };
 
 TEST_F(MainWindowSettingsTest, FirstStartReadsNothingAndClosingWritesThePosition) {
-  // Add starts in the desktop folder, or the home folder without one, as
-  // the SRAM dialogs do; never in the process's current folder.
+  // Add starts in the desktop folder, as the SRAM dialogs do; never in the
+  // process's current folder.
   const QByteArray savedHome = qgetenv("HOME");
-  const QString home = Root() + "/home";
-  ASSERT_TRUE(QDir().mkpath(home));
-  qputenv("HOME", home.toUtf8());
-  qputenv("XDG_CONFIG_HOME", (home + "/.config").toUtf8());
-  EXPECT_EQ(RomsDialogFolder(), home);
-  ASSERT_TRUE(QDir(home).mkdir("Desktop"));
-  EXPECT_EQ(RomsDialogFolder(), home + "/Desktop");
+  qputenv("HOME", Root().toUtf8());
+  ASSERT_TRUE(QDir(Root()).mkdir("Desktop"));
+  EXPECT_EQ(RomsDialogFolder(), Root() + "/Desktop");
   qputenv("HOME", savedHome);
-  qunsetenv("XDG_CONFIG_HOME");
   EXPECT_EQ(IpsDialogFolder(), "");
   EXPECT_TRUE(boxes_.Errors().isEmpty());
   Form().move(31, 47);

