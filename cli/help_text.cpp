@@ -25,6 +25,11 @@ constexpr std::string_view kMainHelp =
     "  sram save-all [--port PORT] [--json] FOLDER\n"
     "                                 copy battery saves between the X-Changer's cart\n"
     "                                 and .sav files\n"
+    "  card read [--port PORT] [--json] FILE\n"
+    "  card verify [--port PORT] [--json] FILE\n"
+    "  card list [--port PORT] [--json]\n"
+    "                                 back up the whole card, compare it with a file,\n"
+    "                                 list the games on it\n"
     "\n"
     "options:\n"
     "  -h, --help     show this help; after a command, that command's help\n"
@@ -36,6 +41,7 @@ constexpr std::string_view kMainHelp =
     "     entry failed its analysis, an invalid IPS file, no X-Changer or no cart,\n"
     "     a verify failed, or a database that exists cannot be read\n"
     "  2  usage error\n"
+    "  130, 143  a card job stopped by SIGINT or SIGTERM (nothing written)\n"
     "\n"
     "More in the manual page velwin-cli(1).\n";
 
@@ -136,12 +142,40 @@ constexpr std::string_view kSramHelp =
     "     I/O error, or a verify failed\n"
     "  2  usage error\n";
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kCommandHelp = {{
+constexpr std::string_view kCardHelp =
+    "usage: velwin-cli card read [--port PORT] [--json] FILE\n"
+    "       velwin-cli card verify [--port PORT] [--json] FILE\n"
+    "       velwin-cli card list [--port PORT] [--json]\n"
+    "\n"
+    "Works on the whole card in the X-Changer: one of the 4, 16 and 64 Mbit flash\n"
+    "cards, or a game cart with no bank controller or an MBC5, read by its header.\n"
+    "  read     read every ROM bank twice and write the card to FILE, which is\n"
+    "           replaced only once the whole card read the same both times\n"
+    "  verify   compare FILE with the card's first size-of-FILE bytes\n"
+    "  list     the card's kind and size, then every game on it\n"
+    "A progress line shows on stderr when it is a terminal. SIGINT and SIGTERM stop\n"
+    "a job at the next bank, leaving no file behind.\n"
+    "\n"
+    "options:\n"
+    "  --port PORT  how to reach the X-Changer, as for the sram command\n"
+    "  --json       print JSON\n"
+    "  --           end of options: the argument after it is the file\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  done (verify: the card matches FILE)\n"
+    "  1  the port could not be opened, no X-Changer or no cart, a cart that cannot\n"
+    "     be read, an unstable read, an I/O error (verify: or the card differs)\n"
+    "  2  usage error\n"
+    "  130  stopped by SIGINT; 143  stopped by SIGTERM\n";
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kCommandHelp = {{
     {"info", kInfoHelp},
     {"lookup", kLookupHelp},
     {"patch", kPatchHelp},
     {"flash", kFlashHelp},
     {"sram", kSramHelp},
+    {"card", kCardHelp},
 }};
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/card_command.h"
 #include "cli/file_failure.h"
 #include "cli/flash_command.h"
 #include "cli/help_text.h"
@@ -50,6 +51,8 @@ int main(int argc, char** argv) {
     return RunFlashCommand(args, std::cout, std::cerr);
   if (command == "sram")
     return RunSramCommand(args, std::cout, std::cerr);
+  if (command == "card")
+    return RunCardCommand(args, std::cout, std::cerr);
   if (command.size() > 1 && command[0] == '-')
     ReportFileFailure(std::cerr, std::string(command), "Unknown option");
   else

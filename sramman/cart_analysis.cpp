@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "sramman/cart_family.h"
 #include "sramman/sram_size_text.h"
 
 namespace velwin::sramman {
@@ -12,34 +13,11 @@ namespace {
 
 using xchanger::CartHeader;
 
-// The menu program of a VELTRA card carries this signature among the restart
-// vectors of bank 0; older menus are known by their title instead.
-constexpr std::string_view kMenuSignature = "VELTRA";
-constexpr std::string_view kMenuTitle = "Diruzo RI Menu";
-constexpr std::string_view kGbpackTitle = "GBPACK";
-constexpr std::string_view kCameraTitle = "GAMEBOYCAMERA";
-
-// The on-card directory of a VELTRA card, in its ROM bank 1.
-constexpr std::uint16_t kMenuDirectoryBank = 1;
-constexpr std::size_t kMenuEntrySize = 47;
-constexpr std::size_t kMenuNameSize = 18;
-constexpr std::size_t kMenuMarkerOffset = 19;
-constexpr std::size_t kMenuSramOffset = 21;
-constexpr std::uint8_t kMenuUsesSram = 0x80;
-
-// Games on a GBPACK card follow the two banks of its menu.
-constexpr std::uint16_t kGbpackFirstGameBank = 2;
-// 2 << 14 is the largest step that still fits a 16-bit ROM bank number.
-constexpr std::uint8_t kLargestSteppableRomSize = 14;
 // The SRAM banks the transfers reach; games past them are marked.
 constexpr int kReachableSramBanks = 16;
 constexpr int kLastSramBankNumber = 255;
 
 constexpr std::size_t kGridRowsMax = SramGameTable{}.size();
-
-bool StartsWith(const std::string& text, std::string_view prefix) {
-  return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
-}
 
 // Leading and trailing blanks and control bytes dropped; bytes above 127 are
 // characters of the code page and stay.
@@ -52,15 +30,6 @@ std::string TrimmedTitle(const std::string& title) {
   while (end > begin && isFiller(title[end - 1]))
     --end;
   return title.substr(begin, end - begin);
-}
-
-std::string MenuName(const std::uint8_t* entry) {
-  std::string name(kMenuNameSize, ' ');
-  for (std::size_t i = 0; i < kMenuNameSize; ++i) {
-    if (entry[i] != 0)
-      name[i] = static_cast<char>(entry[i]);
-  }
-  return name;
 }
 
 }  // namespace
@@ -108,12 +77,16 @@ void CartAnalysis::AnalyseCart() {
   cartFound_ = true;
   // The decision rests on a second reading of the header.
   cart_.ReadCartHeader(0, header);
-  if (header.Signature == kMenuSignature || header.Title == kMenuTitle) {
-    ScanMenuCard();
-  } else if (StartsWith(header.Title, kGbpackTitle)) {
-    ScanGbpackCard();
-  } else {
-    AnalyseSingleCart(header);
+  switch (FamilyOf(header)) {
+    case CartFamily::kMenuCard:
+      ScanMenuCard();
+      break;
+    case CartFamily::kGbpackCard:
+      ScanGbpackCard();
+      break;
+    case CartFamily::kSingleCart:
+      AnalyseSingleCart(header);
+      break;
   }
 }
 
@@ -227,7 +200,7 @@ void CartAnalysis::ScanMenuCard() {
         continue;
       const std::uint8_t sramByte = entry[kMenuSramOffset];
       AddGridRow();
-      view_.SetCell(0, row, MenuName(entry));
+      view_.SetCell(0, row, MenuEntryName(entry));
       view_.SetCell(1, row, MenuSramSizeText(sramByte));
       table_[static_cast<std::size_t>(row)] = SramGameEntry{
           (sramByte >> 4) == 3 ? kSram256k : kSram64k, static_cast<std::uint8_t>(sramByte & 0x0F)};

@@ -35,6 +35,10 @@ class SramManager {
   bool CartFound() const { return listing_.cartFound; }
   // Run after a load has verified, before its success line.
   void SetKeepCartSram(KeepCartSram keep) { transfer_.SetKeepCartSram(std::move(keep)); }
+  // Progress of the transfers, and a save's way to stop (see SramTransfer).
+  void SetTransferProgress(SramTransfer::Progress progress) {
+    transfer_.SetProgress(std::move(progress));
+  }
   // True while an analysis runs; it lets window events in, and commands that
   // arrive meanwhile are ignored.
   bool Busy() const { return busy_; }

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFont>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QStyle>
@@ -88,12 +89,13 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
   QFont font(QStringLiteral("MS Sans Serif"));
   font.setPixelSize(13);
   setFont(font);
-  setFixedSize(kClientWidth, kClientHeight);
   setSizeGripEnabled(false);
   // A simulated cart keeps its SRAM in a file; a load brings it up to date
   // before it claims success, rather than only when the program ends.
   manager_.SetKeepCartSram([this](std::string& error) { return port_->Flush(error); });
   BuildControls();
+  manager_.SetTransferProgress(
+      [this](std::uint64_t done, std::uint64_t toDo) { return jobBar_->Show(done, toDo); });
   FormCreate();
   if (!portProblem_.isEmpty())
     LogStatus(ToAnsi(portProblem_));
@@ -104,7 +106,22 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
 TSRAMManForm::~TSRAMManForm() = default;
 
 void TSRAMManForm::BuildControls() {
-  stringGrid1_ = new QTableWidget(1, 2, this);
+  menuBar_ = new QMenuBar(this);
+  menuBar_->setObjectName(QStringLiteral("MenuBar"));
+  // In the window on every desktop: a global menu would leave the design's
+  // controls where they are but hide the card commands elsewhere.
+  menuBar_->setNativeMenuBar(false);
+  client_ = new QWidget(this);
+  client_->setObjectName(QStringLiteral("ClientArea"));
+  jobBar_ = new LinkJobBar(this);
+  cardMenu_ = new CardMenu(menuBar_, this, cart_, dialogs_, *jobBar_, *this);
+  const int menuHeight = menuBar_->sizeHint().height();
+  menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
+  client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
+  jobBar_->setGeometry(0, menuHeight + kClientHeight, kClientWidth, LinkJobBar::kHeight);
+  setFixedSize(kClientWidth, menuHeight + kClientHeight + LinkJobBar::kHeight);
+
+  stringGrid1_ = new QTableWidget(1, 2, client_);
   stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
   stringGrid1_->setGeometry(8, 8, 201, 225);
   stringGrid1_->horizontalHeader()->hide();
@@ -125,7 +142,7 @@ void TSRAMManForm::BuildControls() {
   stringGrid1_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   stringGrid1_->setToolTip(QStringLiteral("Select game for loading/saving SRAM."));
 
-  memo1_ = new QPlainTextEdit(this);
+  memo1_ = new QPlainTextEdit(client_);
   memo1_->setObjectName(QStringLiteral("Memo1"));
   memo1_->setGeometry(216, 48, 121, 105);
   memo1_->setReadOnly(true);
@@ -139,13 +156,13 @@ void TSRAMManForm::BuildControls() {
   memoFont.setPixelSize(13);
   memo1_->setFont(memoFont);
 
-  button1_ = MakeButton(this, "Button1", QStringLiteral("Save Marked"),
+  button1_ = MakeButton(client_, "Button1", QStringLiteral("Save Marked"),
                         QStringLiteral("Load SRAM from PC and write it to Flashcart."),
                         QStyle::SP_DialogSaveButton, QRect(216, 200, 121, 33));
-  button2_ = MakeButton(this, "Button2", QStringLiteral("Load Marked"),
+  button2_ = MakeButton(client_, "Button2", QStringLiteral("Load Marked"),
                         QStringLiteral("Read SRAM from Flashcart and write it to PC."),
                         QStyle::SP_DialogOpenButton, QRect(216, 160, 121, 33));
-  button3_ = MakeButton(this, "Button3", QStringLiteral("Analyse Cart"),
+  button3_ = MakeButton(client_, "Button3", QStringLiteral("Analyse Cart"),
                         QStringLiteral("Searches the cart for games which use SRAM."),
                         QStyle::SP_BrowserReload, QRect(216, 8, 121, 33));
   // The buttons carry their hints but, like the window, do not show them.
@@ -208,9 +225,12 @@ void TSRAMManForm::FormClose() {
 }
 
 void TSRAMManForm::done(int result) {
-  // An analysis lets window events in; the window stays until it is over.
-  if (manager_.Busy())
+  // A link job lets window events in; the window stays until it is over,
+  // and closing it asks the job to stop where it can.
+  if (manager_.Busy() || linkJobRunning_) {
+    jobBar_->RequestCancel();
     return;
+  }
   FormClose();
   // Let a printer on the same port have it while the window is closed.
   port_->Idle();
@@ -220,19 +240,34 @@ void TSRAMManForm::done(int result) {
 void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   for (QToolButton* button : {button1_, button2_, button3_})
     button->setEnabled(enabled);
+  cardMenu_->SetEnabled(enabled);
+}
+
+// One link job at a time: the commands are disabled while one runs, and a
+// command that arrives anyway while events are let in is ignored.
+bool TSRAMManForm::BeginLinkJob() {
+  if (linkJobRunning_ || manager_.Busy())
+    return false;
+  linkJobRunning_ = true;
+  SetCommandsEnabled(false);
+  return true;
+}
+
+void TSRAMManForm::EndLinkJob() {
+  linkJobRunning_ = false;
+  SetCommandsEnabled(true);
 }
 
 void TSRAMManForm::Button3Click() {
-  if (manager_.Busy())
+  if (!BeginLinkJob())
     return;
-  SetCommandsEnabled(false);
   manager_.AnalyseCart();
   // Without a port the search has just logged "No X-Changer found"; the
   // reason, with what to do about it, follows every time, as the log was
   // cleared.
   if (!portProblem_.isEmpty())
     LogStatus(ToAnsi(portProblem_));
-  SetCommandsEnabled(true);
+  EndLinkJob();
 }
 
 void TSRAMManForm::Button1Click() {
@@ -261,16 +296,26 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
 }
 
 void TSRAMManForm::Transfer(bool save) {
-  if (manager_.Busy())
+  if (!BeginLinkJob())
     return;
-  const auto choose = [this, save] { return ChooseSavFile(save); };
+  // The bar starts once the file is chosen; a load cannot stop half-way.
+  const auto choose = [this, save] {
+    auto path = ChooseSavFile(save);
+    if (path)
+      jobBar_->Begin(save);
+    return path;
+  };
   SramManager::TransferResult result;
   try {
     result = save ? manager_.SaveMarked(choose) : manager_.LoadMarked(choose);
   } catch (const fileio::FileError& error) {
+    jobBar_->End();
+    EndLinkJob();
     messages_.ShowError(this, QString::fromStdString(error.what()));
     return;
   }
+  jobBar_->End();
+  EndLinkJob();
   if (result.directory) {
     openDialogDir_ = QFile::decodeName(QByteArray::fromStdString(*result.directory));
     saveDialogDir_ = openDialogDir_;

@@ -7,12 +7,15 @@
 
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
+#include "sramman/card_menu.h"
+#include "sramman/link_job_bar.h"
 #include "sramman/sram_manager.h"
 #include "sramman/sram_view.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 #include "xchanger/port_backend.h"
 
+class QMenuBar;
 class QPlainTextEdit;
 class QTableWidget;
 class QToolButton;
@@ -35,7 +38,11 @@ struct SramManagerParts {
 // The SRAM manager window: analyses the cart in the X-Changer and copies a
 // game's SRAM between the cart and .sav files. Created hidden; shown modally
 // by the main window; closing only hides it, grid and log stay.
-class TSRAMManForm : public QDialog, private SramView {
+//
+// A menu bar above the design's controls holds the whole-card commands, and a
+// strip below them the progress and Cancel of the link job in hand; the
+// controls keep their places within the client area between the two.
+class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   Q_OBJECT
 
  public:
@@ -49,6 +56,11 @@ class TSRAMManForm : public QDialog, private SramView {
   QToolButton* Button1() const { return button1_; }
   QToolButton* Button2() const { return button2_; }
   QToolButton* Button3() const { return button3_; }
+  // The design's 344 x 242 client area, between the menu bar and the job bar.
+  QWidget* ClientArea() const { return client_; }
+  QMenuBar* MenuBar() const { return menuBar_; }
+  LinkJobBar* JobBar() const { return jobBar_; }
+  CardMenu* Card() const { return cardMenu_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -77,6 +89,12 @@ class TSRAMManForm : public QDialog, private SramView {
   std::string Cell(int column, int row) const override;
   int SelectedRow() const override;
 
+  // LinkJobHost, for the card commands; the transfers and the analysis
+  // claim the link the same way.
+  bool BeginLinkJob() override;
+  void EndLinkJob() override;
+  QString CardDialogFolder() const override { return openDialogDir_; }
+
   void BuildControls();
   void FormCreate();
   void FormClose();
@@ -95,6 +113,11 @@ class TSRAMManForm : public QDialog, private SramView {
   xchanger::CartAccess cart_;
   SramManager manager_;
 
+  QMenuBar* menuBar_ = nullptr;
+  QWidget* client_ = nullptr;
+  LinkJobBar* jobBar_ = nullptr;
+  CardMenu* cardMenu_ = nullptr;  // owned by the window, as a QObject child
+  bool linkJobRunning_ = false;
   QTableWidget* stringGrid1_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;
   QToolButton* button1_ = nullptr;

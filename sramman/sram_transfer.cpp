@@ -119,9 +119,25 @@ bool SramTransfer::BankAccepted(std::uint8_t result, std::uint8_t bank) {
   return true;
 }
 
+void SramTransfer::BeginProgress(std::uint64_t bankSteps) {
+  bytesDone_ = 0;
+  bytesToDo_ = bankSteps * kSramBankBytes;
+}
+
+// One bank moved, or about to be: tells the progress and whether to go on.
+bool SramTransfer::BankStep() {
+  const bool goOn = !progress_ || progress_(bytesDone_, bytesToDo_);
+  bytesDone_ += kSramBankBytes;
+  return goOn;
+}
+
 // A link that drops bits now and then rarely drops the same ones twice: a
 // bank is trusted only when two reads of it agree.
 bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first) {
+  if (!BankStep()) {
+    view_.LogStatus("Cancelled; nothing written.");
+    return false;
+  }
   if (!BankAccepted(cart_.ReadSramBank(bank), bank))
     return false;
   const auto read = BankIn(cart_.TransferBuffer());
@@ -156,6 +172,7 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
   const auto path = chooseFile();
   if (!path)
     return {};
+  BeginProgress(game->info.bankCount);
 
   // The earlier backup at that path stays as it is until every bank has
   // been read and written and the new file is on the disk.
@@ -189,6 +206,7 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
 // first bank that differs.
 bool SramTransfer::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
   for (unsigned i = 0; i < game.info.bankCount; ++i) {
+    BankStep();
     const std::uint8_t number = BankNumber(game.entry, i);
     cart_.ReadSramBank(number);
     const auto expected = image.subspan(i * kSramBankBytes, kSramBankBytes);
@@ -209,6 +227,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
   const auto path = chooseFile();
   if (!path)
     return {};
+  BeginProgress(2u * game->info.bankCount);  // written, then read back
 
   // Read access is all a load needs, so a write-protected backup loads too.
   ByteFile file = ByteFile::Open(*path, ByteFile::Access::kRead);
@@ -232,6 +251,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
 
   auto& buffer = cart_.TransferBuffer();
   for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
+    BankStep();
     const auto block = image.begin() + static_cast<std::ptrdiff_t>(i * kSramBankBytes);
     std::copy(block, block + static_cast<std::ptrdiff_t>(kSramBankBytes), buffer.begin());
     const std::uint8_t number = BankNumber(game->entry, i);

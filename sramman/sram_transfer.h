@@ -43,6 +43,13 @@ class SramTransfer {
   // Run after a load has verified, before its success line.
   void SetKeepCartSram(KeepCartSram keep) { keepCartSram_ = std::move(keep); }
 
+  // Told the bytes done of the bytes to do at every bank boundary. A save
+  // stops at the next boundary when it answers false, leaving no file; a
+  // load goes on to its end, since a save half written to the cart would be
+  // worse than the wait.
+  using Progress = std::function<bool(std::uint64_t done, std::uint64_t toDo)>;
+  void SetProgress(Progress progress) { progress_ = std::move(progress); }
+
   // Cart to file and file to cart for the selected row. Creating, opening,
   // sizing or closing the file throws fileio::FileError; read and write
   // errors end up in the log as "IO-Error N".
@@ -67,6 +74,8 @@ class SramTransfer {
   bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
   bool CartStillAnswers(const char* failureText);
   bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
+  void BeginProgress(std::uint64_t bankSteps);
+  bool BankStep();
 
   xchanger::CartAccess& cart_;
   SramView& view_;
@@ -74,6 +83,9 @@ class SramTransfer {
   const SramGameTable& table_;
   const bool& listed_;
   KeepCartSram keepCartSram_;
+  Progress progress_;
+  std::uint64_t bytesDone_ = 0;
+  std::uint64_t bytesToDo_ = 0;
 };
 
 }  // namespace velwin::sramman

@@ -78,7 +78,8 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   const std::string known =
-      " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, stuck)";
+      " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
+      "locked, slow, stuck)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -217,6 +218,85 @@ TEST_F(SimFiles, WriteBackReplacesTheLinkedFileWithItsPermissions) {
   EXPECT_TRUE(fs::is_symlink(PathOf("link.sav")));
   EXPECT_EQ(Read(target), Bytes(0x2000, 0x44));
   EXPECT_EQ(fs::status(target).permissions() & fs::perms::all, perms);
+}
+
+}  // namespace
+}  // namespace velwin::xchanger::sim
+
+namespace velwin::xchanger::sim {
+namespace {
+
+TEST_F(SimFiles, ChipFaultKeysMustNameAPlaceOnTheCard) {
+  SimConfig config;
+  std::string error;
+  ASSERT_TRUE(ParseSimSpec("card=16,badbyte=0x1FFFFF,erasefail=15,locked=0,slow=1", config, error))
+      << error;
+  EXPECT_EQ(config.chipFaults.badByte, 0x1FFFFFu);
+  EXPECT_EQ(config.chipFaults.failingSector, 15u);
+  EXPECT_EQ(config.chipFaults.lockedSector, 0u);
+  EXPECT_TRUE(config.chipFaults.slow);
+  ASSERT_TRUE(ParseSimSpec("badbyte=8388607", config, error)) << error;
+  EXPECT_FALSE(config.chipFaults.slow) << "off by default";
+
+  EXPECT_EQ(ParseError("card=16,badbyte=0x200000"),
+            "simulation setting badbyte must be an address below 2097152 on a 16 Mbit card");
+  EXPECT_EQ(ParseError("erasefail=4,card=4"),
+            "simulation setting erasefail must be a sector from 0 to 3 on a 4 Mbit card");
+  EXPECT_EQ(ParseError("locked=64"),
+            "simulation setting locked must be a sector from 0 to 63 on a 64 Mbit card");
+  EXPECT_EQ(ParseError("card=4,locked=0"), "simulation setting locked needs a 16 or 64 Mbit card");
+  EXPECT_EQ(ParseError("card=none,slow=1"),
+            "simulation settings badbyte, erasefail, locked and slow need a flash card (card=4, "
+            "16 or 64)");
+  EXPECT_EQ(ParseError("slow=2"), "simulation setting slow must be 0 or 1, not \"2\"");
+  EXPECT_EQ(ParseError("badbyte=0x"),
+            "simulation setting badbyte must be a card address, not \"0x\"");
+  EXPECT_EQ(ParseError("erasefail=-1"),
+            "simulation setting erasefail must be a sector number, not \"-1\"");
+}
+
+TEST_F(SimFiles, ProgrammedCardGoesBackToTheRomFileOnTheSimulatedClock) {
+  const std::string rom = Write("card.gb", 0x8000, 0x11);
+  SimConfig config;
+  std::string error;
+  ASSERT_TRUE(ParseSimSpec("card=64,rom=" + rom, config, error)) << error;
+  {
+    SimulatedXChanger sim(config);
+    testing::PortDriver port(sim, 0x378);
+    EXPECT_EQ(port.CartRead(0x0100), 0x11);
+    EXPECT_EQ(sim.NowMicroseconds(), sim.Counters().reads + sim.Counters().writes)
+        << "a microsecond per port access";
+    sim.Clock().WaitMicroseconds(1000);
+    EXPECT_EQ(sim.Clock().NowMicroseconds(), sim.Counters().reads + sim.Counters().writes + 1000);
+    ASSERT_TRUE(sim.Flush(error)) << error;
+  }
+  fs::remove(rom);
+  {
+    SimulatedXChanger sim(config);  // read only: nothing to write back
+  }
+  EXPECT_FALSE(fs::exists(rom));
+  {
+    SimulatedXChanger sim(config);
+    testing::PortDriver port(sim, 0x378);
+    port.FlashCommand(0x0100, 0x40);
+    port.FlashCommand(0x0100, 0x01);
+    sim.Clock().WaitMicroseconds(1000);
+    ASSERT_TRUE(sim.Flush(error)) << error;
+    Bytes expected(0x8000, 0x11);
+    expected[0x100] = 0x01;
+    EXPECT_EQ(Read(rom), expected);
+    EXPECT_EQ(sim.FlashCounters().bytePrograms, 1u);
+
+    port.CartWrite(0x2000, 4);  // bank 4: linear 0x10000, beyond the file
+    port.FlashCommand(0x4000, 0x40);
+    port.FlashCommand(0x4000, 0x00);
+  }  // the program completes and is written back when the simulation ends
+  const Bytes saved = Read(rom);
+  ASSERT_EQ(saved.size(), 0x10001u) << "up to the last byte that is not erased";
+  EXPECT_EQ(saved[0x100], 0x01);
+  EXPECT_EQ(saved[0x8000], 0xFF);
+  EXPECT_EQ(saved[0x10000], 0x00);
+  EXPECT_FALSE(fs::exists(PathOf(".card.gb.velwin-tmp")));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QHeaderView>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QSizeGrip>
 #include <QTableWidget>
@@ -94,7 +95,13 @@ TEST_F(SramManagerWindow, LooksAsDesigned) {
   const auto form = MakeForm();
   EXPECT_EQ(form->objectName(), "SRAMManForm");
   EXPECT_EQ(form->windowTitle(), "VELTRA SRAM Manager by Ostrel & Vannik");
-  EXPECT_EQ(form->size(), QSize(344, 242));
+  // The design's client area and its controls, with the menu bar above and
+  // the job bar below.
+  EXPECT_EQ(form->ClientArea()->geometry(), QRect(0, form->MenuBar()->height(), 344, 242));
+  EXPECT_EQ(form->size(), QSize(344, form->MenuBar()->height() + 242 + form->JobBar()->height()));
+  EXPECT_EQ(form->Button3()->parentWidget(), form->ClientArea());
+  EXPECT_EQ(form->Button3()->geometry(), QRect(216, 8, 121, 33));
+  EXPECT_EQ(form->StringGrid1()->geometry(), QRect(8, 8, 201, 225));
   EXPECT_EQ(form->minimumSize(), form->maximumSize());
   EXPECT_FALSE(form->isVisible());
   // A fixed border: minimise, no maximise, no grip to resize it by.

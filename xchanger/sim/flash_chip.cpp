@@ -3,18 +3,25 @@
 #include <algorithm>
 #include <array>
 
+#include "xchanger/sim/intel_28f640j5_chip.h"
+#include "xchanger/sim/mx29f1610_chip.h"
+#include "xchanger/sim/w29c040_chip.h"
+
 namespace velwin::xchanger::sim {
 namespace {
 
 constexpr std::array<FlashChipInfo, 3> kChips = {{
     // Winbond-style 5 V part: JEDEC software data protection and the
     // six-write product identification entry.
-    {FlashChip::k4Mbit, 4, 32, CommandSet::kJedec, 0xDA, 0x46},
+    {FlashChip::k4Mbit, 4, 32, CommandSet::kJedec, W29c040Chip::kManufacturer,
+     W29c040Chip::kDevice},
     // Macronix-style part in word mode: its A0 is cart address line A1, so
     // every command address is a word address.
-    {FlashChip::k16Mbit, 16, 128, CommandSet::kWordAutoselect, 0xC2, 0xF1},
+    {FlashChip::k16Mbit, 16, 128, CommandSet::kWordAutoselect, Mx29f1610Chip::kManufacturer,
+     Mx29f1610Chip::kDevice},
     // Intel-style part: commands at any address, CFI query table.
-    {FlashChip::k64Mbit, 64, 512, CommandSet::kIntel, 0x89, 0x15},
+    {FlashChip::k64Mbit, 64, 512, CommandSet::kIntel, Intel28f640j5Chip::kManufacturer,
+     Intel28f640j5Chip::kDevice},
 }};
 
 // Byte values of the query words from word 0 on. Multi-byte fields are
@@ -46,6 +53,17 @@ std::uint32_t MaskRomSize(std::size_t imageSize) {
   return size;
 }
 
+// A game cart's ROM: it has no write line, so it only ever reads its array.
+class MaskRom final : public EmulatedChip {
+ public:
+  explicit MaskRom(std::span<const std::uint8_t> image)
+      : EmulatedChip(MaskRomSize(image.size()), image, {}) {}
+  void Write(std::uint32_t, std::uint8_t, std::uint64_t) override {}
+
+ private:
+  std::uint8_t ReadOther(std::uint32_t linear, std::uint64_t) override { return contents_[linear]; }
+};
+
 }  // namespace
 
 std::span<const FlashChipInfo> FlashChipTable() {
@@ -64,151 +82,23 @@ std::span<const std::uint8_t> CfiQueryTable() {
   return kCfiTable;
 }
 
-FlashChipModel::FlashChipModel(FlashChip kind, std::span<const std::uint8_t> image) : kind_(kind) {
-  std::uint32_t size = MaskRomSize(image.size());
-  if (const FlashChipInfo* info = FindFlashChip(kind)) {
-    size = info->bankCount * kRomBankSize;
-    commands_ = info->commands;
-    manufacturer_ = info->manufacturer;
-    device_ = info->device;
-  }
-  // An erased flash cell reads 1s: the card beyond the image is 0xFF.
-  contents_.assign(size, 0xFF);
-  std::copy_n(image.begin(), std::min<std::size_t>(image.size(), size), contents_.begin());
-}
-
-void FlashChipModel::Reset() {
-  mode_ = ChipMode::kReadArray;
-  step_ = 0;
-  intelStatus_ = 0x80;
-}
-
-void FlashChipModel::Command(std::uint32_t linear, std::uint8_t value) {
-  switch (commands_) {
-    case CommandSet::kJedec:
-      UnlockCommand(linear & 0x7FFF, value);
+FlashChipModel::FlashChipModel(FlashChip kind, std::span<const std::uint8_t> image,
+                               const ChipFaults& faults)
+    : kind_(kind) {
+  switch (kind) {
+    case FlashChip::k4Mbit:
+      chip_ = std::make_unique<W29c040Chip>(image, faults);
       break;
-    case CommandSet::kWordAutoselect:
-      // Its A0 is cart address line A1: commands arrive at word addresses.
-      UnlockCommand((linear >> 1) & 0x7FFF, value);
+    case FlashChip::k16Mbit:
+      chip_ = std::make_unique<Mx29f1610Chip>(image, faults);
       break;
-    case CommandSet::kIntel:
-      IntelCommand(value);
+    case FlashChip::k64Mbit:
+      chip_ = std::make_unique<Intel28f640j5Chip>(image, faults);
       break;
-    case CommandSet::kNone:
-      break;  // a mask ROM has no write line
-  }
-}
-
-// The JEDEC-style parts share the AA@5555, 55@2AAA unlock cycles, compared
-// on the 15 address bits they decode. The 5 V part decodes A0-A14 of the
-// byte address, so 0x5555 and 0x2AAA match in every 32 KB window of the chip;
-// the word-mode part compares its word address. After the unlock the
-// word-mode part enters autoselect on 0x90; 0x80 opens the six-write
-// sequences (erase, and on the 5 V part product identification with 0x60).
-// 0xA0 would program the following bytes and 0x10/0x30 erase, which the card
-// never needs: the contents stay.
-void FlashChipModel::UnlockCommand(std::uint32_t address, std::uint8_t value) {
-  if (value == 0xF0) {
-    // Any F0 ends identification; the three-write exit ends in one as well.
-    Reset();
-    return;
-  }
-  const bool commandAddress = address == 0x5555;
-  const bool first = commandAddress && value == 0xAA;
-  const bool second = address == 0x2AAA && value == 0x55;
-  switch (step_) {
-    case 0:
-    case 3:
-      step_ = first ? step_ + 1 : 0;
-      return;
-    case 1:
-    case 4:
-      step_ = second ? step_ + 1 : (first ? 1 : 0);
-      return;
-    case 2:
-      if (commands_ == CommandSet::kWordAutoselect && commandAddress && value == 0x90) {
-        mode_ = ChipMode::kAutoselect;
-        step_ = 0;
-      } else {
-        step_ = commandAddress && value == 0x80 ? 3 : (first ? 1 : 0);
-      }
-      return;
-    default:
-      if (commands_ == CommandSet::kJedec && commandAddress && value == 0x60)
-        mode_ = ChipMode::kProductId;
-      step_ = first ? 1 : 0;
-      return;
-  }
-}
-
-void FlashChipModel::IntelCommand(std::uint8_t value) {
-  if (mode_ == ChipMode::kSetup) {
-    // The second write of a program, erase or lock command. The array is
-    // left as it is; the status register reports the outcome.
-    if (step_ != 0x40 && step_ != 0x10 && value != 0xD0 && value != 0x01 && value != 0x2F) {
-      intelStatus_ = 0xB0;  // command sequence error
-    }
-    step_ = 0;
-    mode_ = ChipMode::kStatus;
-    return;
-  }
-  switch (value) {
-    case 0xFF:
-      mode_ = ChipMode::kReadArray;
-      break;
-    case 0x98:
-      mode_ = ChipMode::kCfiQuery;
-      break;
-    case 0x90:
-      mode_ = ChipMode::kIdentifier;
-      break;
-    case 0x70:
-      mode_ = ChipMode::kStatus;
-      break;
-    case 0x50:
-      intelStatus_ = 0x80;
-      break;
-    case 0x10:
-    case 0x20:
-    case 0x40:
-    case 0x60:
-      step_ = value;  // remembered for the confirm check
-      mode_ = ChipMode::kSetup;
-      break;
-    default:
-      break;  // not a command of this part: ignored
-  }
-}
-
-std::uint8_t FlashChipModel::ReadIdentification(std::uint32_t linear) const {
-  // The word-wide parts drive identification data on D0-D7 only; the odd
-  // byte of each word is their upper half, 0x00.
-  const bool oddByte = (linear & 1) != 0;
-  const std::uint32_t word = (linear >> 1) & 0xFF;
-  switch (mode_) {
-    case ChipMode::kProductId:
-      return oddByte ? device_ : manufacturer_;  // only A0 is decoded
-    case ChipMode::kAutoselect:
-    case ChipMode::kIdentifier:
-      if (oddByte)
-        return 0x00;
-      if ((word & 3) == 0)
-        return manufacturer_;
-      if ((word & 3) == 1)
-        return device_;
-      return 0x00;  // block protection status: unprotected
-    case ChipMode::kCfiQuery:
-      if (oddByte || word >= kCfiTable.size())
-        return 0x00;
-      return kCfiTable[word];
-    case ChipMode::kStatus:
-    case ChipMode::kSetup:
-      return intelStatus_;
-    case ChipMode::kReadArray:
+    case FlashChip::kNone:
+      chip_ = std::make_unique<MaskRom>(image);
       break;
   }
-  return contents_[linear];
 }
 
 }  // namespace velwin::xchanger::sim

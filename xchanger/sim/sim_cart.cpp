@@ -17,8 +17,10 @@ std::uint32_t SramChipSize(std::size_t imageSize) {
 }  // namespace
 
 SimulatedCart::SimulatedCart(FlashChip chip, std::span<const std::uint8_t> rom,
-                             std::vector<std::uint8_t> sram, bool present)
-    : chip_(chip, rom),
+                             std::vector<std::uint8_t> sram, bool present,
+                             const SimulatedClock& clock, const ChipFaults& faults)
+    : clock_(clock),
+      chip_(chip, rom, faults),
       sram_(std::move(sram)),
       romBankMask_(chip_.BankCount() - 1),
       present_(present) {
@@ -41,6 +43,11 @@ void SimulatedCart::PowerOn() {
   sramEnabled_ = false;
   sramOffset_ = 0;
   UpdateRomOffset();
+  chip_.Reset();
+}
+
+void SimulatedCart::PowerOff() {
+  chip_.AdvanceTo(clock_.Now());
   chip_.Reset();
 }
 
@@ -77,7 +84,7 @@ std::uint8_t SimulatedCart::Read(std::uint16_t address) {
   ++counters_.reads;
   std::uint8_t value = 0xFF;
   if (address < 0x8000) {
-    value = chip_.Read(LinearAddress(address));
+    value = chip_.Read(LinearAddress(address), clock_.Now());
   } else if (address >= 0xA000 && address < 0xC000 && sramEnabled_ && !sram_.empty()) {
     value = static_cast<std::uint8_t>(sram_[sramOffset_ + (address & sramAddressMask_)] ^ Noise());
   }
@@ -138,11 +145,13 @@ void SimulatedCart::FlashWrite(std::uint16_t address, std::uint8_t value) {
   if (address >= 0x8000)
     return;  // the flash chip is selected only for ROM addresses
   ++counters_.flashCommands;
-  chip_.Command(LinearAddress(address), value);
+  chip_.Command(LinearAddress(address), value, clock_.Now());
 }
 
 void SimulatedCart::RemoveAfter(std::uint64_t accesses) {
   if (accesses == 0) {
+    if (present_)
+      PowerOff();
     present_ = false;
     accessesLeft_ = kStaysInserted;
   } else {

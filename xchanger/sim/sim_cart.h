@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "xchanger/sim/flash_chip.h"
+#include "xchanger/sim/sim_clock.h"
 
 namespace velwin::xchanger::sim {
 
@@ -37,8 +38,10 @@ class SimulatedCart {
   // sram: the SRAM chip's contents; empty for a cart without SRAM. A size
   // that is no power of two from 2 KiB to 128 KiB is taken as the next chip
   // size up (0xFF-filled), or cut to 128 KiB.
+  // The chip runs on clock, which the X-Changer advances; faults are the
+  // flash chip's defects.
   SimulatedCart(FlashChip chip, std::span<const std::uint8_t> rom, std::vector<std::uint8_t> sram,
-                bool present);
+                bool present, const SimulatedClock& clock, const ChipFaults& faults = {});
 
   // A read cycle at a cart address; 0xFF where nothing drives the bus.
   std::uint8_t Read(std::uint16_t address);
@@ -53,6 +56,7 @@ class SimulatedCart {
   std::uint8_t SramBank() const { return static_cast<std::uint8_t>(sramOffset_ / kSramBankSize); }
   bool SramEnabled() const { return sramEnabled_; }
   const FlashChipModel& Chip() const { return chip_; }
+  FlashChipModel& Chip() { return chip_; }
 
   std::span<const std::uint8_t> Sram() const { return sram_; }
   // True once a write changed an SRAM byte, until MarkSramSaved.
@@ -92,17 +96,22 @@ class SimulatedCart {
     if (accessesLeft_ != kStaysInserted && --accessesLeft_ == 0) {
       present_ = false;  // this access still completes
       accessesLeft_ = kStaysInserted;
+      PowerOff();
     }
     return true;
   }
   void Record(CartBusEvent::Kind kind, std::uint16_t address, std::uint8_t value);
   std::uint8_t Noise();
   void PowerOn();
+  // The cart leaves the slot: what the flash chip finished by now stays,
+  // what it had in hand is lost with the power.
+  void PowerOff();
   void UpdateRomOffset();
   std::uint32_t LinearAddress(std::uint16_t address) const {
     return address < 0x4000 ? address : romOffset_ + (address - 0x4000u);
   }
 
+  const SimulatedClock& clock_;
   FlashChipModel chip_;
   std::vector<std::uint8_t> sram_;
   std::uint32_t romBankMask_;

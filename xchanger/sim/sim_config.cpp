@@ -5,6 +5,7 @@
 #include <optional>
 #include <utility>
 
+#include "fileio/atomic_file.h"
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "xchanger/sim/flash_chip.h"
@@ -16,8 +17,9 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 10> kKeys = {"rom",   "sram",   "card",  "lpt",   "other",
-                                                    "modes", "unplug", "flaky", "noisy", "stuck"};
+constexpr std::array<std::string_view, 14> kKeys = {
+    "rom",   "sram",  "card",    "lpt",       "other",  "modes", "unplug",
+    "flaky", "noisy", "badbyte", "erasefail", "locked", "slow",  "stuck"};
 
 // A decimal count of at least minimum, no sign, no blanks.
 std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t minimum) {
@@ -49,6 +51,8 @@ bool LoadRom(const std::string& path, FlashChip card, std::vector<std::uint8_t>&
   const FlashChipInfo* info = FindFlashChip(card);
   const std::int64_t limit = info != nullptr ? std::int64_t{info->bankCount} * kRomBankSize
                                              : std::int64_t{kMaskRomMaxBytes};
+  // A write-back of an earlier run that was killed half-way.
+  fileio::AtomicFile::RemoveLeftover(path);
   try {
     auto file = ByteFile::Open(path, ByteFile::Access::kRead);
     const std::int64_t size = file.Size();
@@ -65,6 +69,87 @@ bool LoadRom(const std::string& path, FlashChip card, std::vector<std::uint8_t>&
     error = "ROM image " + Quoted(path) + ": " + e.what();
     return false;
   }
+}
+
+bool IsChipFaultKey(std::string_view key) {
+  return key == "badbyte" || key == "erasefail" || key == "locked" || key == "slow";
+}
+
+// A number in decimal or, after 0x, in hexadecimal.
+std::optional<std::uint32_t> ParseNumber(std::string_view text) {
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    base = 16;
+  }
+  std::uint32_t value = 0;
+  const char* end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, value, base);
+  if (text.empty() || ec != std::errc() || ptr != end)
+    return std::nullopt;
+  return value;
+}
+
+// The flash chip's defects; their ranges are checked once the card is known.
+bool ParseChipFault(std::string_view key, std::string_view value, ChipFaults& faults,
+                    std::string& error) {
+  const auto bad = [&](std::string_view allowed) {
+    error.assign("simulation setting ").append(key).append(" must be ").append(allowed);
+    error.append(", not ").append(Quoted(value));
+    return false;
+  };
+  if (key == "slow") {
+    if (value != "0" && value != "1")
+      return bad("0 or 1");
+    faults.slow = value == "1";
+    return true;
+  }
+  const auto number = ParseNumber(value);
+  if (!number)
+    return bad(key == "badbyte" ? "a card address" : "a sector number");
+  (key == "badbyte"     ? faults.badByte
+   : key == "erasefail" ? faults.failingSector
+                        : faults.lockedSector) = *number;
+  return true;
+}
+
+// A defect must name a place on the card the simulation holds.
+bool CheckChipFaults(const SimConfig& config, std::string& error) {
+  const ChipFaults& faults = config.chipFaults;
+  const FlashChipInfo* info = FindFlashChip(config.card);
+  const bool any = faults.badByte || faults.failingSector || faults.lockedSector || faults.slow;
+  if (info == nullptr) {
+    if (any)
+      error =
+          "simulation settings badbyte, erasefail, locked and slow need a flash card "
+          "(card=4, 16 or 64)";
+    return !any;
+  }
+  const std::uint32_t bytes = std::uint32_t{info->bankCount} * kRomBankSize;
+  const std::uint32_t sectors = bytes / kFaultSectorBytes;
+  const std::string last = std::to_string(sectors - 1);
+  if (faults.badByte && *faults.badByte >= bytes) {
+    error = "simulation setting badbyte must be an address below " + std::to_string(bytes) +
+            " on " + CardName(config.card);
+    return false;
+  }
+  if (faults.failingSector && *faults.failingSector >= sectors) {
+    error = "simulation setting erasefail must be a sector from 0 to " + last + " on " +
+            CardName(config.card);
+    return false;
+  }
+  if (faults.lockedSector && config.card == FlashChip::k4Mbit) {
+    // The 4 Mbit chip's only protection is the boot block lockout, which
+    // cannot be undone: no card in use has it set.
+    error = "simulation setting locked needs a 16 or 64 Mbit card";
+    return false;
+  }
+  if (faults.lockedSector && *faults.lockedSector >= sectors) {
+    error = "simulation setting locked must be a sector from 0 to " + last + " on " +
+            CardName(config.card);
+    return false;
+  }
+  return true;
 }
 
 bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
@@ -118,6 +203,8 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
     } else {
       (key == "flaky" ? config.flakyEvery : config.noisyEvery) = *count;
     }
+  } else if (IsChipFaultKey(key)) {
+    return ParseChipFault(key, value, config.chipFaults, error);
   } else if (key == "stuck") {
     // "d3:0": data line D3 held low.
     if (value.size() != 4 || value[0] != 'd' || value[1] < '0' || value[1] > '7' ||
@@ -160,7 +247,8 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
       ++index;
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
-              " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, stuck)";
+              " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, "
+              "erasefail, locked, slow, stuck)";
       return false;
     }
     if (seen[index]) {
@@ -175,6 +263,8 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
     start = comma + 1;
   }
 
+  if (!CheckChipFaults(result, error))
+    return false;
   // Files are loaded once every key is known: the card decides the ROM limit.
   if (!result.romPath.empty()) {
     if (!LoadRom(result.romPath, result.card, result.rom, error))

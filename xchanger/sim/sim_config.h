@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "xchanger/sim/emulated_chip.h"
+
 namespace velwin::xchanger::sim {
 
 enum class FlashChip { kNone, k4Mbit, k16Mbit, k64Mbit };
@@ -17,7 +19,7 @@ struct SimConfig {
   // the X-Changer holds no cart and every cart read answers 0xFF.
   bool hasCart = false;
   std::vector<std::uint8_t> rom;
-  std::string romPath;  // where rom came from, for messages
+  std::string romPath;  // where rom came from: for messages, and written back when changed
 
   // The cart's SRAM image (at most 128 KiB); sramPath empty keeps it in
   // memory only. A missing file is created when the SRAM is written back.
@@ -34,6 +36,7 @@ struct SimConfig {
   std::optional<std::uint64_t> unplugAfter;  // port accesses before the X-Changer is gone
   std::uint64_t flakyEvery = 0;  // every Nth byte written to the SRAM is stored with bit 0 flipped
   std::uint64_t noisyEvery = 0;  // about every Nth SRAM byte read comes back with a bit flipped
+  ChipFaults chipFaults;         // badbyte=, erasefail=, locked=, slow=: the flash chip's defects
   // One data line of the X-Changer's cart bus held at a level, as a broken
   // input or a short would: every byte read from the cart has it.
   struct StuckDataLine {
@@ -50,8 +53,16 @@ struct SimConfig {
 // files. Keys may come in any order, each at most once; a path cannot hold a
 // comma. Unnamed keys keep the defaults above; other=none is accepted too.
 //
+// The flash chip's defects, off unless given, need card=4, 16 or 64:
+// badbyte=ADDR (a card address, decimal or 0x hex, whose cell never
+// programs), erasefail=SECTOR (the 128 KiB sector whose erase fails; on the
+// 4 Mbit card a page write there cannot erase), locked=SECTOR (16 Mbit:
+// the sector is protected; 64 Mbit: the block's lock bit is set) and
+// slow=1 (every program and erase takes the datasheet maximum).
+//
 // The ROM must be a regular file no larger than the card (8 MiB for a mask
-// ROM, card=none); without rom= the X-Changer holds no cart. The SRAM file
+// ROM, card=none); without rom= the X-Changer holds no cart. A program or
+// erase that changes the flash card writes it back to the ROM file. The SRAM file
 // must be a power of two from 2 KiB to 128 KiB. A missing SRAM file, or no
 // sram= at all, gives 128 KiB of 0xFF; the file is created when the SRAM
 // changes and is written back. Returns false with a message in error and

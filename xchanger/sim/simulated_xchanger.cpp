@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "xchanger/sim/rom_file.h"
 #include "xchanger/sim/sram_file.h"
 
 namespace velwin::xchanger::sim {
@@ -48,8 +49,10 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
     : cart_(config.hasCart ? config.card : FlashChip::kNone,
             config.hasCart ? std::span<const std::uint8_t>(config.rom)
                            : std::span<const std::uint8_t>(),
-            std::move(config.sram), config.hasCart),
+            std::move(config.sram), config.hasCart, clock_, config.chipFaults),
       sramPath_(AbsolutePath(std::move(config.sramPath))),
+      romPath_(config.hasCart ? AbsolutePath(std::move(config.romPath)) : std::string()),
+      romFileBytes_(config.rom.size()),
       unplugAfter_(config.unplugAfter) {
   cart_.SetSramFaults(config.flakyEvery, config.noisyEvery);
   // The stuck line acts where the X-Changer takes bytes off the cart bus:
@@ -78,6 +81,9 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
 }
 
 SimulatedXChanger::~SimulatedXChanger() {
+  // The card stays powered after the program quits: a page write or erase
+  // under way completes.
+  cart_.Chip().Finish();
   std::string ignored;
   WriteBack(ignored);
 }
@@ -107,6 +113,7 @@ void SimulatedXChanger::CountAccess() {
 }
 
 void SimulatedXChanger::PortWrite(std::uint16_t port, std::uint8_t value) {
+  clock_.Tick();
   CountAccess();
   ++counters_.writes;
   if (portTraceOn_) [[unlikely]]
@@ -138,6 +145,7 @@ void SimulatedXChanger::PortWrite(std::uint16_t port, std::uint8_t value) {
 }
 
 std::uint8_t SimulatedXChanger::PortRead(std::uint16_t port) {
+  clock_.Tick();
   CountAccess();
   ++counters_.reads;
   std::uint8_t value = 0xFF;
@@ -329,12 +337,31 @@ bool SimulatedXChanger::Flush(std::string& error) {
 }
 
 bool SimulatedXChanger::WriteBack(std::string& error) {
-  if (sramPath_.empty() || !cart_.SramChanged())
-    return true;
-  if (!WriteSramImage(sramPath_, cart_.Sram(), error))
-    return false;
-  cart_.MarkSramSaved();
-  return true;
+  bool ok = true;
+  if (!sramPath_.empty() && cart_.SramChanged()) {
+    if (WriteSramImage(sramPath_, cart_.Sram(), error)) {
+      cart_.MarkSramSaved();
+    } else {
+      ok = false;
+    }
+  }
+  // The card's contents as they stand now: an operation still running has
+  // not changed them yet.
+  FlashChipModel& chip = cart_.Chip();
+  chip.AdvanceTo(clock_.Now());
+  if (!romPath_.empty() && chip.ContentsChanged()) {
+    const auto contents = chip.Contents();
+    const auto length = RomImageLength(contents, romFileBytes_);
+    std::string romError;
+    if (WriteRomImage(romPath_, contents.first(length), romError)) {
+      chip.MarkContentsSaved();
+      romFileBytes_ = length;
+    } else if (ok) {
+      error = romError;
+      ok = false;
+    }
+  }
+  return ok;
 }
 
 void SimulatedXChanger::ClearTraces() {

@@ -9,6 +9,7 @@
 
 #include "xchanger/port_backend.h"
 #include "xchanger/sim/sim_cart.h"
+#include "xchanger/sim/sim_clock.h"
 #include "xchanger/sim/sim_config.h"
 
 namespace velwin::xchanger::sim {
@@ -60,11 +61,18 @@ class SimulatedXChanger final : public PortBackend {
   std::uint8_t PortRead(std::uint16_t port) override;
   std::uint16_t ReadLptBase(int n) override;
 
-  // Writes the SRAM back to the configured file when a write changed it.
-  // Without a file the SRAM lives in memory only and this does nothing. The
-  // destructor writes back as well but cannot report a failure: call Flush
-  // first where the user should hear about one.
+  // Writes the SRAM back to the configured file when a write changed it,
+  // and the flash card's contents to the rom= file when a program or erase
+  // changed them. Without a file the contents live in memory only. The
+  // destructor writes back as well, after letting the flash chip finish
+  // what it has in hand, but cannot report a failure: call Flush first
+  // where the user should hear about one.
   bool Flush(std::string& error) override;
+
+  // The simulation's own time: every port access takes a microsecond, a
+  // wait lets the time pass at once.
+  ChipClock& Clock() override { return clock_; }
+  std::uint64_t NowMicroseconds() const { return clock_.Now(); }
 
   // The cart's state.
   std::span<const std::uint8_t> Sram() const { return cart_.Sram(); }
@@ -72,6 +80,9 @@ class SimulatedXChanger final : public PortBackend {
   std::uint8_t SramBank() const { return cart_.SramBank(); }
   bool SramEnabled() const { return cart_.SramEnabled(); }
   ChipMode FlashMode() const { return cart_.Chip().Mode(); }
+  // What the flash chip holds and has done: page writes, programs, erases.
+  std::span<const std::uint8_t> FlashContents() const { return cart_.Chip().Contents(); }
+  const ChipCounters& FlashCounters() const { return cart_.Chip().Counters(); }
   const SimulatedCart& Cart() const { return cart_; }
   const XChangerRegisters& Registers() const { return registers_; }
 
@@ -137,8 +148,11 @@ class SimulatedXChanger final : public PortBackend {
 
   std::array<ParallelPort, 2> ports_;
   XChangerRegisters registers_;
+  SimulatedClock clock_;  // before the cart, which keeps a reference to it
   SimulatedCart cart_;
   std::string sramPath_;
+  std::string romPath_;
+  std::size_t romFileBytes_ = 0;  // the rom= file's size when it was loaded
 
   std::optional<std::uint64_t> unplugAfter_;
   // A stuck data line: the bits every cart read keeps and the bits it sets.

@@ -1,0 +1,122 @@
+#include "card/card_listing.h"
+
+#include <cstddef>
+
+#include "sramman/cart_family.h"
+#include "sramman/sram_size_text.h"
+
+namespace velwin::card {
+namespace {
+
+using sramman::CartFamily;
+
+constexpr std::uint8_t kLargestRomSizeCode = 8;
+
+std::string WithoutTrailingBlanks(std::string text) {
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\0'))
+    text.pop_back();
+  return text;
+}
+
+std::optional<std::uint32_t> BanksOfSizeCode(std::uint8_t code) {
+  if (code > kLargestRomSizeCode)
+    return std::nullopt;
+  return 2u << code;
+}
+
+// The header RAM size codes the transfers know; other codes show as the
+// grid shows them, "?".
+std::string SramOfHeader(std::uint8_t ramSize) {
+  return ramSize == 0 ? std::string() : sramman::SramSizeText(ramSize);
+}
+
+void ListMenuCard(xchanger::CartAccess& cart, CardContents& contents) {
+  contents.layout = "VELTRA card";
+  cart.ReadMenuDirectory(sramman::kMenuDirectoryBank);
+  const auto& directory = cart.TransferBuffer();
+  const std::size_t entries = directory[0];
+  for (std::size_t k = 0; k < entries; ++k) {
+    const std::uint8_t* entry = directory.data() + 1 + sramman::kMenuEntrySize * k;
+    ListedGame game;
+    game.title = WithoutTrailingBlanks(sramman::MenuEntryName(entry));
+    if (entry[sramman::kMenuMarkerOffset] == sramman::kMenuUsesSram) {
+      const std::uint8_t sramByte = entry[sramman::kMenuSramOffset];
+      game.sramSize = sramman::MenuSramSizeText(sramByte);
+      game.firstSramBank = static_cast<std::uint8_t>(sramByte & 0x0F);
+    }
+    contents.games.push_back(std::move(game));
+  }
+}
+
+// Walks the headers from bank 2 on, each game stepped over by its ROM size,
+// until a bank without a header or the end of the card.
+void ListGbpackCard(xchanger::CartAccess& cart, const CardIdentity& card, xchanger::EventPump& pump,
+                    CardContents& contents) {
+  contents.layout = "GBPACK card";
+  std::uint32_t bank = sramman::kGbpackFirstGameBank;
+  xchanger::CartHeader header;
+  for (;;) {
+    pump.ProcessEvents();
+    cart.ReadCartHeader(static_cast<std::uint16_t>(bank), header);
+    if (!xchanger::CartAccess::CartHeaderValid(header))
+      break;
+    ListedGame game;
+    game.title = WithoutTrailingBlanks(header.Title);
+    game.firstRomBank = bank;
+    game.sramSize = SramOfHeader(header.RamSize);
+    if (header.RomSize > sramman::kLargestSteppableRomSize) {
+      contents.games.push_back(std::move(game));
+      break;  // no step over this game fits a bank number
+    }
+    game.romBanks = 2u << header.RomSize;
+    contents.games.push_back(std::move(game));
+    bank += 2u << header.RomSize;
+    if (static_cast<std::int64_t>(bank) > static_cast<std::int64_t>(card.bankCount) - 1)
+      break;
+  }
+}
+
+void ListSingleCart(const CardIdentity& card, CardContents& contents) {
+  ListedGame game;
+  game.title = WithoutTrailingBlanks(card.header.Title);
+  game.firstRomBank = 0;
+  game.romBanks = BanksOfSizeCode(card.header.RomSize);
+  if (sramman::StartsWith(card.header.Title, sramman::kCameraTitle)) {
+    // The camera's header does not tell its 128 KB of SRAM reliably.
+    contents.layout = "Game Boy Camera";
+    game.sramSize = "1024 k";
+    game.firstSramBank = 0;
+  } else {
+    contents.layout = "single cart";
+    game.sramSize = SramOfHeader(card.header.RamSize);
+    if (!game.sramSize.empty())
+      game.firstSramBank = 0;
+  }
+  contents.games.push_back(std::move(game));
+}
+
+}  // namespace
+
+CardContents ListCard(xchanger::CartAccess& cart, const CardIdentity& card,
+                      xchanger::EventPump& pump) {
+  CardContents contents;
+  contents.description = CardDescription(card);
+  if (!card.headerValid) {
+    contents.layout = "no header";
+    return contents;
+  }
+  switch (sramman::FamilyOf(card.header)) {
+    case CartFamily::kMenuCard:
+      ListMenuCard(cart, contents);
+      break;
+    case CartFamily::kGbpackCard:
+      ListGbpackCard(cart, card, pump, contents);
+      break;
+    case CartFamily::kSingleCart:
+      ListSingleCart(card, contents);
+      break;
+  }
+  return contents;
+}
+
+}  // namespace velwin::card

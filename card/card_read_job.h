@@ -1,0 +1,49 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "card/card_kind.h"
+#include "card/job_progress.h"
+#include "xchanger/cart_access.h"
+
+namespace velwin::card {
+
+// Which banks a read covers, and where they stand in a longer job (a write
+// reads first, then erases and programs, all on one progress bar).
+struct BankReadPlan {
+  std::uint32_t bankCount = 0;
+  JobPhase phase = JobPhase::kReading;
+  std::uint64_t bytesDoneBefore = 0;
+  std::uint64_t bytesToDo = 0;  // of the whole job; 0 means bankCount banks
+};
+
+// Receives each bank once its two reads agree. Returning false ends the read
+// as failed with the message it set.
+using BankSink = std::function<bool(std::uint32_t bank, std::span<const std::uint8_t> bytes,
+                                    std::string& error)>;
+
+// Reads ROM banks 0 to bankCount - 1 with the ROM block read, bank 0 at
+// 0x0000 and every other bank at 0x4000 through the bank registers. Every
+// bank is read twice and trusted only when both reads agree; a difference
+// fails with "Read unstable: ROM bank N differs between two reads.". Reports
+// progress and honours a cancel at every bank boundary.
+JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const BankReadPlan& plan,
+                          const BankSink& sink);
+
+// The card's first `bytes` bytes into memory, read as above; then checks that
+// the cart still answers.
+JobOutcome ReadCardImage(xchanger::CartAccess& cart, const CardIdentity& card, std::uint64_t bytes,
+                         std::vector<std::uint8_t>& image, JobControl& control);
+
+// The whole card into a file that replaces the one at path only once it is
+// complete and the cart still answers. Any failure or cancel leaves neither
+// the file nor a temporary file, and an earlier file as it was. File errors
+// throw fileio::FileError naming path.
+JobOutcome ReadCardToFile(xchanger::CartAccess& cart, const CardIdentity& card,
+                          const std::string& path, JobControl& control);
+
+}  // namespace velwin::card

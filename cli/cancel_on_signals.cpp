@@ -1,0 +1,50 @@
+#include "cli/cancel_on_signals.h"
+
+#include <signal.h>
+
+#include <atomic>
+
+namespace velwin::cli {
+namespace {
+
+// A handler may touch only lock-free atomics.
+std::atomic<card::JobControl*> gControl{nullptr};
+volatile sig_atomic_t gSignal = 0;
+
+struct sigaction gOldInt {};
+struct sigaction gOldTerm {};
+
+extern "C" void AskToCancel(int signal) {
+  gSignal = signal;
+  if (card::JobControl* control = gControl.load())
+    control->RequestCancel();
+}
+
+}  // namespace
+
+CancelOnSignals::CancelOnSignals(card::JobControl& control) {
+  static_assert(std::atomic<card::JobControl*>::is_always_lock_free);
+  gSignal = 0;
+  gControl.store(&control);
+  struct sigaction action {};
+  action.sa_handler = AskToCancel;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGINT, &action, &gOldInt);
+  ::sigaction(SIGTERM, &action, &gOldTerm);
+}
+
+CancelOnSignals::~CancelOnSignals() {
+  ::sigaction(SIGINT, &gOldInt, nullptr);
+  ::sigaction(SIGTERM, &gOldTerm, nullptr);
+  gControl.store(nullptr);
+}
+
+int CancelOnSignals::Signal() const {
+  return gSignal;
+}
+
+int CancelOnSignals::ExitStatus() const {
+  return 128 + gSignal;
+}
+
+}  // namespace velwin::cli

@@ -1,0 +1,64 @@
+#include "cli/card_job_runner.h"
+
+#include <ostream>
+
+#include "cli/file_failure.h"
+#include "cli/help_text.h"
+#include "cli/json_text.h"
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+
+namespace velwin::cli {
+namespace {
+
+void ReportFailure(const CardOptions& options, const std::string& reason, std::ostream& out,
+                   std::ostream& err) {
+  ReportCardFailure(err, *options.file, reason);
+  if (options.json) {
+    out << "{\"file\":" << JsonString(encoding::NameToUtf8(*options.file))
+        << ",\"error\":" << JsonString(reason) << "}\n";
+  }
+}
+
+}  // namespace
+
+int ReportOutcome(const card::JobOutcome& outcome, const CardOptions& options,
+                  const AttendedJob& attended, std::ostream& out, std::ostream& err) {
+  attended.ClearProgressLine();
+  const bool cancelled = outcome.status == card::JobStatus::kCancelled;
+  ReportFailure(options, cancelled ? std::string("Cancelled; nothing written.") : outcome.message,
+                out, err);
+  return cancelled ? attended.CancelledStatus() : 1;
+}
+
+int RunCardJob(std::string_view verb, const Arguments& args,
+               std::span<const std::string_view> ownFlags, std::ostream& out, std::ostream& err,
+               const CardJob& job) {
+  CardOptions options;
+  if (const auto problem = ParseCardOptions(args, ownFlags, true, options)) {
+    err << "velwin-cli card " << verb << ": " << *problem << '\n' << CommandHelp("card");
+    return 2;
+  }
+  const auto session = CardSession::Open(options.port, err);
+  if (!session)
+    return 1;
+  int status = 1;
+  const card::CardIdentification found = session->Identify();
+  if (!found.card) {
+    ReportFailure(options, found.error, out, err);
+  } else {
+    AttendedJob attended(session->Control(), err, StderrIsTerminal());
+    try {
+      status = job(*session, *found.card, options, attended, out, err);
+    } catch (const fileio::FileError& error) {
+      attended.ClearProgressLine();
+      ReportFailure(options, FileFailureReason(*options.file, error.code()), out, err);
+      status = 1;
+    }
+  }
+  if (!session->Flush(err))
+    return 1;
+  return status;
+}
+
+}  // namespace velwin::cli

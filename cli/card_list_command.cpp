@@ -1,0 +1,90 @@
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "card/card_listing.h"
+#include "cli/card_session.h"
+#include "cli/card_verbs.h"
+#include "cli/help_text.h"
+#include "cli/json_text.h"
+#include "encoding/windows1252.h"
+
+namespace velwin::cli {
+namespace {
+
+template <typename Number>
+std::string JsonNumberOrNull(const std::optional<Number>& value) {
+  return value ? std::to_string(*value) : "null";
+}
+
+void PrintText(const card::CardContents& contents, std::ostream& out) {
+  out << contents.description << ": " << contents.layout << '\n';
+  for (std::size_t i = 0; i < contents.games.size(); ++i) {
+    const card::ListedGame& game = contents.games[i];
+    out << i << '\t' << encoding::Windows1252ToUtf8(game.title) << '\t';
+    if (game.firstRomBank) {
+      out << "ROM bank " << *game.firstRomBank;
+      if (game.romBanks)
+        out << ", " << *game.romBanks << (*game.romBanks == 1 ? " bank" : " banks");
+    } else {
+      out << '-';
+    }
+    out << '\t';
+    if (game.sramSize.empty()) {
+      out << "no SRAM";
+    } else {
+      out << "SRAM " << game.sramSize;
+      if (game.firstSramBank)
+        out << " from bank " << int{*game.firstSramBank};
+    }
+    out << '\n';
+  }
+}
+
+void PrintJson(const card::CardContents& contents, std::ostream& out) {
+  out << "{\"card\":" << JsonString(contents.description)
+      << ",\"layout\":" << JsonString(contents.layout) << ",\"games\":[";
+  for (std::size_t i = 0; i < contents.games.size(); ++i) {
+    const card::ListedGame& game = contents.games[i];
+    out << (i ? "," : "") << "{\"title\":" << JsonString1252(game.title)
+        << ",\"firstRomBank\":" << JsonNumberOrNull(game.firstRomBank)
+        << ",\"romBanks\":" << JsonNumberOrNull(game.romBanks)
+        << ",\"sram\":" << (game.sramSize.empty() ? std::string("null") : JsonString(game.sramSize))
+        << ",\"firstSramBank\":"
+        << (game.firstSramBank ? std::to_string(int{*game.firstSramBank}) : "null") << '}';
+  }
+  out << "]}\n";
+}
+
+}  // namespace
+
+int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
+  CardOptions options;
+  if (const auto problem = ParseCardOptions(args, {}, false, options)) {
+    err << "velwin-cli card list: " << *problem << '\n' << CommandHelp("card");
+    return 2;
+  }
+  const auto session = CardSession::Open(options.port, err);
+  if (!session)
+    return 1;
+  int status = 1;
+  const card::CardIdentification found = session->Identify();
+  if (!found.card) {
+    ReportCardFailure(err, "card list", found.error);
+    if (options.json)
+      out << "{\"error\":" << JsonString(found.error) << "}\n";
+  } else {
+    const card::CardContents contents =
+        card::ListCard(session->Cart(), *found.card, session->Pump());
+    if (options.json)
+      PrintJson(contents, out);
+    else
+      PrintText(contents, out);
+    status = 0;
+  }
+  if (!session->Flush(err))
+    return 1;
+  return status;
+}
+
+}  // namespace velwin::cli

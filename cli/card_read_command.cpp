@@ -1,0 +1,72 @@
+// velwin-cli card read and card verify: the whole card to a file, and the
+// card compared with one.
+#include <ostream>
+#include <string>
+
+#include "card/card_read_job.h"
+#include "card/card_verify.h"
+#include "cli/attended_job.h"
+#include "cli/card_job_runner.h"
+#include "cli/card_session.h"
+#include "cli/card_verbs.h"
+#include "cli/json_text.h"
+#include "encoding/windows1252.h"
+
+namespace velwin::cli {
+
+int RunCardRead(const Arguments& args, std::ostream& out, std::ostream& err) {
+  return RunCardJob(
+      "read", args, {}, out, err,
+      [](CardSession& session, const card::CardIdentity& card, const CardOptions& options,
+         const AttendedJob& attended, std::ostream& o, std::ostream& e) {
+        const card::JobOutcome outcome =
+            card::ReadCardToFile(session.Cart(), card, *options.file, session.Control());
+        if (!outcome.Ok())
+          return ReportOutcome(outcome, options, attended, o, e);
+        attended.ClearProgressLine();
+        const std::string description = card::CardDescription(card);
+        if (options.json) {
+          o << "{\"card\":" << JsonString(description) << ",\"bytes\":" << card.Bytes()
+            << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file)) << "}\n";
+        } else {
+          o << description << " read to " << encoding::NameToUtf8(*options.file) << " ("
+            << card.Bytes() << " bytes).\n";
+        }
+        return 0;
+      });
+}
+
+int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
+  return RunCardJob(
+      "verify", args, {}, out, err,
+      [](CardSession& session, const card::CardIdentity& card, const CardOptions& options,
+         const AttendedJob& attended, std::ostream& o, std::ostream& e) {
+        const card::VerifyResult result =
+            card::VerifyCardWithFile(session.Cart(), card, *options.file, session.Control());
+        if (!result.outcome.Ok()) {
+          card::JobOutcome outcome = result.outcome;
+          if (outcome.status == card::JobStatus::kCancelled)
+            outcome = card::JobOutcome::Failed("Cancelled.");
+          const int status = ReportOutcome(outcome, options, attended, o, e);
+          return result.outcome.status == card::JobStatus::kCancelled ? attended.CancelledStatus()
+                                                                      : status;
+        }
+        attended.ClearProgressLine();
+        const std::string name = encoding::NameToUtf8(*options.file);
+        if (options.json) {
+          o << "{\"file\":" << JsonString(name) << ",\"bytes\":" << result.bytes
+            << ",\"matches\":" << (result.Matches() ? "true" : "false")
+            << ",\"banksDiffering\":" << result.banksDiffering;
+          if (!result.Matches()) {
+            o << ",\"firstDifference\":" << result.firstDifference
+              << ",\"firstDifferingBank\":" << result.firstDifferingBank;
+          }
+          o << "}\n";
+        } else {
+          o << card::VerifyResultText(result, name) << '\n';
+        }
+        return result.Matches() ? 0 : 1;
+      });
+}
+
+}  // namespace velwin::cli

@@ -1,0 +1,74 @@
+#include "cli/card_session.h"
+
+#include <algorithm>
+#include <ostream>
+#include <utility>
+
+#include "cli/file_failure.h"
+#include "sramman/sram_port.h"
+#include "xchanger/default_port.h"
+
+namespace velwin::cli {
+
+bool CardOptions::Has(std::string_view flag) const {
+  return std::find(flags.begin(), flags.end(), flag) != flags.end();
+}
+
+std::optional<std::string> ParseCardOptions(const Arguments& args,
+                                            std::span<const std::string_view> ownFlags,
+                                            bool takesFile, CardOptions& options) {
+  bool optionsEnded = false;
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool isOption = !optionsEnded && arg.size() > 1 && arg[0] == '-';
+    if (!isOption) {
+      if (!takesFile || options.file)
+        return "unexpected argument '" + arg + "'";
+      options.file = arg;
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--port") {
+      if (i + 1 >= args.size())
+        return "--port needs a value";
+      options.port = args[++i];
+    } else if (arg == "--json") {
+      options.json = true;
+    } else if (std::find(ownFlags.begin(), ownFlags.end(), arg) != ownFlags.end()) {
+      options.flags.push_back(arg);
+    } else {
+      return "unexpected argument '" + arg + "'";
+    }
+  }
+  if (takesFile && !options.file)
+    return "missing FILE";
+  if (options.port.empty())
+    options.port = xchanger::DefaultPortDescription();
+  return std::nullopt;
+}
+
+std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err) {
+  std::string error;
+  auto backend = sramman::OpenSramPort(port, error);
+  if (!backend) {
+    err << "velwin-cli: port \"" << port << "\" could not be opened: " << error << '\n';
+    return nullptr;
+  }
+  return std::make_unique<CardSession>(std::move(backend));
+}
+
+CardSession::CardSession(std::unique_ptr<xchanger::PortBackend> port)
+    : port_(std::move(port)), link_(*port_, ticks_, pump_), cart_(link_) {}
+
+bool CardSession::Flush(std::ostream& err) {
+  std::string error;
+  if (port_->Flush(error))
+    return true;
+  err << "velwin-cli: " << error << '\n';
+  return false;
+}
+
+void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {
+  ReportFileFailure(err, name, reason);
+}
+
+}  // namespace velwin::cli

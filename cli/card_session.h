@@ -1,0 +1,70 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "card/card_kind.h"
+#include "card/job_progress.h"
+#include "cli/arguments.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+#include "xchanger/port_backend.h"
+#include "xchanger/port_io.h"
+
+namespace velwin::cli {
+
+// The options every card command takes, and the flags of its own.
+struct CardOptions {
+  std::string port;
+  bool json = false;
+  std::vector<std::string> flags;  // those of the command's own flags that were given
+  std::optional<std::string> file;
+
+  bool Has(std::string_view flag) const;
+};
+
+// Parses "[--port PORT] [--json] [FLAG...] [FILE]", the words after the
+// command's verb; "--" ends the options. Returns the problem, or nothing.
+std::optional<std::string> ParseCardOptions(const Arguments& args,
+                                            std::span<const std::string_view> ownFlags,
+                                            bool takesFile, CardOptions& options);
+
+// The link on one port and a job control for the jobs run on it.
+class CardSession {
+ public:
+  // Opens the port; on failure prints "velwin-cli: port ... could not be
+  // opened: WHY" on err and returns null.
+  static std::unique_ptr<CardSession> Open(const std::string& port, std::ostream& err);
+
+  explicit CardSession(std::unique_ptr<xchanger::PortBackend> port);
+  CardSession(const CardSession&) = delete;
+  CardSession& operator=(const CardSession&) = delete;
+
+  xchanger::CartAccess& Cart() { return cart_; }
+  xchanger::EventPump& Pump() { return pump_; }
+  card::JobControl& Control() { return control_; }
+
+  // Finds the X-Changer and identifies the card.
+  card::CardIdentification Identify() { return card::IdentifyCard(cart_); }
+
+  // Lets a simulated cart write its files back; false after printing why.
+  bool Flush(std::ostream& err);
+
+ private:
+  std::unique_ptr<xchanger::PortBackend> port_;
+  xchanger::SteadyTickCounter ticks_;
+  xchanger::NoEventPump pump_;
+  xchanger::XChangerLink link_;
+  xchanger::CartAccess cart_;
+  card::JobControl control_;
+};
+
+// "velwin-cli: NAME: REASON" on err, the name shown as UTF-8.
+void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason);
+
+}  // namespace velwin::cli

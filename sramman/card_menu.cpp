@@ -1,0 +1,143 @@
+#include "sramman/card_menu.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMenuBar>
+
+#include "card/card_kind.h"
+#include "card/card_read_job.h"
+#include "card/card_verify.h"
+#include "encoding/windows1252.h"
+#include "fileio/file_error.h"
+#include "sramman/sav_folder.h"
+
+namespace velwin::sramman {
+namespace {
+
+// The name the log shows, in the log's code page: the file's own, as the
+// memo is narrow.
+std::string ShownName(const std::string& path) {
+  const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+  return encoding::Utf8ToWindows1252(name.toStdString());
+}
+
+// Ends the link job whichever way the command leaves.
+class LinkJobScope {
+ public:
+  LinkJobScope(LinkJobHost& host, LinkJobBar& bar) : host_(host), bar_(bar) {}
+  ~LinkJobScope() {
+    bar_.End();
+    host_.EndLinkJob();
+  }
+  LinkJobScope(const LinkJobScope&) = delete;
+  LinkJobScope& operator=(const LinkJobScope&) = delete;
+
+ private:
+  LinkJobHost& host_;
+  LinkJobBar& bar_;
+};
+
+std::string OutcomeText(const card::JobOutcome& outcome) {
+  return outcome.status == card::JobStatus::kCancelled ? "Cancelled; nothing written."
+                                                       : outcome.message;
+}
+
+}  // namespace
+
+CardMenu::CardMenu(QMenuBar* bar, QWidget* window, xchanger::CartAccess& cart,
+                   gui::FileDialogs& dialogs, LinkJobBar& jobBar, LinkJobHost& host)
+    : QObject(window),
+      window_(window),
+      cart_(cart),
+      dialogs_(dialogs),
+      jobBar_(jobBar),
+      host_(host) {
+  menu_ = bar->addMenu(QStringLiteral("&Card"));
+  menu_->setObjectName(QStringLiteral("CardMenu"));
+  read_ = menu_->addAction(QStringLiteral("Read Card to File\u2026"));
+  compare_ = menu_->addAction(QStringLiteral("Compare Card with File\u2026"));
+  connect(read_, &QAction::triggered, this, &CardMenu::ReadCardToFile);
+  connect(compare_, &QAction::triggered, this, &CardMenu::CompareCardWithFile);
+}
+
+void CardMenu::SetEnabled(bool enabled) {
+  for (QAction* action : menu_->actions())
+    action->setEnabled(enabled);
+}
+
+std::optional<std::string> CardMenu::ChooseCardFile(bool save) {
+  gui::FileDialogRequest request;
+  request.kind =
+      save ? gui::FileDialogRequest::Kind::kSave : gui::FileDialogRequest::Kind::kOpenOne;
+  request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
+  request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
+                     QStringLiteral("All files (*.*)")};
+  request.defaultSuffix = QStringLiteral("gb");
+  request.promptOverwrite = true;
+  request.pathMustExist = true;
+  request.fileMustExist = !save;
+  const QStringList chosen = dialogs_.Run(window_, request);
+  if (chosen.isEmpty())
+    return std::nullopt;
+  return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+}
+
+void CardMenu::ReadCardToFile() {
+  if (!host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  const auto path = ChooseCardFile(true);
+  if (!path)
+    return;
+  jobBar_.Begin(true);
+  const card::CardIdentification found = card::IdentifyCard(cart_);
+  if (!found.card) {
+    host_.LogStatus(found.error);
+    return;
+  }
+  try {
+    const card::JobOutcome outcome =
+        card::ReadCardToFile(cart_, *found.card, *path, jobBar_.Control());
+    if (outcome.Ok()) {
+      host_.LogStatus(card::CardDescription(*found.card) + " read to " + ShownName(*path) + " (" +
+                      std::to_string(found.card->Bytes()) + " bytes).");
+    } else {
+      host_.LogStatus(OutcomeText(outcome));
+    }
+  } catch (const fileio::FileError& error) {
+    host_.LogStatus(ShownName(*path) + ": " + error.what());
+  }
+}
+
+void CardMenu::CompareCardWithFile() {
+  if (!host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  const auto path = ChooseCardFile(false);
+  if (!path)
+    return;
+  jobBar_.Begin(true);
+  const card::CardIdentification found = card::IdentifyCard(cart_);
+  if (!found.card) {
+    host_.LogStatus(found.error);
+    return;
+  }
+  try {
+    const card::VerifyResult result =
+        card::VerifyCardWithFile(cart_, *found.card, *path, jobBar_.Control());
+    if (result.outcome.Ok()) {
+      host_.LogStatus(card::VerifyResultText(result, ShownName(*path)));
+    } else {
+      host_.LogStatus(result.outcome.status == card::JobStatus::kCancelled
+                          ? std::string("Cancelled.")
+                          : result.outcome.message);
+    }
+  } catch (const fileio::FileError& error) {
+    host_.LogStatus(ShownName(*path) + ": " + error.what());
+  }
+}
+
+}  // namespace velwin::sramman

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <optional>
+#include <string>
+
+#include "gui/file_dialog.h"
+#include "sramman/link_job_bar.h"
+#include "xchanger/cart_access.h"
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class QWidget;
+
+namespace velwin::sramman {
+
+// What the card commands need of the window that owns the link.
+class LinkJobHost {
+ public:
+  virtual ~LinkJobHost() = default;
+  // Claims the link for one job and disables every command; false while
+  // another link job runs.
+  virtual bool BeginLinkJob() = 0;
+  virtual void EndLinkJob() = 0;
+  virtual void LogStatus(const std::string& message) = 0;
+  // The folder the card's file dialogs start in: the saved SRAM folder.
+  virtual QString CardDialogFolder() const = 0;
+};
+
+// The "Card" menu of the SRAM manager: reads the whole card to a file and
+// compares it with one, on the window's link, with the job bar's progress
+// and Cancel. Results go to the log in the command line's words.
+class CardMenu : public QObject {
+  Q_OBJECT
+
+ public:
+  CardMenu(QMenuBar* bar, QWidget* window, xchanger::CartAccess& cart, gui::FileDialogs& dialogs,
+           LinkJobBar& jobBar, LinkJobHost& host);
+
+  QMenu* Menu() const { return menu_; }
+  QAction* ReadAction() const { return read_; }
+  QAction* CompareAction() const { return compare_; }
+  void SetEnabled(bool enabled);
+
+ public slots:
+  void ReadCardToFile();
+  void CompareCardWithFile();
+
+ private:
+  std::optional<std::string> ChooseCardFile(bool save);
+
+  QWidget* window_;
+  xchanger::CartAccess& cart_;
+  gui::FileDialogs& dialogs_;
+  LinkJobBar& jobBar_;
+  LinkJobHost& host_;
+  QMenu* menu_ = nullptr;
+  QAction* read_ = nullptr;
+  QAction* compare_ = nullptr;
+};
+
+}  // namespace velwin::sramman

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sramman/sram_manager_form.h"
+#include "sramman/sram_port.h"
+#include "tests/guisupport/qt_application.h"
+#include "tests/guisupport/recording_message_boxes.h"
+#include "tests/guisupport/scripted_file_dialogs.h"
+#include "tests/sramman/test_carts.h"
+#include "tests/support/temp_dir.h"
+
+namespace velwin::sramman::testing {
+namespace {
+
+using velwin::testing::ReadBytes;
+using velwin::testing::TempDir;
+
+// The SRAM manager on a simulated 4 Mbit card of distinct banks, with its
+// settings and dialogs kept apart from the user's.
+class CardMenuWindow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::testing::EnsureQtApplication();
+    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config_.Path().string()));
+    rom_ = Pattern(512 * 1024, 5);
+    PutHeader(rom_, 0, "PATTERN", 0x04, 0x02);
+    const std::string romFile = files_.Write("card.gb", rom_);
+    SramManagerParts parts;
+    parts.dialogs = &dialogs_;
+    parts.messages = &messages_;
+    std::string error;
+    parts.port = OpenSramPort("sim:card=4,rom=" + romFile, error);
+    ASSERT_TRUE(parts.port) << error;
+    form_ = std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
+  }
+  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
+
+  QString LastLogLine() const { return form_->Memo1()->toPlainText().split('\n').last(); }
+  QString File(const char* name) const { return QString::fromStdString(files_.File(name)); }
+
+  TempDir config_;
+  TempDir files_;
+  gui::testing::ScriptedFileDialogs dialogs_;
+  gui::testing::RecordingMessageBoxes messages_;
+  std::vector<std::uint8_t> rom_;
+  std::unique_ptr<TSRAMManForm> form_;
+};
+
+TEST_F(CardMenuWindow, ReadsTheCardToAFileAndComparesItWithOne) {
+  dialogs_.QueueAnswer({File("backup.gb")});
+  form_->Card()->ReadAction()->trigger();
+  EXPECT_EQ(LastLogLine(), "\u2022 4 Mbit flash card read to backup.gb (524288 bytes).");
+  EXPECT_TRUE(ReadBytes(files_.File("backup.gb")) == rom_);
+  ASSERT_EQ(dialogs_.Requests().size(), 1u);
+  EXPECT_EQ(dialogs_.Requests()[0].initialDirectory, form_->OpenDialogDirectory());
+
+  dialogs_.QueueAnswer({File("backup.gb")});
+  form_->Card()->CompareAction()->trigger();
+  EXPECT_EQ(LastLogLine(), "\u2022 Card matches backup.gb (524288 bytes).");
+  EXPECT_TRUE(dialogs_.Requests().back().fileMustExist);
+}
+
+TEST_F(CardMenuWindow, CancelStopsTheReadWhileTheWindowAnswers) {
+  // The job lets events in at its first bank boundary: the window is then
+  // running one link job and offers nothing else but Cancel.
+  bool commandsDisabled = false;
+  bool cancelOffered = false;
+  QTimer::singleShot(0, form_.get(), [&] {
+    commandsDisabled = !form_->Button1()->isEnabled() && !form_->Button3()->isEnabled() &&
+                       !form_->Card()->ReadAction()->isEnabled();
+    cancelOffered = form_->JobBar()->CancelButton()->isEnabled();
+    form_->JobBar()->CancelButton()->click();
+  });
+  dialogs_.QueueAnswer({File("backup.gb")});
+  form_->Card()->ReadAction()->trigger();
+
+  EXPECT_TRUE(commandsDisabled);
+  EXPECT_TRUE(cancelOffered);
+  EXPECT_EQ(LastLogLine(), "\u2022 Cancelled; nothing written.");
+  EXPECT_FALSE(std::filesystem::exists(files_.File("backup.gb")));
+  EXPECT_FALSE(std::filesystem::exists(files_.File(".backup.gb.velwin-tmp")));
+  EXPECT_TRUE(form_->Button3()->isEnabled());
+  EXPECT_TRUE(form_->Card()->ReadAction()->isEnabled());
+  EXPECT_FALSE(form_->JobBar()->CancelButton()->isEnabled());
+}
+
+TEST_F(CardMenuWindow, AnSramSaveShowsItsProgressAndCanBeCancelled) {
+  form_->Button3Click();
+  ASSERT_EQ(LastLogLine(), "\u2022 Cart \"PATTERN\" found.");
+  form_->StringGrid1()->selectRow(0);
+  int barMaximum = 0;
+  QTimer::singleShot(0, form_.get(), [&] {
+    barMaximum = form_->JobBar()->Bar()->maximum();
+    form_->JobBar()->CancelButton()->click();
+  });
+  dialogs_.QueueAnswer({File("game.sav")});
+  form_->Button1Click();
+  EXPECT_EQ(barMaximum, 8);  // KiB of the one 8 KB bank
+  EXPECT_EQ(LastLogLine(), "\u2022 Cancelled; nothing written.");
+  EXPECT_FALSE(std::filesystem::exists(files_.File("game.sav")));
+}
+
+}  // namespace
+}  // namespace velwin::sramman::testing
