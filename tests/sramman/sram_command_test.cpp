@@ -294,10 +294,8 @@ TEST_P(FaultyLink, LoadOfAllFFUnpluggedAtEveryBankBoundaryFails) {
     const std::string after = std::to_string(analysed + bank * perBank);
     const CommandRun run =
         Sram({"load", "--port", Port("unplug=" + after), "--row", "0", dir_.File("ff.sav")});
-    EXPECT_EQ(run.status, 1) << after;
-    EXPECT_NE(run.out.find("Cart no longer answers; the load could not be verified.\n"),
-              std::string::npos)
-        << after;
+    EXPECT_TRUE(run.status == 1 && run.out.ends_with("the load could not be verified.\n"))
+        << after << run.out;
   }
 }
 
@@ -352,10 +350,8 @@ TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
 
   // The 256 kbit game no longer fits beside the others.
   const CommandRun all = Sram({"save-all", "--port", "demo", dir.File("small")});
-  EXPECT_NE(
-      all.err.find("velwin-cli: " + dir.File("small/01 Tidepool Tactics.sav") + ": Disk full\n"),
-      std::string::npos)
-      << all.err;
+  EXPECT_NE(all.err.find(dir.File("small/01 Tidepool Tactics.sav") + ": Disk full\n"),
+            std::string::npos);
 }
 
 TEST(SramCommand, SaveAllMakesItsFolderOrRefusesItBeforeReadingTheCart) {
