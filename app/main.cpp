@@ -2,9 +2,10 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QCoreApplication>
 #include <QTimer>
-#include <cstdio>
 
+#include "app/command_line.h"
 #include "app/designed_fonts.h"
 #include "app/window_icon.h"
 #include "gui/file_dialog.h"
@@ -31,9 +32,14 @@ void ScheduleScreenshot(QWidget& window, const QString& file) {
 }  // namespace
 
 int main(int argc, char* argv[]) {
+  QCoreApplication::setApplicationName(QStringLiteral("velwin"));
+  QCoreApplication::setApplicationVersion(QString::fromLatin1(velwin::kVersion));
+  // Help, version and option errors come before the GUI, which aborts
+  // where no display can be reached.
+  if (const int status = velwin::app::AnswerWithoutDisplay(argc, argv); status >= 0)
+    return status;
+
   QApplication application(argc, argv);
-  QApplication::setApplicationName(QStringLiteral("velwin"));
-  QApplication::setApplicationVersion(QString::fromLatin1(velwin::kVersion));
   QApplication::setWindowIcon(velwin::app::VelwinIcon());
   // The application title "PALDUR DarURU" titles the message boxes
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
@@ -41,36 +47,13 @@ int main(int argc, char* argv[]) {
   velwin::app::SubstituteDesignedFonts();
 
   QCommandLineParser parser;
-  parser.addHelpOption();
-  parser.addVersionOption();
-  const QCommandLineOption screenshot(QStringLiteral("screenshot"),
-                                      QStringLiteral("Save a picture of the main window."),
-                                      QStringLiteral("FILE"));
-  parser.addOption(screenshot);
-  const QCommandLineOption sramScreenshot(
-      QStringLiteral("sram-screenshot"),
-      QStringLiteral("Analyse the cart and save a picture of the SRAM manager."),
-      QStringLiteral("FILE"));
-  parser.addOption(sramScreenshot);
-  const QCommandLineOption port(
-      QStringLiteral("port"),
-      QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
-                     "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
-                     "where a parallel port exists, else direct)."),
-      QStringLiteral("PORT"));
-  parser.addOption(port);
-  const QCommandLineOption demo(QStringLiteral("demo"),
-                                QStringLiteral("Use a simulated X-Changer holding a demo card."));
-  parser.addOption(demo);
-  if (!parser.parse(QApplication::arguments())) {
-    std::fprintf(stderr, "velwin: %s\n", qPrintable(parser.errorText()));
-    return 1;
-  }
-  if (parser.isSet(QStringLiteral("help")))
-    parser.showHelp(0);
-  if (parser.isSet(QStringLiteral("version")))
-    parser.showVersion();
-  // Empty: VELWIN_PORT or the machine's default.
+  velwin::app::DefineOptions(parser);
+  parser.process(application);  // already checked
+  const QString screenshot = QStringLiteral("screenshot");
+  const QString sramScreenshot = QStringLiteral("sram-screenshot");
+  const QString port = QStringLiteral("port");
+  const QString demo = QStringLiteral("demo");
+  // Not given: VELWIN_PORT or the machine's default.
   const QString portDescription = parser.isSet(demo)
                                       ? QString::fromLatin1(velwin::sramman::kDemoPortDescription)
                                       : parser.value(port);

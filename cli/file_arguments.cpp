@@ -1,5 +1,9 @@
 #include "cli/file_arguments.h"
 
+#include <ostream>
+
+#include "cli/file_failure.h"
+
 namespace velwin::cli {
 
 bool ParseFileArguments(const Arguments& args, bool offersJson, FileArguments& parsed,
@@ -13,12 +17,20 @@ bool ParseFileArguments(const Arguments& args, bool offersJson, FileArguments& p
     } else if (!optionsEnded && offersVerify && arg == "--verify") {
       parsed.verify = true;
     } else if (!optionsEnded && arg.size() > 1 && arg[0] == '-') {
+      parsed.unknownOption = arg;
       return false;
     } else {
       parsed.files.push_back(arg);
     }
   }
   return !parsed.files.empty();
+}
+
+int ReportUsageError(std::ostream& err, const FileArguments& parsed, const char* usage) {
+  if (!parsed.unknownOption.empty())
+    ReportFileFailure(err, parsed.unknownOption, "Unknown option");
+  err << usage;
+  return 2;
 }
 
 }  // namespace velwin::cli

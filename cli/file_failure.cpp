@@ -30,8 +30,12 @@ std::string KindOfFile(const std::string& path) {
 }
 
 std::string PlainerCause(const std::string& path, int systemError) {
-  if (std::string kind = KindOfFile(path); !kind.empty())
-    return kind;
+  // What the path is explains a refusal; it says nothing about a disk that
+  // is full (/dev/full is a device and answers just that).
+  if (systemError == EACCES || systemError == EISDIR) {
+    if (std::string kind = KindOfFile(path); !kind.empty())
+      return kind;
+  }
   switch (systemError) {
     case ENOTDIR:
       return "a part of the path is not a directory";
@@ -68,8 +72,30 @@ std::string AnalysisFailureReason(const std::string& path, int systemError, std:
   return "File shorter than a Game Boy header (" + std::to_string(size) + " of 336 bytes)";
 }
 
+std::string ShownName(const std::string& name) {
+  const std::string utf8 = encoding::NameToUtf8(name);
+  std::string shown;
+  shown.reserve(utf8.size());
+  for (const char c : utf8) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte >= 0x20 && byte != 0x7F) {
+      shown += c;
+    } else if (c == '\n') {
+      shown += "\\n";
+    } else if (c == '\t') {
+      shown += "\\t";
+    } else if (c == '\r') {
+      shown += "\\r";
+    } else {
+      constexpr char kHex[] = "0123456789abcdef";
+      shown.append("\\x").append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xF]);
+    }
+  }
+  return shown;
+}
+
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason) {
-  err << "velwin-cli: " << encoding::NameToUtf8(path) << ": " << reason << '\n';
+  err << "velwin-cli: " << ShownName(path) << ": " << reason << '\n';
 }
 
 void ReportFileError(std::ostream& err, const fileio::FileError& error) {

@@ -21,8 +21,14 @@ std::string FileFailureReason(const std::string& path, int systemError);
 // before a Game Boy header does.
 std::string AnalysisFailureReason(const std::string& path, int systemError, std::int64_t size);
 
-// One line on err: "velwin-cli: NAME: REASON", the name as given, shown as
-// UTF-8 whatever bytes it is made of.
+// A file, folder or port name as text output shows it: UTF-8 whatever bytes
+// it is made of, with control characters (below 0x20, and DEL) escaped as
+// \n, \t, \r or \xHH, so that a name cannot break a line or drive the
+// terminal.
+std::string ShownName(const std::string& name);
+
+// One line on err: "velwin-cli: NAME: REASON", the name as ShownName shows
+// it.
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason);
 
 // The same line for a file error, named by the file it concerns; a bare

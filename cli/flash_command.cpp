@@ -1,7 +1,6 @@
 #include "cli/flash_command.h"
 
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -38,7 +37,7 @@ class PrintingStatusLine : public rom::StatusLine {
 
   void Flush() {
     if (!printed_ && !text_.empty())
-      out_ << encoding::Windows1252ToUtf8(text_) << '\n';
+      out_ << ShownName(encoding::Windows1252ToUtf8(text_)) << '\n';
     printed_ = true;
   }
 
@@ -55,8 +54,7 @@ class PrintingStatusLine : public rom::StatusLine {
 int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   FileArguments roms;
   if (!ParseFileArguments(args, /*offersJson=*/false, roms)) {
-    err << kFlashUsage;
-    return 2;
+    return ReportUsageError(err, roms, kFlashUsage);
   }
   rom::RomInfoLabels labels;
   PrintingStatusLine status(out);
@@ -69,12 +67,12 @@ int RunFlashCommand(const Arguments& args, std::ostream& out, std::ostream& err)
     out.flush();
     ReportFileError(err, e);
     return 1;
-  } catch (const std::runtime_error& e) {
-    // A file error, a ROM that failed its analysis, a tool that did not
-    // start: nothing reached the card.
+  } catch (const flash::FlashJobError& e) {
+    // A ROM that failed its analysis or changed before its copy, or a tool
+    // that did not start: nothing reached the card.
     status.Flush();
     out.flush();
-    err << e.what() << '\n';
+    ReportFileFailure(err, e.name(), e.reason());
     return 1;
   }
   status.Flush();

@@ -136,7 +136,7 @@ constexpr std::string_view kSramHelp =
     "  -h, --help   show this help\n"
     "\n"
     "sim: keys: rom=FILE sram=FILE card=4|16|64|none lpt=1|2|none other=echo\n"
-    "  modes=both|epp|spp unplug=N flaky=N noisy=N (see velwin-cli(1))\n"
+    "  modes=both|epp|spp unplug=N flaky=N noisy=N stuck=dB:V (see velwin-cli(1))\n"
     "\n"
     "exit status:\n"
     "  0  done (save-all: every game was saved)\n"

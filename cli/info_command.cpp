@@ -38,7 +38,7 @@ FileReport Examine(const std::string& path, bool verify, rom::RomInfoLabels& lab
   if (!analysis.ok)
     report.error = AnalysisFailureReason(path, analysis.systemError, analysis.fileSize.value_or(0));
   if (verify) {
-    report.globalChecksum = "-";
+    report.globalChecksum = std::string("-");  // moved in whole: GCC 12 warns falsely
     // Only a file that is a ROM has a checksum to compare with.
     if (analysis.ok && analysis.isGameBoyRom) {
       try {
@@ -55,7 +55,7 @@ void PrintPlain(std::ostream& out, const rom::RomInfoLabels& labels, const FileR
   const auto line = [&out](const char* caption, const std::string& text) {
     out << caption << encoding::Windows1252ToUtf8(text) << '\n';
   };
-  line("File Name:      ", labels.fname);
+  out << "File Name:      " << ShownName(encoding::Windows1252ToUtf8(labels.fname)) << '\n';
   line("File Size:      ", labels.fsize);
   line("Stripped size:  ", labels.fssize);
   line("GB ROM:         ", labels.fileisgbrom);
@@ -95,8 +95,7 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
 int RunInfoCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   FileArguments options;
   if (!ParseFileArguments(args, /*offersJson=*/true, options, /*offersVerify=*/true)) {
-    err << kInfoUsage;
-    return 2;
+    return ReportUsageError(err, options, kInfoUsage);
   }
   bool allOk = true;
   bool first = true;

@@ -26,7 +26,7 @@ void PrintPlain(std::ostream& out, const std::string& path, const rom::RomInfoLa
   const auto line = [&out](const char* caption, const std::string& text) {
     out << caption << encoding::Windows1252ToUtf8(text) << '\n';
   };
-  out << "Path:           " << encoding::NameToUtf8(path) << '\n';
+  out << "Path:           " << ShownName(path) << '\n';
   line("CRC:            ", labels.ROMCRC);
   line("DB Name:        ", labels.romdbase);
   line("ROM Name:       ", labels.ROMDBName);
@@ -66,8 +66,7 @@ bool ReportUnreadableDatabases(const std::vector<rom::DatabaseFailure>& failures
 int RunLookupCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
   FileArguments options;
   if (!ParseFileArguments(args, /*offersJson=*/true, options)) {
-    err << kLookupUsage;
-    return 2;
+    return ReportUsageError(err, options, kLookupUsage);
   }
   bool allOk = true;
   bool first = true;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "cli/card_command.h"
+#include "cli/file_failure.h"
 #include "cli/flash_command.h"
 #include "cli/help_text.h"
 #include "cli/info_command.h"
@@ -52,6 +53,10 @@ int main(int argc, char** argv) {
     return RunSramCommand(args, std::cout, std::cerr);
   if (command == "card")
     return RunCardCommand(args, std::cout, std::cerr);
-  std::cerr << "velwin-cli: unknown command '" << command << "'\n" << MainHelp();
+  if (command.size() > 1 && command[0] == '-')
+    ReportFileFailure(std::cerr, std::string(command), "Unknown option");
+  else
+    std::cerr << "velwin-cli: unknown command '" << ShownName(std::string(command)) << "'\n";
+  std::cerr << MainHelp();
   return 2;
 }

@@ -19,7 +19,11 @@ int RunPatchCommand(const Arguments& args, std::ostream& out, std::ostream& err)
   try {
     const std::string result = ips::ApplyIpsPatch(args[0], args[1]);
     out << result << '\n';
-    return result == ips::kInvalidIpsResult ? 1 : 0;
+    if (result != ips::kInvalidIpsResult)
+      return 0;
+    out.flush();
+    ReportFileFailure(err, args[0], "Invalid IPS file");
+    return 1;
   } catch (const fileio::FileError& e) {
     ReportFileError(err, e);  // names the IPS file or the ROM, whichever failed
     return 1;

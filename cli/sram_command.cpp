@@ -1,6 +1,8 @@
 #include "cli/sram_command.h"
 
+#include <cerrno>
 #include <charconv>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <ostream>
@@ -37,10 +39,11 @@ constexpr const char* kSramUsage =
 
 struct SramOptions {
   std::string verb;
-  std::string port;
+  std::optional<std::string> port;  // as given; an empty one is refused
   bool json = false;
   std::optional<int> row;
   std::optional<std::string> file;
+  std::string unknownOption;
 };
 
 std::optional<int> ParseRow(const std::string& text) {
@@ -77,6 +80,9 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
       options.json = true;
     } else if (!arg.empty() && arg[0] != '-' && options.verb != "analyse" && !options.file) {
       options.file = arg;
+    } else if (arg.size() > 1 && arg[0] == '-') {
+      options.unknownOption = arg;
+      return "Unknown option";
     } else {
       return "unexpected argument '" + arg + "'";
     }
@@ -86,7 +92,7 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
   }
   if (options.verb == "save-all" && !options.file)
     return "save-all needs a FOLDER";
-  if (options.port.empty())
+  if (!options.port)
     options.port = xchanger::DefaultPortDescription();
   return std::nullopt;
 }
@@ -151,9 +157,18 @@ const char* OutcomeName(sramman::GameSave::Outcome outcome) {
   return "failed";
 }
 
+// The last log line, which says why a command stopped, as the reason of a
+// failure on stderr.
+std::string LastLogLine(const sramman::MemorySramView& view) {
+  return view.Log().empty() ? std::string("failed")
+                            : encoding::Windows1252ToUtf8(view.Log().back());
+}
+
 // One line per listed game: "NN Title.sav: saved", or refused or failed
-// with the reason. Exits 0 only when every game was saved.
-int SaveAll(const SramOptions& options, SramSession& session, std::ostream& out) {
+// with the reason (on stderr too, named by its file). Exits 0 only when
+// every game was saved.
+int SaveAll(const SramOptions& options, SramSession& session, std::ostream& out,
+            std::ostream& err) {
   const auto logBefore = session.view.Log();
   const auto saves = sramman::SaveEveryGame(session.manager, session.view, *options.file);
   bool allSaved = session.manager.CartFound();
@@ -181,15 +196,32 @@ int SaveAll(const SramOptions& options, SramSession& session, std::ostream& out)
       out << '\n';
     }
   }
+  out.flush();
+  if (!session.manager.CartFound())
+    ReportFileFailure(err, *options.port, LastLogLine(session.view));
+  for (const auto& save : saves) {
+    if (save.outcome == sramman::GameSave::Outcome::kSaved)
+      continue;
+    const std::string path = (std::filesystem::path(*options.file) / save.fileName).string();
+    ReportFileFailure(err, path,
+                      save.fileError != 0 ? FileFailureReason(path, save.fileError)
+                                          : encoding::Windows1252ToUtf8(save.reason));
+  }
   return allSaved ? 0 : 1;
 }
 
 int Transfer(const SramOptions& options, SramSession& session, std::ostream& out,
              std::ostream& err) {
+  if (!session.manager.CartFound()) {
+    PrintLog(session.view, out);
+    ReportFileFailure(err, *options.port, LastLogLine(session.view));
+    return 1;
+  }
   if (*options.row >= session.view.RowCount()) {
     PrintLog(session.view, out);
-    err << "velwin-cli: row " << *options.row << " is not in the grid (rows 0 to "
-        << session.view.RowCount() - 1 << ")\n";
+    ReportFileFailure(err, *options.port,
+                      "row " + std::to_string(*options.row) + " is not in the grid (rows 0 to " +
+                          std::to_string(session.view.RowCount() - 1) + ")");
     return 1;
   }
   session.view.SelectRow(*options.row);
@@ -204,7 +236,13 @@ int Transfer(const SramOptions& options, SramSession& session, std::ostream& out
     return 1;
   }
   PrintLog(session.view, out);
-  return result.succeeded ? 0 : 1;
+  if (result.succeeded)
+    return 0;
+  out.flush();
+  ReportFileFailure(err, *options.file,
+                    result.fileError != 0 ? FileFailureReason(*options.file, result.fileError)
+                                          : LastLogLine(session.view));
+  return 1;
 }
 
 }  // namespace
@@ -218,15 +256,28 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   }
   SramOptions options;
   if (const auto problem = ParseOptions(args, options)) {
-    err << "velwin-cli sram: " << *problem << '\n' << kSramUsage;
+    if (!options.unknownOption.empty())
+      ReportFileFailure(err, options.unknownOption, *problem);
+    else
+      err << "velwin-cli sram: " << *problem << '\n';
+    err << kSramUsage;
     return 2;
   }
 
   std::string portError;
-  const auto port = sramman::OpenSramPort(options.port, portError);
+  const auto port = sramman::OpenSramPort(*options.port, portError);
   if (!port) {
-    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    err << "velwin-cli: port \"" << ShownName(*options.port)
+        << "\" could not be opened: " << portError << '\n';
     return 1;
+  }
+  // A folder that cannot take the saves is refused before the cart is read.
+  if (options.verb == "save-all") {
+    if (const int error = sramman::PrepareSaveFolder(*options.file); error != 0) {
+      ReportFileFailure(err, *options.file,
+                        error == ENOTDIR ? "Not a directory" : fileio::RuntimeText(error));
+      return 1;
+    }
   }
 
   int status = 0;
@@ -244,8 +295,12 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
         PrintGrid(session, out);
       }
       status = session.manager.CartFound() ? 0 : 1;
+      if (status != 0) {
+        out.flush();
+        ReportFileFailure(err, *options.port, LastLogLine(session.view));
+      }
     } else if (options.verb == "save-all") {
-      status = SaveAll(options, session, out);
+      status = SaveAll(options, session, out, err);
     } else {
       status = Transfer(options, session, out, err);
     }

@@ -80,7 +80,10 @@ std::optional<mode_t> ExistingMode(const std::string& target, bool& isDevice) {
 
 std::string AtomicFile::TempPathFor(const std::string& target) {
   const fs::path path(target);
-  return (path.parent_path() / ("." + path.filename().string() + ".velwin-tmp")).string();
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "." + name.
+  std::string name(1, '.');
+  name.append(path.filename().string()).append(".velwin-tmp");
+  return (path.parent_path() / name).string();
 }
 
 void AtomicFile::RemoveLeftover(const std::string& path) {

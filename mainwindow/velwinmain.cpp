@@ -16,6 +16,7 @@
 
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
+#include "gui/default_folder.h"
 #include "gui/settings_store.h"
 #include "ips/ips_patch.h"
 #include "mainwindow/display_text.h"
@@ -243,6 +244,12 @@ void TForm1::AddROMsClick() {
     gui::FileDialogRequest request;
     request.kind = gui::FileDialogRequest::Kind::kOpenMany;
     request.initialDirectory = StartFolder(romsDialogFileName_, romsDialogDirectory_);
+#ifndef Q_OS_WIN
+    // As the SRAM dialogs do: a program started from a menu has no current
+    // folder of the user's choosing.
+    if (request.initialDirectory.isEmpty())
+      request.initialDirectory = gui::DesktopOrHomeFolder();
+#endif
     request.filters = {QStringLiteral("GB ROMs (*.gb*)"), QStringLiteral("All Files (*.*)")};
     request.fileMustExist = true;
     request.pathMustExist = true;
@@ -441,7 +448,9 @@ void TForm1::PatchRom(const QString& romPath, const QString& ipsPath) {
     throw;
   }
   // The result names the ROM file as the file system spells it.
-  statusLine_->SetText(" " + encoding::Utf8ToWindows1252(result));
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about " " + text.
+  std::string text(1, ' ');
+  statusLine_->SetText(text.append(encoding::Utf8ToWindows1252(result)));
   totals_.Add(analyser_.AnalyseRomFile(rom, false));
   TotalsChanged();
   rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);

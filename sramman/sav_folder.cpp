@@ -1,8 +1,8 @@
 #include "sramman/sav_folder.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QStandardPaths>
+
+#include "gui/default_folder.h"
 
 namespace velwin::sramman {
 
@@ -11,10 +11,7 @@ QString DefaultSavFolder() {
   // The desktop folder of the Windows versions the settings come from.
   return QStringLiteral("c:\\windows\\desktop");
 #else
-  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
-  if (!desktop.isEmpty() && QFileInfo(desktop).isDir())
-    return desktop;
-  return QDir::homePath();
+  return gui::DesktopOrHomeFolder();
 #endif
 }
 

@@ -1,5 +1,8 @@
 #include "sramman/save_all.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -29,7 +32,9 @@ std::string Joined(const std::vector<std::string>& lines, std::size_t from) {
 std::string SaveFileName(int row, std::string_view title) {
   const std::size_t begin = title.find_first_not_of(' ');
   const std::size_t end = title.find_last_not_of(' ');
-  std::string name = row < 10 ? "0" + std::to_string(row) : std::to_string(row);
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about "0" + text.
+  std::string name(row < 10 ? 1 : 0, '0');
+  name.append(std::to_string(row));
   if (begin != std::string_view::npos) {
     // UTF-8 sequences are made of bytes above 0x7F only, so a byte-wise
     // replacement never splits a character.
@@ -41,6 +46,22 @@ std::string SaveFileName(int row, std::string_view title) {
     name.append(" ").append(text);
   }
   return name + ".sav";
+}
+
+int PrepareSaveFolder(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  // create_directories says "exists" for a file in the way; what stands
+  // there decides.
+  if (!std::filesystem::is_directory(folder)) {
+    if (error && error.value() != EEXIST && error.value() != ENOTDIR)
+      return error.value();
+    return ENOTDIR;
+  }
+  // Also refuses a read-only file system, and an immutable folder to root.
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return errno;
+  return 0;
 }
 
 std::vector<GameSave> SaveEveryGame(SramManager& manager, MemorySramView& view,
@@ -66,9 +87,11 @@ std::vector<GameSave> SaveEveryGame(SramManager& manager, MemorySramView& view,
       save.reason = Joined(view.Log(), logBefore);
       if (chosen)
         save.outcome = result.succeeded ? GameSave::Outcome::kSaved : GameSave::Outcome::kFailed;
+      save.fileError = result.fileError;
     } catch (const fileio::FileError& error) {
       save.outcome = GameSave::Outcome::kFailed;
       save.reason = error.what();
+      save.fileError = error.code();
     }
     saves.push_back(std::move(save));
   }

@@ -17,7 +17,14 @@ struct GameSave {
   std::string fileName;  // "NN Title.sav", UTF-8
   Outcome outcome;
   std::string reason;  // the log lines of the attempt, or the file error
+  int fileError = 0;   // the system's error when the file failed, else 0
 };
+
+// Makes the folder a save of every game writes into, with its parents as
+// mkdir -p does, before anything is read from the cart. Returns 0, or the
+// system's error: ENOTDIR when the path or a part of it is a file, EACCES
+// or EROFS when the folder cannot be written.
+int PrepareSaveFolder(const std::string& folder);
 
 // The .sav name for a grid row: the row in at least two digits, a blank and
 // the grid text (UTF-8) with every character a file name cannot hold on

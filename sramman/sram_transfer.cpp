@@ -18,9 +18,8 @@ using fileio::AtomicFile;
 using fileio::ByteFile;
 using fileio::FileError;
 
-// The error numbers the log shows for a block that moved only in part.
+// The error number the log shows for a block that was read only in part.
 constexpr int kShortRead = 100;
-constexpr int kShortWrite = 101;
 
 std::uint8_t BankNumber(const SramGameEntry& entry, unsigned i) {
   // Bank numbers are 8 bits on the link.
@@ -31,17 +30,28 @@ std::string IoErrorText(int number) {
   return "IO-Error " + std::to_string(number);
 }
 
+// A failed file operation: the system's number, and the program's words for
+// it where it has any ("IO-Error 28: Disk full"). The system's error is kept
+// in fileError for reports that name the file.
+std::string FileErrorText(const FileError& error, int& fileError) {
+  fileError = error.code();
+  const std::string text = error.what();
+  if (text.starts_with("I/O error"))
+    return IoErrorText(error.code());
+  return IoErrorText(error.code()) + ": " + text;
+}
+
 // Moves one 8 KB block between the TransferBuffer or the image and the file.
 // A block that moves only in part, or a failing call, is logged as
 // "IO-Error N" with the file layer's number; returns whether it all moved.
 template <typename Move>
-bool MoveFileBlock(SramView& view, int shortNumber, Move move) {
+bool MoveFileBlock(SramView& view, int shortNumber, int& fileError, Move move) {
   try {
     if (move() == kSramBankBytes)
       return true;
     view.LogStatus(IoErrorText(shortNumber));
   } catch (const FileError& error) {
-    view.LogStatus(IoErrorText(error.code()));
+    view.LogStatus(FileErrorText(error, fileError));
   }
   return false;
 }
@@ -142,14 +152,16 @@ bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& f
 }
 
 // A cart pulled out, or an X-Changer whose plug came loose, reads as a bus
-// nobody drives: every SRAM byte 0xFF, identical in both reads. The logo of
-// ROM bank 0, which the analysis found, tells whether the cart still answers.
-bool SramTransfer::CartStillAnswers() {
+// nobody drives: every SRAM byte 0xFF, identical in both reads and equal to
+// a file of 0xFF. The logo of ROM bank 0, which the analysis found, tells
+// whether the cart still answers; every bit position of it takes both
+// values, so a data line stuck at either level fails it too.
+bool SramTransfer::CartStillAnswers(const char* failureText) {
   xchanger::CartHeader header;
   cart_.ReadCartHeader(0, header);
   if (xchanger::CartAccess::CartHeaderValid(header))
     return true;
-  view_.LogStatus("Cart no longer answers; nothing written.");
+  view_.LogStatus(failureText);
   return false;
 }
 
@@ -167,22 +179,27 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
   AtomicFile file = AtomicFile::Begin(*path);
   std::vector<std::uint8_t> bank;
   bool ok = true;
+  int fileError = 0;
   for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
-    ok = ReadBankTwice(BankNumber(game->entry, i), bank) &&
-         MoveFileBlock(view_, kShortWrite, [&] { return file.File().WriteSome(bank); });
+    // Write goes on after a short write and throws the system's error when
+    // the rest cannot be stored either (a full disk).
+    ok = ReadBankTwice(BankNumber(game->entry, i), bank) && MoveFileBlock(view_, 0, fileError, [&] {
+           file.File().Write(bank);
+           return bank.size();
+         });
   }
-  ok = ok && CartStillAnswers();
+  ok = ok && CartStillAnswers("Cart no longer answers; nothing written.");
   if (ok) {
     try {
       file.Commit();
     } catch (const FileError& error) {
-      view_.LogStatus(IoErrorText(error.code()));
+      view_.LogStatus(FileErrorText(error, fileError));
       ok = false;
     }
   }
   if (ok)
     view_.LogStatus(std::string(game->info.sizeText) + " read from cart.");
-  return {ok, DirectoryOf(*path)};
+  return {ok, DirectoryOf(*path), fileError};
 }
 
 // Reads every bank just written back and compares it with the file; logs the
@@ -216,6 +233,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
   ByteFile file = ByteFile::Open(*path, ByteFile::Access::kRead);
   const std::size_t needed = game->info.bankCount * kSramBankBytes;
   bool ok = true;
+  int fileError = 0;
   // The whole image is read before the first bank goes to the cart, so a
   // file that fails half-way leaves the cart's save as it was.
   std::vector<std::uint8_t> image;
@@ -226,7 +244,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
     image.resize(needed);
     for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {
       const auto block = std::span<std::uint8_t>(image).subspan(i * kSramBankBytes, kSramBankBytes);
-      ok = MoveFileBlock(view_, kShortRead, [&] { return file.Read(block); });
+      ok = MoveFileBlock(view_, kShortRead, fileError, [&] { return file.Read(block); });
     }
   }
   file.Close();
@@ -239,7 +257,9 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
     const std::uint8_t number = BankNumber(game->entry, i);
     ok = BankAccepted(cart_.WriteSramBank(number), number);
   }
-  ok = ok && VerifyBanks(*game, image);
+  // A read-back that matches proves nothing when the bus no longer answers.
+  ok = ok && VerifyBanks(*game, image) &&
+       CartStillAnswers("Cart no longer answers; the load could not be verified.");
   if (ok && keepCartSram_) {
     std::string error;
     if (!keepCartSram_(error)) {
@@ -249,7 +269,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
   }
   if (ok)
     view_.LogStatus(std::string(game->info.sizeText) + " SRAM transferred to cart.");
-  return {ok, DirectoryOf(*path)};
+  return {ok, DirectoryOf(*path), fileError};
 }
 
 }  // namespace velwin::sramman

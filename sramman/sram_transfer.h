@@ -33,6 +33,9 @@ class SramTransfer {
     // DirectoryOf the chosen file, once the transfer got as far as closing
     // it; the dialogs open there next time.
     std::optional<std::string> directory;
+    // The system's error of a read or write of the file that failed (the
+    // log says "IO-Error N"), 0 when there was none.
+    int fileError = 0;
   };
 
   SramTransfer(xchanger::CartAccess& cart, SramView& view, const CartListing& listing);
@@ -54,7 +57,8 @@ class SramTransfer {
   // A save reads every bank twice and trusts it only when both reads agree,
   // checks that the cart still answers, and replaces an earlier file at that
   // path only once the new one is complete on the disk. A load reads every
-  // bank back and compares it with the file before it reports success.
+  // bank back, compares it with the file and checks that the cart still
+  // answers before it reports success.
   TransferResult SaveMarked(const ChooseFile& chooseFile);
   TransferResult LoadMarked(const ChooseFile& chooseFile);
 
@@ -68,7 +72,7 @@ class SramTransfer {
   bool BanksOnCard(const SelectedGame& game);
   bool BankAccepted(std::uint8_t result, std::uint8_t bank);
   bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
-  bool CartStillAnswers();
+  bool CartStillAnswers(const char* failureText);
   bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
   void BeginProgress(std::uint64_t bankSteps);
   bool BankStep();

@@ -7,9 +7,10 @@
 namespace velwin::xchanger {
 
 std::string ChooseDefaultPort(const char* environment, bool parport0Exists) {
-  if (environment != nullptr && *environment != '\0') {
+  // Set but empty is a choice too, and an empty port is refused when it is
+  // opened: taking it for the default would hide a mistake in the setup.
+  if (environment != nullptr)
     return environment;
-  }
   return parport0Exists ? "ppdev" : "direct";
 }
 

@@ -9,8 +9,8 @@ namespace velwin::xchanger {
 std::string DefaultPortDescription();
 
 // The port description to use: the environment's choice when it makes one
-// (VELWIN_PORT, empty counts as none), else ppdev where the kernel offers
-// /dev/parport0, else direct port access.
+// (VELWIN_PORT, even an empty one, which opening then refuses), else ppdev
+// where the kernel offers /dev/parport0, else direct port access.
 std::string ChooseDefaultPort(const char* environment, bool parport0Exists);
 
 }  // namespace velwin::xchanger

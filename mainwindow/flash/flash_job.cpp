@@ -101,18 +101,49 @@ std::string RefusalCause(const rom::RomAnalysis& analysis) {
   return {};
 }
 
-std::string RomRefusedText(const std::string& path, const std::string& cause) {
-  return "Cannot copy \"" + path + "\": " + cause +
-         ". VELTRA was not started; check the file or remove it from the list.";
+FlashJobError RomRefused(const std::string& path, const std::string& cause) {
+  std::string reason =
+      cause + ". VELTRA was not started; check the file or remove it from the list.";
+  return FlashJobError("Cannot copy \"" + path + "\": " + reason, path, reason);
 }
 
-std::string ToolNotStartedText(const std::error_code& error) {
+FlashJobError ToolNotStarted(const std::error_code& error) {
   const bool missing =
       error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
-  return std::string("Cannot start \"") + kToolProgram + "\": " + error.message() + ". " +
-         (missing ? "Put the VELTRA tool next to the paldmi.tmp folder."
-                  : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
-                    "run.");
+  std::string reason =
+      error.message() + ". " +
+      (missing ? "Put the VELTRA tool next to the paldmi.tmp folder."
+               : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
+                 "run.");
+  return FlashJobError(std::string("Cannot start \"") + kToolProgram + "\": " + reason,
+                       kToolProgram, reason);
+}
+
+// Writes the stripped copy of one analysed ROM. The copy must get the size
+// the analysis measured: the first stripped-size bytes, or the whole file
+// when it is shorter. A file cut or rewritten since its analysis gives
+// another size (or none), and half a ROM must not go onto the card.
+void WriteCopy(const std::string& path, const rom::RomAnalysis& analysis,
+               const fs::path& copyPath) {
+  // Only read: a write-protected ROM can be flashed.
+  auto romFile = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
+  // The clean-up has just unlinked every numbered name, links included,
+  // so this makes a fresh file: no old link is followed, and a tool still
+  // reading an old copy keeps it.
+  auto copy = fileio::ByteFile::Create(copyPath.string());
+  // The size this analysis measured, never a caption an earlier file
+  // left in the labels.
+  const std::int64_t analysedSize = analysis.fileSize.value_or(0);
+  const std::int64_t wanted =
+      std::min(WholeBlocks(analysis.strippedSize.value_or(0)), analysedSize);
+  const std::int64_t sizeNow = romFile.Size();
+  const std::int64_t copied = CopyPrefix(romFile, copy, wanted);
+  romFile.Close();
+  copy.Close();
+  if (sizeNow != analysedSize || copied != wanted) {
+    throw RomRefused(path, "File changed since its analysis (" + std::to_string(sizeNow) +
+                               " bytes now, " + std::to_string(analysedSize) + " before)");
+  }
 }
 
 }  // namespace
@@ -136,37 +167,32 @@ void ClearScratchCopies(const std::string& baseDirectory) {
 }
 
 void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& analyser,
-                 ToolLauncher& launcher, const std::string& baseDirectory) {
+                 ToolLauncher& launcher, const std::string& baseDirectory,
+                 const AfterAnalysis& afterAnalysis) {
   PrepareScratchDirectory(baseDirectory);
   const fs::path scratch = ScratchDirectory(baseDirectory);
 
-  for (std::size_t position = 0; position < romPaths.size(); ++position) {
-    const std::string& path = romPaths[position];
-    // Shows the progress and refreshes the ROM information. A file that no
-    // longer analyses as a cartridge image must not reach the card, not
-    // even in part: nothing of this job is left for the tool.
-    const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
-    if (const std::string cause = RefusalCause(analysis); !cause.empty()) {
-      ClearScratchCopies(baseDirectory);
-      throw FlashJobError(RomRefusedText(path, cause));
+  try {
+    for (std::size_t position = 0; position < romPaths.size(); ++position) {
+      const std::string& path = romPaths[position];
+      // Shows the progress and refreshes the ROM information. A file that
+      // no longer analyses as a cartridge image must not reach the card,
+      // not even in part: nothing of this job is left for the tool.
+      const rom::RomAnalysis analysis = analyser.AnalyseRomFile(path, true);
+      if (const std::string cause = RefusalCause(analysis); !cause.empty())
+        throw RomRefused(path, cause);
+      if (afterAnalysis)
+        afterAnalysis(path);
+      WriteCopy(path, analysis, CopyPath(scratch, position));
     }
-
-    // Only read: a write-protected ROM can be flashed.
-    auto romFile = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
-    // The clean-up has just unlinked every numbered name, links included,
-    // so this makes a fresh file: no old link is followed, and a tool still
-    // reading an old copy keeps it.
-    auto copy = fileio::ByteFile::Create(CopyPath(scratch, position).string());
-    // The size this analysis measured, never a caption an earlier file
-    // left in the labels.
-    CopyPrefix(romFile, copy, WholeBlocks(analysis.strippedSize.value_or(0)));
-    romFile.Close();
-    copy.Close();
+  } catch (...) {
+    ClearScratchCopies(baseDirectory);
+    throw;
   }
 
   // The copies stay when the tool cannot start, so it can be run by hand.
   if (const std::error_code error = launcher.Start(kToolProgram, {kToolPattern}, scratch.string()))
-    throw FlashJobError(ToolNotStartedText(error));
+    throw ToolNotStarted(error);
 }
 
 }  // namespace velwin::flash

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "mainwindow/flash/tool_launcher.h"
@@ -25,8 +27,22 @@ inline constexpr const char* kToolPattern = "*.stp";
 // names the file or program, the cause and what to do.
 class FlashJobError : public std::runtime_error {
  public:
-  using std::runtime_error::runtime_error;
+  FlashJobError(std::string text, std::string name, std::string reason)
+      : std::runtime_error(std::move(text)), name_(std::move(name)), reason_(std::move(reason)) {}
+
+  // The file or program concerned, and what went wrong with it and what to
+  // do: what() without the name, for reports that put the name first.
+  const std::string& name() const { return name_; }
+  const std::string& reason() const { return reason_; }
+
+ private:
+  std::string name_;
+  std::string reason_;
 };
+
+// Run by the job after each ROM's analysis and before its copy, with the
+// ROM's path; lets a test change the file in between.
+using AfterAnalysis = std::function<void(const std::string& path)>;
 
 // Deletes every copy in the scratch directory under baseDirectory: each
 // file whose name is one or more decimal digits followed by ".stp" (so
@@ -39,14 +55,17 @@ void ClearScratchCopies(const std::string& baseDirectory = ".");
 // copying the stripped size that analysis measured), then starts the tool
 // there. The process's current directory is never changed.
 //
-// A ROM whose analysis fails or that no longer carries a cartridge header
-// stops the job with FlashJobError before anything is handed to the tool;
-// the copies written so far are deleted, and status panel 0 keeps that
-// analysis's text. A tool that cannot be started throws FlashJobError too,
-// after the copies are written; they stay, so the tool can be run by hand.
-// Any other failure throws fileio::FileError; copies written before stay and
-// the tool is not started.
+// A ROM whose analysis fails, that no longer carries a cartridge header, or
+// whose copy does not get the size its analysis measured (the file changed
+// in between) stops the job with FlashJobError before anything is handed to
+// the tool; status panel 0 keeps that analysis's text. Any other failure
+// before the tool throws fileio::FileError. Either way the copies written so
+// far are deleted and the tool is not started: the tool takes every copy it
+// finds, and an incomplete set must not reach the card. A tool that cannot
+// be started throws FlashJobError too, after the copies are written; they
+// stay, so the tool can be run by hand.
 void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& analyser,
-                 ToolLauncher& launcher, const std::string& baseDirectory = ".");
+                 ToolLauncher& launcher, const std::string& baseDirectory = ".",
+                 const AfterAnalysis& afterAnalysis = {});
 
 }  // namespace velwin::flash

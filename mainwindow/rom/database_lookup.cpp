@@ -1,5 +1,7 @@
 #include "mainwindow/rom/database_lookup.h"
 
+#include <cerrno>
+
 #include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 #include "mainwindow/rom/database_lines.h"
@@ -31,7 +33,7 @@ bool SearchDatabase(fileio::ByteFile& file, std::string_view key, std::string& n
 }  // namespace
 
 std::vector<DatabaseFailure> LookupDatabase(RomInfoLabels& labels, StatusLine& status,
-                                            const std::string& directory) {
+                                            const std::string& directory, MissingDatabase missing) {
   std::vector<DatabaseFailure> failures;
   labels.ROMDBName = std::string("-");  // moved in whole; see WriteHeaderLabels
   labels.romdbase = std::string("none");
@@ -39,8 +41,8 @@ std::vector<DatabaseFailure> LookupDatabase(RomInfoLabels& labels, StatusLine& s
   bool found = false;
   for (const Database& database : kDatabases) {
     try {
-      // Both files are opened even after a hit, so that a missing database
-      // is reported every time.
+      // Both files are opened even after a hit, so that a database that
+      // cannot be read is reported every time.
       auto file = fileio::ByteFile::Open(directory + "/" + database.fileName,
                                          fileio::ByteFile::Access::kRead);
       std::string name;
@@ -51,6 +53,8 @@ std::vector<DatabaseFailure> LookupDatabase(RomInfoLabels& labels, StatusLine& s
       }
       file.Close();
     } catch (const fileio::FileError& error) {
+      if (error.code() == ENOENT && missing == MissingDatabase::kSearchedAsEmpty)
+        continue;
       status.SetText(database.errorText);
       status.RepaintNow();
       failures.push_back({database.fileName, error.code()});

@@ -296,7 +296,39 @@ TEST_F(FlashJobTest, FullDiskStopsTheJobBeforeTheTool) {
     return std::string("no error");
   });
   EXPECT_EQ(outcome, "Disk full, starts 0");
-  EXPECT_EQ(ReadBytes(Copy(0)), Varied(40000, 1));
+  EXPECT_TRUE(fs::is_empty(scratch_)) << "a.gb's copy alone must not reach the tool";
+}
+
+// The file changes after its analysis and before its copy: the job must not
+// hand the tool a copy of another size than the analysis measured, nor keep
+// the copies it wrote.
+TEST_F(FlashJobTest, RomChangedBetweenAnalysisAndCopyStopsTheJobAndClearsItsCopies) {
+  const std::string b = (dir_ / "b.gb").string();
+  const auto changed = [&b](const char* sizes) {
+    return "job: Cannot copy \"" + b + "\": File changed since its analysis (" + sizes +
+           "). VELTRA was not started; check the file or remove it from the list.";
+  };
+  const std::pair<std::function<void()>, std::string> cases[] = {
+      {[&] { fs::resize_file(b, 40000); }, changed("40000 bytes now, 70000 before")},
+      {[&] { WriteBytes(b, Varied(100000, 4)); }, changed("100000 bytes now, 70000 before")},
+      {[&] { fs::remove(b); }, "File not found"},
+  };
+  for (const auto& [change, expected] : cases) {
+    launcher_.calls.clear();
+    std::string error = "no error";
+    try {
+      RunFlashJob({Rom("a.gb", Varied(600, 1)), Rom("b.gb", Varied(70000, 2))}, analyser_,
+                  launcher_, base_, [&](const std::string& path) {
+                    if (path == b)
+                      change();
+                  });
+    } catch (const std::exception& e) {
+      error = (dynamic_cast<const FlashJobError*>(&e) ? "job: " : "") + std::string(e.what());
+    }
+    EXPECT_EQ(error, expected);
+    EXPECT_TRUE(fs::is_empty(scratch_));
+    EXPECT_TRUE(launcher_.calls.empty());
+  }
 }
 
 TEST_F(FlashJobTest, WorksRelativeToTheCurrentDirectoryWithoutChangingIt) {

@@ -141,19 +141,19 @@ TEST_F(FlashCommandTest, FailuresGoToStandardErrorWithExitStatusOne) {
       {{"a.gb", "missing.gb"},
        "veltra",
        "Accessing a.gb ...  OK\nAccessing missing.gb ...  ERROR\n",
-       "Cannot copy \"missing.gb\": File not found. VELTRA was not started; check the file or "
+       "velwin-cli: missing.gb: File not found. VELTRA was not started; check the file or "
        "remove it from the list.\n",
        false},
       {{"a.gb", "short.gb"},
        "veltra",
        "Accessing a.gb ...  OK\nAccessing short.gb ...  ERROR\n",
-       "Cannot copy \"short.gb\": File shorter than a Game Boy header. VELTRA was not started; "
+       "velwin-cli: short.gb: File shorter than a Game Boy header. VELTRA was not started; "
        "check the file or remove it from the list.\n",
        false},
       {{"a.gb"},
        nullptr,
        "Accessing a.gb ...  OK\n",
-       "Cannot start \"../veltra\": No such file or directory. Put the VELTRA tool next to the "
+       "velwin-cli: ../veltra: No such file or directory. Put the VELTRA tool next to the "
        "paldmi.tmp folder.\n",
        true},
   };
@@ -186,7 +186,8 @@ TEST_F(FlashCommandTest, NoRomOrAnUnknownOptionShowsUsage) {
     err_.str("");
     EXPECT_EQ(Run(args), 2);
     EXPECT_EQ(out_.str(), "");
-    EXPECT_EQ(err_.str(), "usage: velwin-cli flash ROM...\n");
+    EXPECT_EQ(err_.str(), (args.empty() ? "" : "velwin-cli: --fast: Unknown option\n") +
+                              std::string("usage: velwin-cli flash ROM...\n"));
   }
   EXPECT_FALSE(fs::exists(dir_ / "paldmi.tmp"));
 }

@@ -66,7 +66,12 @@ class IpsBuilder {
   const std::vector<IpsRecord>& Records() const { return records_; }
 
  private:
-  void Append(const std::string& text) { head_.insert(head_.end(), text.begin(), text.end()); }
+  // Byte by byte: GCC 12 at -O3 warns falsely (-Wstringop-overflow) about
+  // a range insert here.
+  void Append(const std::string& text) {
+    for (const char c : text)
+      head_.push_back(static_cast<std::uint8_t>(c));
+  }
 
   std::vector<std::uint8_t> head_;
   std::vector<IpsRecord> records_;

@@ -39,7 +39,7 @@ TEST_F(PatchCommandTest, InvalidPatchPrintsTheResultAndFails) {
   testing::WriteBytes(ips, {'p', 'a', 't', 'c', 'h'});
   EXPECT_EQ(Run({ips, (dir_ / "none.gb").string()}), 1);
   EXPECT_EQ(out_.str(), std::string(ips::kInvalidIpsResult) + "\n");
-  EXPECT_EQ(err_.str(), "");
+  EXPECT_EQ(err_.str(), "velwin-cli: " + ips + ": Invalid IPS file\n");
 }
 
 TEST_F(PatchCommandTest, FileErrorNamesTheFileWithExitCodeOne) {

@@ -1,5 +1,6 @@
 // Settings read when the main window is created and written when it closes.
 
+#include <QDir>
 #include <QSettings>
 
 #include "tests/mainwindow/main_window_fixture.h"
@@ -33,7 +34,13 @@ class MainWindowSettingsTest : public MainWindowTest {
 };
 
 TEST_F(MainWindowSettingsTest, FirstStartReadsNothingAndClosingWritesThePosition) {
-  EXPECT_EQ(RomsDialogFolder(), "");
+  // Add starts in the desktop folder, as the SRAM dialogs do; never in the
+  // process's current folder.
+  const QByteArray savedHome = qgetenv("HOME");
+  qputenv("HOME", Root().toUtf8());
+  ASSERT_TRUE(QDir(Root()).mkdir("Desktop"));
+  EXPECT_EQ(RomsDialogFolder(), Root() + "/Desktop");
+  qputenv("HOME", savedHome);
   EXPECT_EQ(IpsDialogFolder(), "");
   EXPECT_TRUE(boxes_.Errors().isEmpty());
   Form().move(31, 47);

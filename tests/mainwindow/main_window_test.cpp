@@ -42,8 +42,9 @@ TEST_F(MainWindowBehaviourTest, UserSelectionAnalysesAndLooksUp) {
   EXPECT_EQ(Label("ROMCRC"), "0A3F");
   EXPECT_EQ(Label("romdbase"), "none");
   EXPECT_EQ(Label("ROMDBName"), "-");
-  // veltra.ini does not exist: its message is the last word.
-  EXPECT_EQ(Panel(0), "Error accessing veltra.ini");
+  // veltra.ini does not exist, which on Linux is no error: the analysis
+  // keeps the last word.
+  EXPECT_EQ(Panel(0), "Accessing a.gb ...  OK");
 
   QTest::keyClick(List().viewport(), Qt::Key_Down);
   EXPECT_EQ(Label("romname"), "BETA");

@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QSignalBlocker>
 
+#include "gui/default_folder.h"
 #include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "tests/mainwindow/main_window_fixture.h"
@@ -80,7 +81,7 @@ TEST_F(RomListTest, AddAnalysesEachFileAndListsTheRoms) {
   const gui::FileDialogRequest& request = dialogs_.Requests()[0];
   EXPECT_EQ(request.kind, gui::FileDialogRequest::Kind::kOpenMany);
   EXPECT_EQ(request.filters, QStringList({"GB ROMs (*.gb*)", "All Files (*.*)"}));
-  EXPECT_EQ(request.initialDirectory, "");
+  EXPECT_EQ(request.initialDirectory, gui::DesktopOrHomeFolder());  // nothing stored yet
 
   EXPECT_EQ(Form().RomPaths(), QStringList({a, b}));
   // A 40,000-byte file without filler takes two whole blocks.

@@ -167,12 +167,22 @@ TEST_F(CliCommandsTest, NamesThatAreNotUtf8ShowEveryByte) {
   EXPECT_TRUE(out_.str().starts_with("Path:           caf\u00E9b.gb\n")) << out_.str();
 }
 
+TEST_F(CliCommandsTest, ControlCharactersInNamesAreShownEscaped) {
+  const std::string name = "a\nb\x1b\x7f.gb";
+  EXPECT_EQ(Run(RunInfoCommand, {name}), 1);
+  EXPECT_EQ(err_.str(), "velwin-cli: a\\nb\\x1b\\x7f.gb: File not found\n");
+  EXPECT_TRUE(out_.str().starts_with("File Name:      a\\nb\\x1b\\x7f.gb\n")) << out_.str();
+  EXPECT_EQ(Run(RunLookupCommand, {name}), 1);
+  EXPECT_TRUE(out_.str().starts_with("Path:           a\\nb\\x1b\\x7f.gb\n")) << out_.str();
+}
+
 TEST_F(CliCommandsTest, UsageErrorsExitWithTwo) {
   for (const Arguments& args : {Arguments{}, Arguments{"--json"}, Arguments{"-v", "a.gb"}}) {
+    const std::string named = args.size() == 2 ? "velwin-cli: -v: Unknown option\n" : "";
     EXPECT_EQ(Run(RunInfoCommand, args), 2);
-    EXPECT_EQ(err_.str(), "usage: velwin-cli info [--json] [--verify] FILE...\n");
+    EXPECT_EQ(err_.str(), named + "usage: velwin-cli info [--json] [--verify] FILE...\n");
     EXPECT_EQ(Run(RunLookupCommand, args), 2);
-    EXPECT_EQ(err_.str(), "usage: velwin-cli lookup [--json] ROM...\n");
+    EXPECT_EQ(err_.str(), named + "usage: velwin-cli lookup [--json] ROM...\n");
     EXPECT_EQ(out_.str(), "");
   }
   Write("-odd.gb", Tetris());  // after "--" a dash starts a file name
@@ -195,7 +205,7 @@ TEST_F(CliCommandsTest, LookupShowsTheEntryAndTheLastStatusText) {
   EXPECT_EQ(Run(RunLookupCommand, {"--json", "tetris.gb"}), 0);
   EXPECT_EQ(out_.str(),
             "{\"path\":\"tetris.gb\",\"ROMCRC\":\"0A3F\",\"romdbase\":\"VELTra.INI\","
-            "\"ROMDBName\":\"Tetris (World)\",\"status\":\"Error accessing user.ini\"}\n");
+            "\"ROMDBName\":\"Tetris (World)\",\"status\":\"Accessing tetris.gb ...  OK\"}\n");
 }
 
 TEST_F(CliCommandsTest, LookupFailsOnADatabaseThatIsThereButUnreadable) {
@@ -208,7 +218,7 @@ TEST_F(CliCommandsTest, LookupFailsOnADatabaseThatIsThereButUnreadable) {
   EXPECT_EQ(Run(RunLookupCommand, {"--json", "tetris.gb", "gone.gb"}), 1);
   EXPECT_EQ(err_.str(), "velwin-cli: gone.gb: File not found\n");
   EXPECT_NE(
-      out_.str().find("\"status\":\"Error accessing veltra.ini\",\"error\":\"File not found\"}"),
+      out_.str().find("\"status\":\"Accessing gone.gb ...  ERROR\",\"error\":\"File not found\"}"),
       std::string::npos)
       << out_.str();
   EXPECT_EQ(Run(RunLookupCommand, {"tetris.gb"}), 0);  // no database at all is no failure

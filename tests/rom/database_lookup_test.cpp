@@ -24,7 +24,9 @@ class DatabaseLookupTest : public testing::TempDirTest {
     labels_.ROMCRC = "0A3F";
     status_.SetText("Accessing tetris.gb ...  OK");
   }
-  void Lookup() { LookupDatabase(labels_, status_, dir_.string()); }
+  void Lookup(MissingDatabase missing = MissingDatabase::kReported) {
+    LookupDatabase(labels_, status_, dir_.string(), missing);
+  }
   // The name found for 0A3F with an empty user.ini and this veltra.ini.
   std::string NameFor(const std::string& veltra) {
     Write("user.ini", "");
@@ -135,6 +137,20 @@ TEST_F(DatabaseLookupTest, ADatabaseThatCannotBeReadIsReported) {
   Lookup();
   EXPECT_EQ(labels_.romdbase, "User.INI");
   EXPECT_EQ(status_.Text(), "Error accessing veltra.ini");
+}
+
+// The Linux rule: the databases are the user's own, optional files.
+TEST_F(DatabaseLookupTest, AMissingDatabaseIsSearchedAsEmptyWhereTheyAreOptional) {
+  Write("veltra.ini", "Tetris\r\nCRC: 0X0A3F\r\n");
+  Lookup(MissingDatabase::kSearchedAsEmpty);  // no user.ini
+  EXPECT_EQ(labels_.romdbase, "VELTra.INI");
+  EXPECT_TRUE(StatusUntouched());
+
+  // One that is there but cannot be read is still an error.
+  std::filesystem::create_directory(dir_ / "user.ini");
+  Lookup(MissingDatabase::kSearchedAsEmpty);
+  EXPECT_EQ(status_.Text(), "Error accessing user.ini");
+  EXPECT_EQ(labels_.romdbase, "VELTra.INI");
 }
 
 TEST_F(DatabaseLookupTest, EntriesAcrossBufferRefillsStillMatch) {

@@ -66,6 +66,8 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
   EXPECT_EQ(config.unplugAfter, 0u);
   EXPECT_EQ(config.flakyEvery, 1u);
   EXPECT_EQ(config.noisyEvery, 8191u);
+  ASSERT_TRUE(ParseSimSpec("stuck=d7:1", config, error) && config.stuck) << error;
+  EXPECT_TRUE(config.stuck->line == 7 && config.stuck->high);
   ASSERT_TRUE(ParseSimSpec("", config, error)) << error;
   EXPECT_EQ(config.unplugAfter, std::nullopt) << "faults are off by default";
   EXPECT_EQ(config.flakyEvery + config.noisyEvery, 0u);
@@ -77,7 +79,7 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   const std::string known =
       " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
-      "locked, slow)";
+      "locked, slow, stuck)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -91,6 +93,9 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
             "simulation setting noisy must be a count of at least 1, not \"-3\"");
   EXPECT_EQ(ParseError("unplug=1k"),
             "simulation setting unplug must be a count of port accesses, not \"1k\"");
+  EXPECT_EQ(ParseError("stuck=d8:0"),
+            "simulation setting stuck must be dB:V, a data line B "
+            "from 0 to 7 held at V, 0 or 1, not \"d8:0\"");
   EXPECT_EQ(ParseError("rom="), "simulation setting rom must be a file name, not \"\"");
   EXPECT_EQ(ParseError("lpt"), "simulation setting \"lpt\" needs a value (key=value)");
   EXPECT_EQ(ParseError("lpt=1,"), "empty simulation setting in \"lpt=1,\"");

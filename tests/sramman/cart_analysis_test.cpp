@@ -176,7 +176,8 @@ TEST(MenuCard, NothingWithSram) {
 TEST(MenuCard, FullDirectoryOf255Games) {
   std::vector<MenuEntry> entries;
   for (int k = 0; k < 255; ++k) {
-    entries.push_back({"G" + std::to_string(k), 0x80, static_cast<std::uint8_t>(k)});
+    entries.push_back(
+        {std::string("G").append(std::to_string(k)), 0x80, static_cast<std::uint8_t>(k)});
   }
   SimRig rig(CartConfig(MenuCard(entries)));
   rig.manager.AnalyseCart();
@@ -324,7 +325,7 @@ TEST(GbpackCard, NeverHandsOutAnSramBankPast255) {
   // an 8-bit counter back to bank 0, the first game's save.
   auto rom = GbpackCard();
   for (std::size_t g = 0; g < 70; ++g)
-    PutHeader(rom, 2 + 2 * g, "G" + std::to_string(g), 0, 3);
+    PutHeader(rom, 2 + 2 * g, std::string("G").append(std::to_string(g)), 0, 3);
   SimRig rig(CartConfig(rom));
   rig.manager.AnalyseCart();
   ASSERT_EQ(rig.view.RowCount(), 70);

@@ -69,8 +69,8 @@ TEST(SaveEveryGame, NoMorePortAccessesThanSavingEachGameAlone) {
   ASSERT_EQ(saves.size(), 8u);
   for (int row = 0; row < 8; ++row) {
     EXPECT_EQ(saves[row].outcome, GameSave::Outcome::kSaved) << saves[row].reason;
-    EXPECT_EQ(saves[row].fileName,
-              "0" + std::to_string(row) + " GAME " + std::to_string(row) + ".sav");
+    EXPECT_EQ(saves[row].fileName, std::string("0").append(std::to_string(row)) + " GAME " +
+                                       std::to_string(row) + ".sav");
     EXPECT_EQ(ReadBytes(dir.File(saves[row].fileName)),
               ReadBytes(dir.File("alone" + std::to_string(row))));
   }

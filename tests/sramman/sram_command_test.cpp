@@ -8,7 +8,9 @@
 
 #include "cli/sram_command.h"
 #include "sramman/demo_card.h"
+#include "tests/sramman/sim_rig.h"
 #include "tests/sramman/test_carts.h"
+#include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
@@ -106,12 +108,16 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(refused.out,
             "\u2022 VELTRA - cart found.\n\u2022 Not enough SRAM on cart for selected game.\n");
+  EXPECT_EQ(refused.err,
+            "velwin-cli: " + dir.File("x.sav") + ": Not enough SRAM on cart for selected game.\n");
 
   WriteBytes(dir.File("short.sav"), std::vector<std::uint8_t>(100, 0));
   const CommandRun tooSmall = Sram({"load", "--port", "demo", "--row", "0", dir.File("short.sav")});
   EXPECT_EQ(tooSmall.status, 1);
   EXPECT_EQ(tooSmall.out,
             "\u2022 VELTRA - cart found.\n\u2022 File too small. 64kbit (8kbyte) required\n");
+  EXPECT_EQ(tooSmall.err, "velwin-cli: " + dir.File("short.sav") +
+                              ": File too small. 64kbit (8kbyte) required\n");
 
   const CommandRun missing = Sram({"load", "--port", "demo", "--row", "0", dir.File("none.sav")});
   EXPECT_EQ(missing.status, 1);
@@ -119,7 +125,11 @@ TEST(SramCommand, FailedTransfersExitNonZero) {
 
   const CommandRun beyond = Sram({"save", "--port", "demo", "--row", "6", dir.File("x.sav")});
   EXPECT_EQ(beyond.status, 1);
-  EXPECT_EQ(beyond.err, "velwin-cli: row 6 is not in the grid (rows 0 to 5)\n");
+  EXPECT_EQ(beyond.err, "velwin-cli: demo: row 6 is not in the grid (rows 0 to 5)\n");
+
+  const CommandRun full = Sram({"save", "--port", "demo", "--row", "0", "/dev/full"});
+  EXPECT_EQ(full.out, "\u2022 VELTRA - cart found.\n\u2022 IO-Error 28: Disk full\n");
+  EXPECT_EQ(full.err, "velwin-cli: /dev/full: Disk full\n");
 }
 
 TEST(SramCommand, NoXChangerIsNoTransfer) {
@@ -129,6 +139,8 @@ TEST(SramCommand, NoXChangerIsNoTransfer) {
                                "0", dir.File("x.sav")});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "\u2022 No X-Changer found\n");
+  EXPECT_EQ(run.err,
+            "velwin-cli: sim:lpt=none,rom=" + dir.File("cart.gb") + ": No X-Changer found\n");
 }
 
 TEST(SramCommand, UsageErrors) {
@@ -138,6 +150,8 @@ TEST(SramCommand, UsageErrors) {
   EXPECT_EQ(Sram({"save", "--port", "demo", "--row", "-1", "x.sav"}).status, 2);
   EXPECT_EQ(Sram({"load", "--port", "demo", "--row", "1"}).status, 2);
   EXPECT_EQ(Sram({"analyse", "--port"}).err.substr(0, 36), "velwin-cli sram: --port needs a valu");
+  EXPECT_EQ(Sram({"analyse", "--fast"}).err.substr(0, 38),
+            "velwin-cli: --fast: Unknown option\nusa");
   const CommandRun help = Sram({"--help"});
   EXPECT_EQ(help.status, 0);
   EXPECT_NE(help.out.find("velwin-cli sram save"), std::string::npos);
@@ -234,6 +248,12 @@ TEST_P(FaultyLink, NoisyOrUnpluggedSaveLeavesTheBackup) {
   EXPECT_EQ(noisy.out,
             "\u2022 Cart \"POCKET\" found.\n"
             "\u2022 Read unstable: SRAM bank 0 differs between two reads.\n");
+  // Noise that divides the bank size must not hit the same offsets twice.
+  for (const char* every : {"noisy=8192", "noisy=1024", "noisy=1"}) {
+    const CommandRun run =
+        Sram({"save", "--port", Port(every), "--row", "0", dir_.File("old.sav")});
+    EXPECT_NE(run.out.find("Read unstable"), std::string::npos) << every << run.out;
+  }
   for (const int after : {5000, 20000, 40000, 60000}) {
     const CommandRun run = Sram({"save", "--port", Port("unplug=" + std::to_string(after)), "--row",
                                  "0", dir_.File("old.sav")});
@@ -253,6 +273,40 @@ TEST_P(FaultyLink, FailedWriteBackComesInsteadOfTheSuccessLine) {
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 SRAM image \"" + srm +
                          "\" not written: File not found\n");
+}
+
+// An empty bus reads 0xFF, so a file of 0xFF reads back equal from an
+// X-Changer that is gone: only the cart check after the verify tells.
+TEST_P(FaultyLink, LoadOfAllFFUnpluggedAtEveryBankBoundaryFails) {
+  WriteBytes(dir_.File("ff.sav"), std::vector<std::uint8_t>(32768, 0xFF));
+  // Where the banks begin, in port accesses from the start: counted on the
+  // same simulated X-Changer, whose accesses do not depend on the clock.
+  auto config = CartConfig(ReadBytes(dir_.File("cart.gb")));
+  config.modes = std::string(GetParam()) == "epp" ? xchanger::sim::LinkModes::kEppOnly
+                                                  : xchanger::sim::LinkModes::kSppOnly;
+  SimRig rig(std::move(config));
+  rig.manager.AnalyseCart();
+  const auto accesses = [&rig] { return rig.sim.Counters().reads + rig.sim.Counters().writes; };
+  const std::uint64_t analysed = accesses();
+  rig.cart.WriteSramBank(0);
+  const std::uint64_t perBank = accesses() - analysed;
+  for (std::uint64_t bank = 0; bank <= 4; ++bank) {
+    const std::string after = std::to_string(analysed + bank * perBank);
+    const CommandRun run =
+        Sram({"load", "--port", Port("unplug=" + after), "--row", "0", dir_.File("ff.sav")});
+    EXPECT_TRUE(run.status == 1 && run.out.ends_with("the load could not be verified.\n"))
+        << after << run.out;
+  }
+}
+
+TEST_P(FaultyLink, StuckDataLineIsCaughtByTheCartCheck) {
+  for (int line = 0; line < 16; ++line) {  // every data line at 0 and at 1
+    const std::string stuck = "stuck=d" + std::to_string(line / 2) + ":" + std::to_string(line % 2);
+    const CommandRun run =
+        Sram({"save", "--port", Port(stuck), "--row", "0", dir_.File("old.sav")});
+    EXPECT_EQ(run.out, "\u2022 No Cart found\n") << stuck;
+  }
+  EXPECT_EQ(ReadBytes(dir_.File("old.sav")), Pattern(32768, 9));
 }
 
 INSTANTIATE_TEST_SUITE_P(Modes, FaultyLink, ::testing::Values("epp", "spp"));
@@ -289,15 +343,47 @@ TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
   const CommandRun run =
       Sram({"save", "--port", "sim:rom=" + dir.File("cart.gb"), "--row", "0", backup});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 IO-Error 101\n");
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 IO-Error 28: Disk full\n");
+  EXPECT_EQ(run.err, "velwin-cli: " + backup + ": Disk full\n");
   EXPECT_EQ(ReadBytes(backup), Pattern(8192, 7));
   EXPECT_FALSE(std::filesystem::exists(dir.File("small/.old.sav.velwin-tmp")));
+
+  // The 256 kbit game no longer fits beside the others.
+  const CommandRun all = Sram({"save-all", "--port", "demo", dir.File("small")});
+  EXPECT_NE(all.err.find(dir.File("small/01 Tidepool Tactics.sav") + ": Disk full\n"),
+            std::string::npos);
+}
+
+TEST(SramCommand, SaveAllMakesItsFolderOrRefusesItBeforeReadingTheCart) {
+  TempDir dir;
+  const std::string nested = dir.File("new/sub");
+  EXPECT_EQ(Sram({"save-all", "--port", "demo", nested}).status, 1) << "one game is refused";
+  EXPECT_TRUE(std::filesystem::exists(nested + "/00 Lantern Keep.sav"));
+
+  WriteBytes(dir.File("file"), std::vector<std::uint8_t>(3, 1));
+  std::filesystem::create_directory(dir.File("locked"));
+  const velwin::testing::ImmutableFile locked(dir.File("locked"));
+  for (const auto& [folder, reason] : {std::pair{dir.File("file"), "Not a directory"},
+                                       {dir.File("file/sub"), "Not a directory"},
+                                       {dir.File("locked"), "File access denied"}}) {
+    if (!locked.Applied() && reason[0] == 'F')
+      continue;  // root writes anywhere without the immutable attribute
+    const CommandRun run = Sram({"save-all", "--port", "demo", folder});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "") << "the cart is not read";
+    EXPECT_EQ(run.err, "velwin-cli: " + folder + ": " + reason + "\n");
+  }
 }
 
 TEST(SramCommand, PortThatCannotBeOpened) {
   const CommandRun run = Sram({"analyse", "--port", "sim:card=7"});
   EXPECT_EQ(run.status, 1);
   EXPECT_EQ(run.err.rfind("velwin-cli: port \"sim:card=7\" could not be opened: ", 0), 0u);
+  const CommandRun empty = Sram({"analyse", "--port", ""});
+  EXPECT_EQ(empty.status, 1);
+  EXPECT_EQ(empty.err,
+            "velwin-cli: port \"\" could not be opened: unknown port \"\": use direct, "
+            "direct:BASE, ppdev, ppdev:DEVICE or sim:KEY=VALUE,...\n");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -294,13 +295,14 @@ TEST_P(TransferRules, SavingOverAnExistingFileTruncatesIt) {
   EXPECT_EQ(ReadBytes(path), SramBanks(Rig(), 3, 1));
 }
 
-TEST_P(TransferRules, FullDiskLogsAShortWriteAndNoSuccess) {
+TEST_P(TransferRules, FullDiskLogsTheSystemsErrorAndNoSuccess) {
   Analyse(TransferCard());
   Rig().view.SelectRow(kMedium);
   const auto result = Rig().manager.SaveMarked(Answer("/dev/full"));
   EXPECT_FALSE(result.succeeded);
   EXPECT_EQ(result.directory, "/dev");
-  EXPECT_EQ(Rig().view.Log(), Log({"IO-Error 101"}));
+  EXPECT_EQ(result.fileError, ENOSPC);
+  EXPECT_EQ(Rig().view.Log(), Log({"IO-Error 28: Disk full"}));
 }
 
 // --- Backups that never get worse --------------------------------------------

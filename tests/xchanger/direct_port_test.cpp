@@ -209,7 +209,7 @@ TEST(DirectPort, PermissionMessagesTellPrivilegeFromPolicy) {
 
 TEST(DefaultPort, EnvironmentFirstThenTheDeviceThenDirect) {
   EXPECT_EQ(ChooseDefaultPort("sim:card=16", true), "sim:card=16");
-  EXPECT_EQ(ChooseDefaultPort("", true), "ppdev");
+  EXPECT_EQ(ChooseDefaultPort("", true), "") << "set but empty is refused, not the default";
   EXPECT_EQ(ChooseDefaultPort(nullptr, true), "ppdev");
   EXPECT_EQ(ChooseDefaultPort(nullptr, false), "direct");
 }

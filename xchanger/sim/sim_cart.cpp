@@ -57,6 +57,23 @@ void SimulatedCart::UpdateRomOffset() {
   romOffset_ = bank * kRomBankSize;
 }
 
+// The bits one noisy SRAM read flips: none, or one bit in about every
+// noisyEvery_ bytes. A counter would flip the same offsets of every bank
+// whenever the count divides the bank size, and two reads of a bank would
+// then agree on the wrong data.
+std::uint8_t SimulatedCart::Noise() {
+  if (noisyEvery_ == 0)
+    return 0;
+  // splitmix64: cheap, and every seed gives a full-period sequence.
+  std::uint64_t z = (noiseState_ += 0x9E3779B97F4A7C15u);
+  z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+  z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+  z ^= z >> 31;
+  if ((z >> 3) % noisyEvery_ != 0)
+    return 0;
+  return static_cast<std::uint8_t>(1u << (z & 7u));
+}
+
 void SimulatedCart::Record(CartBusEvent::Kind kind, std::uint16_t address, std::uint8_t value) {
   trace_.push_back({kind, address, value});
 }
@@ -69,9 +86,7 @@ std::uint8_t SimulatedCart::Read(std::uint16_t address) {
   if (address < 0x8000) {
     value = chip_.Read(LinearAddress(address), clock_.Now());
   } else if (address >= 0xA000 && address < 0xC000 && sramEnabled_ && !sram_.empty()) {
-    value = sram_[sramOffset_ + (address & sramAddressMask_)];
-    if (noisyEvery_ != 0 && ++sramBytesRead_ % noisyEvery_ == 0)
-      value ^= 0x01;
+    value = static_cast<std::uint8_t>(sram_[sramOffset_ + (address & sramAddressMask_)] ^ Noise());
   }
   if (traceOn_) [[unlikely]]
     Record(CartBusEvent::Kind::kRead, address, value);

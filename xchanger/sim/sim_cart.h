@@ -69,12 +69,16 @@ class SimulatedCart {
   // Puts the cart back, powered on afresh: the SRAM keeps its contents.
   void Insert();
 
-  // A worn contact on purpose: every nth byte stored in the SRAM, or read
-  // from it, has bit 0 flipped (0: never). The read fault leaves the stored
-  // byte alone.
+  // A worn contact on purpose: every nth byte stored in the SRAM has bit 0
+  // flipped (0: never). Reads are noisy at random instead: on average every
+  // nth byte read from the SRAM has one bit flipped, the byte and the bit
+  // drawn from a generator seeded with n, so the same settings always give
+  // the same flips while two reads of one bank differ, as on a real noisy
+  // link. The read fault leaves the stored byte alone.
   void SetSramFaults(std::uint64_t flakyWriteEvery, std::uint64_t noisyReadEvery) {
     flakyEvery_ = flakyWriteEvery;
     noisyEvery_ = noisyReadEvery;
+    noiseState_ = noisyReadEvery;
   }
 
   const CartCounters& Counters() const { return counters_; }
@@ -97,6 +101,7 @@ class SimulatedCart {
     return true;
   }
   void Record(CartBusEvent::Kind kind, std::uint16_t address, std::uint8_t value);
+  std::uint8_t Noise();
   void PowerOn();
   // The cart leaves the slot: what the flash chip finished by now stays,
   // what it had in hand is lost with the power.
@@ -126,8 +131,8 @@ class SimulatedCart {
 
   std::uint64_t flakyEvery_ = 0;
   std::uint64_t noisyEvery_ = 0;
+  std::uint64_t noiseState_ = 0;
   std::uint64_t sramBytesWritten_ = 0;
-  std::uint64_t sramBytesRead_ = 0;
 
   CartCounters counters_;
   bool traceOn_ = false;

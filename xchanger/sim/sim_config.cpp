@@ -17,9 +17,9 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 13> kKeys = {
+constexpr std::array<std::string_view, 14> kKeys = {
     "rom",   "sram",  "card",    "lpt",       "other",  "modes", "unplug",
-    "flaky", "noisy", "badbyte", "erasefail", "locked", "slow"};
+    "flaky", "noisy", "badbyte", "erasefail", "locked", "slow",  "stuck"};
 
 // A decimal count of at least minimum, no sign, no blanks.
 std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t minimum) {
@@ -205,6 +205,14 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
     }
   } else if (IsChipFaultKey(key)) {
     return ParseChipFault(key, value, config.chipFaults, error);
+  } else if (key == "stuck") {
+    // "d3:0": data line D3 held low.
+    if (value.size() != 4 || value[0] != 'd' || value[1] < '0' || value[1] > '7' ||
+        value[2] != ':' || (value[3] != '0' && value[3] != '1')) {
+      return bad("dB:V, a data line B from 0 to 7 held at V, 0 or 1");
+    }
+    config.stuck =
+        SimConfig::StuckDataLine{static_cast<std::uint8_t>(value[1] - '0'), value[3] == '1'};
   } else if (value == "both") {
     config.modes = LinkModes::kBoth;
   } else if (value == "epp") {
@@ -240,7 +248,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
               " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, "
-              "erasefail, locked, slow)";
+              "erasefail, locked, slow, stuck)";
       return false;
     }
     if (seen[index]) {

@@ -35,13 +35,21 @@ struct SimConfig {
   // all off by default and deterministic. 0 is off for the counts.
   std::optional<std::uint64_t> unplugAfter;  // port accesses before the X-Changer is gone
   std::uint64_t flakyEvery = 0;  // every Nth byte written to the SRAM is stored with bit 0 flipped
-  std::uint64_t noisyEvery = 0;  // every Nth SRAM byte read comes back with bit 0 flipped
+  std::uint64_t noisyEvery = 0;  // about every Nth SRAM byte read comes back with a bit flipped
   ChipFaults chipFaults;         // badbyte=, erasefail=, locked=, slow=: the flash chip's defects
+  // One data line of the X-Changer's cart bus held at a level, as a broken
+  // input or a short would: every byte read from the cart has it.
+  struct StuckDataLine {
+    std::uint8_t line = 0;  // D0 to D7
+    bool high = false;
+  };
+  std::optional<StuckDataLine> stuck;
 };
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
-// modes=both|epp|spp,unplug=N,flaky=N,noisy=N" (the text after "sim:"),
-// the counts decimal (flaky and noisy at least 1), loading the ROM and SRAM
+// modes=both|epp|spp,unplug=N,flaky=N,noisy=N,stuck=dB:V" (the text after
+// "sim:"), the counts decimal (flaky and noisy at least 1), B a data line
+// from 0 to 7 and V its level 0 or 1, loading the ROM and SRAM
 // files. Keys may come in any order, each at most once; a path cannot hold a
 // comma. Unnamed keys keep the defaults above; other=none is accepted too.
 //

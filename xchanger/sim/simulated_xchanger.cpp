@@ -55,6 +55,15 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
       romFileBytes_(config.rom.size()),
       unplugAfter_(config.unplugAfter) {
   cart_.SetSramFaults(config.flakyEvery, config.noisyEvery);
+  // The stuck line acts where the X-Changer takes bytes off the cart bus:
+  // that is what a save, a verify and the header check see. Writes are
+  // left whole so the fault cannot hide behind a wrong bank selection or a
+  // disabled SRAM; a load still fails its read-back.
+  if (config.stuck) {
+    const auto bit = static_cast<std::uint8_t>(1u << config.stuck->line);
+    readKeep_ = static_cast<std::uint8_t>(~bit);
+    readSet_ = config.stuck->high ? bit : std::uint8_t{0};
+  }
   ports_[0].base = kLpt1Base;
   ports_[1].base = kLpt2Base;
   for (int i = 0; i < 2; ++i) {
@@ -306,7 +315,7 @@ std::uint8_t SimulatedXChanger::ReadRegister(ParallelPort& p) {
     default:
       if (registers_.mode == kModeSingle || registers_.mode == kModeBlock ||
           registers_.mode == kModeFlashWrite) {
-        return cart_.Read(CartAddress());
+        return static_cast<std::uint8_t>((cart_.Read(CartAddress()) & readKeep_) | readSet_);
       }
       return 0xFF;  // idle mode: the cart bus is not driven
   }

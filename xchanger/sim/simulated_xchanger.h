@@ -155,6 +155,9 @@ class SimulatedXChanger final : public PortBackend {
   std::size_t romFileBytes_ = 0;  // the rom= file's size when it was loaded
 
   std::optional<std::uint64_t> unplugAfter_;
+  // A stuck data line: the bits every cart read keeps and the bits it sets.
+  std::uint8_t readKeep_ = 0xFF;
+  std::uint8_t readSet_ = 0x00;
 
   PortCounters counters_;
   bool portTraceOn_ = false;
