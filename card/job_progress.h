@@ -17,7 +17,6 @@ enum class JobPhase : std::uint8_t {
   kBackingUp,
   kErasing,
   kProgramming,
-  kVerifying,
 };
 
 // Where a job stands: bytes done of bytes to do, over the whole job (all its

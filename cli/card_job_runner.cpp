@@ -36,8 +36,7 @@ int RunCardJob(std::string_view verb, const Arguments& args,
                const CardJob& job) {
   CardOptions options;
   if (const auto problem = ParseCardOptions(args, ownFlags, true, options)) {
-    err << "velwin-cli card " << verb << ": " << *problem << '\n' << CommandHelp("card");
-    return 2;
+    return ReportCardUsage(err, verb, *problem, options);
   }
   const auto session = CardSession::Open(options.port, err);
   if (!session)

@@ -61,8 +61,7 @@ void PrintJson(const card::CardContents& contents, std::ostream& out) {
 int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
   CardOptions options;
   if (const auto problem = ParseCardOptions(args, {}, false, options)) {
-    err << "velwin-cli card list: " << *problem << '\n' << CommandHelp("card");
-    return 2;
+    return ReportCardUsage(err, "list", *problem, options);
   }
   const auto session = CardSession::Open(options.port, err);
   if (!session)

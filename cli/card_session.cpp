@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "cli/file_failure.h"
+#include "cli/help_text.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
 
@@ -36,7 +37,8 @@ std::optional<std::string> ParseCardOptions(const Arguments& args,
     } else if (std::find(ownFlags.begin(), ownFlags.end(), arg) != ownFlags.end()) {
       options.flags.push_back(arg);
     } else {
-      return "unexpected argument '" + arg + "'";
+      options.unknownOption = arg;
+      return "Unknown option";
     }
   }
   if (takesFile && !options.file)
@@ -44,6 +46,16 @@ std::optional<std::string> ParseCardOptions(const Arguments& args,
   if (options.port.empty())
     options.port = xchanger::DefaultPortDescription();
   return std::nullopt;
+}
+
+int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string& problem,
+                    const CardOptions& options) {
+  if (!options.unknownOption.empty())
+    ReportFileFailure(err, options.unknownOption, problem);
+  else
+    err << "velwin-cli card " << verb << ": " << problem << '\n';
+  err << CommandHelp("card");
+  return 2;
 }
 
 std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err) {

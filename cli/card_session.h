@@ -24,6 +24,7 @@ struct CardOptions {
   bool json = false;
   std::vector<std::string> flags;  // those of the command's own flags that were given
   std::optional<std::string> file;
+  std::string unknownOption;  // the option that made the parse fail, if one did
 
   bool Has(std::string_view flag) const;
 };
@@ -33,6 +34,11 @@ struct CardOptions {
 std::optional<std::string> ParseCardOptions(const Arguments& args,
                                             std::span<const std::string_view> ownFlags,
                                             bool takesFile, CardOptions& options);
+
+// Says what was wrong with a card command's words, in the form every
+// command uses, then the usage. Returns the exit status for it, 2.
+int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string& problem,
+                    const CardOptions& options);
 
 // The link on one port and a job control for the jobs run on it.
 class CardSession {

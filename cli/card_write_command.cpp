@@ -72,8 +72,7 @@ std::string StoppedText(const card::CardWriteResult& result) {
 int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   CardOptions options;
   if (const auto problem = ParseCardOptions(args, kWriteFlags, true, options)) {
-    err << "velwin-cli card write: " << *problem << '\n' << CommandHelp("card");
-    return 2;
+    return ReportCardUsage(err, "write", *problem, options);
   }
   if (!options.file) {
     err << "velwin-cli card write: write needs an IMAGE\n" << CommandHelp("card");

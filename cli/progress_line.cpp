@@ -22,8 +22,6 @@ const char* PhaseName(card::JobPhase phase) {
       return "erasing";
     case card::JobPhase::kProgramming:
       return "programming";
-    case card::JobPhase::kVerifying:
-      return "verifying";
   }
   return "working";
 }

@@ -218,6 +218,12 @@ TEST(CardCommand, UsageErrorsExitTwo) {
   EXPECT_EQ(Card({"burn"}).status, 2);
   EXPECT_EQ(Card({"read", "--port", "demo"}).status, 2);
   EXPECT_EQ(Card({"list", "--port", "demo", "extra"}).status, 2);
+  // An unknown option is named in the form of every other failure.
+  for (const char* verb : {"read", "list", "write"}) {
+    const CommandRun run = Card({verb, "--fast", "--port", "demo", "x.gb"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("velwin-cli: --fast: Unknown option\n", 0), 0u) << run.err;
+  }
 }
 
 }  // namespace
