@@ -221,35 +221,9 @@ void BM_OneByteChanged(benchmark::State& state) {
          run.us / budget);
 }
 
-// The 16 Mbit chip's programming cost on pages it takes in the simulation
-// (those of banks 0 and 2, which the page program's command leaves
-// selected), for its port accesses per programmed byte.
-void BM_Macronix16Banks0And2(benchmark::State& state) {
-  const FlashChipSpec& chip = *velwin::xchanger::FlashChipForCard(16);
-  const auto card = Pattern(chip.sizeBytes, 5);
-  auto image = card;
-  for (std::size_t i = 0; i < 0x4000; ++i) {
-    image[i] = static_cast<std::uint8_t>(image[i] & 0x5A);  // clears bits only: no erase
-    image[0x8000 + i] = static_cast<std::uint8_t>(image[0x8000 + i] & 0xA5);
-  }
-  Run run;
-  for (auto _ : state)
-    run = WriteOnce(16, card, image);
-  if (!run.result.verified) {
-    state.SkipWithError(run.result.outcome.message.c_str());
-    return;
-  }
-  const Run equal = WriteOnce(16, card, card);
-  const double perByte = static_cast<double>(run.accesses - equal.accesses) /
-                         static_cast<double>(run.result.programmedBytes);
-  state.counters["accesses/byte"] = perByte;
-  Figures()["16 Mbit port accesses per programmed byte (banks 0, 2)"] = perByte;
-}
-
 BENCHMARK(BM_FullWrite)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_EqualImage)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
 BENCHMARK(BM_OneByteChanged)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
-BENCHMARK(BM_Macronix16Banks0And2)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace
 
