@@ -85,11 +85,11 @@ std::optional<std::string> CardMenu::ChooseCardFile(bool save) {
   return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
 }
 
-void CardMenu::ReadCardToFile() {
+void CardMenu::RunOnCard(bool save, const CardJob& job) {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
-  const auto path = ChooseCardFile(true);
+  const auto path = ChooseCardFile(save);
   if (!path)
     return;
   jobBar_.Begin(true);
@@ -99,45 +99,31 @@ void CardMenu::ReadCardToFile() {
     return;
   }
   try {
-    const card::JobOutcome outcome =
-        card::ReadCardToFile(cart_, *found.card, *path, jobBar_.Control());
-    if (outcome.Ok()) {
-      host_.LogStatus(card::CardDescription(*found.card) + " read to " + ShownName(*path) + " (" +
-                      std::to_string(found.card->Bytes()) + " bytes).");
-    } else {
-      host_.LogStatus(OutcomeText(outcome));
-    }
+    host_.LogStatus(job(*path, *found.card));
   } catch (const fileio::FileError& error) {
     host_.LogStatus(ShownName(*path) + ": " + error.what());
   }
 }
 
+void CardMenu::ReadCardToFile() {
+  RunOnCard(true, [this](const std::string& path, const card::CardIdentity& card) {
+    const card::JobOutcome outcome = card::ReadCardToFile(cart_, card, path, jobBar_.Control());
+    if (!outcome.Ok())
+      return OutcomeText(outcome);
+    return card::CardDescription(card) + " read to " + ShownName(path) + " (" +
+           std::to_string(card.Bytes()) + " bytes).";
+  });
+}
+
 void CardMenu::CompareCardWithFile() {
-  if (!host_.BeginLinkJob())
-    return;
-  const LinkJobScope scope(host_, jobBar_);
-  const auto path = ChooseCardFile(false);
-  if (!path)
-    return;
-  jobBar_.Begin(true);
-  const card::CardIdentification found = card::IdentifyCard(cart_);
-  if (!found.card) {
-    host_.LogStatus(found.error);
-    return;
-  }
-  try {
+  RunOnCard(false, [this](const std::string& path, const card::CardIdentity& card) {
     const card::VerifyResult result =
-        card::VerifyCardWithFile(cart_, *found.card, *path, jobBar_.Control());
-    if (result.outcome.Ok()) {
-      host_.LogStatus(card::VerifyResultText(result, ShownName(*path)));
-    } else {
-      host_.LogStatus(result.outcome.status == card::JobStatus::kCancelled
-                          ? std::string("Cancelled.")
-                          : result.outcome.message);
-    }
-  } catch (const fileio::FileError& error) {
-    host_.LogStatus(ShownName(*path) + ": " + error.what());
-  }
+        card::VerifyCardWithFile(cart_, card, path, jobBar_.Control());
+    if (result.outcome.Ok())
+      return card::VerifyResultText(result, ShownName(path));
+    return result.outcome.status == card::JobStatus::kCancelled ? std::string("Cancelled.")
+                                                                : result.outcome.message;
+  });
 }
 
 }  // namespace velwin::sramman

@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 #include <string>
 
+#include "card/card_kind.h"
 #include "gui/file_dialog.h"
 #include "sramman/link_job_bar.h"
 #include "xchanger/cart_access.h"
@@ -50,6 +52,11 @@ class CardMenu : public QObject {
 
  private:
   std::optional<std::string> ChooseCardFile(bool save);
+  // A card job on a file the user chooses: claims the link, identifies the
+  // card and logs what the job returns, or why it could not run.
+  using CardJob =
+      std::function<std::string(const std::string& path, const card::CardIdentity& card)>;
+  void RunOnCard(bool save, const CardJob& job);
 
   QWidget* window_;
   xchanger::CartAccess& cart_;
