@@ -17,35 +17,17 @@
 namespace velwin::sramman {
 namespace {
 
-// The name the log shows, in the log's code page: the file's own, as the
-// memo is narrow.
-std::string ShownName(const std::string& path) {
-  const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
-  return encoding::Utf8ToWindows1252(name.toStdString());
-}
-
-// Ends the link job whichever way the command leaves.
-class LinkJobScope {
- public:
-  LinkJobScope(LinkJobHost& host, LinkJobBar& bar) : host_(host), bar_(bar) {}
-  ~LinkJobScope() {
-    bar_.End();
-    host_.EndLinkJob();
-  }
-  LinkJobScope(const LinkJobScope&) = delete;
-  LinkJobScope& operator=(const LinkJobScope&) = delete;
-
- private:
-  LinkJobHost& host_;
-  LinkJobBar& bar_;
-};
-
 std::string OutcomeText(const card::JobOutcome& outcome) {
   return outcome.status == card::JobStatus::kCancelled ? "Cancelled; nothing written."
                                                        : outcome.message;
 }
 
 }  // namespace
+
+std::string ShownName(const std::string& path) {
+  const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
+  return encoding::Utf8ToWindows1252(name.toStdString());
+}
 
 CardMenu::CardMenu(QMenuBar* bar, QWidget* window, xchanger::CartAccess& cart,
                    gui::FileDialogs& dialogs, LinkJobBar& jobBar, LinkJobHost& host)

@@ -31,6 +31,27 @@ class LinkJobHost {
   virtual QString CardDialogFolder() const = 0;
 };
 
+// The name of a file as the log shows it, in the log's code page: the
+// file's own name without its folder, as the memo is narrow.
+std::string ShownName(const std::string& path);
+
+// Ends the link job whichever way a command leaves; the host claimed it
+// before.
+class LinkJobScope {
+ public:
+  LinkJobScope(LinkJobHost& host, LinkJobBar& bar) : host_(host), bar_(bar) {}
+  ~LinkJobScope() {
+    bar_.End();
+    host_.EndLinkJob();
+  }
+  LinkJobScope(const LinkJobScope&) = delete;
+  LinkJobScope& operator=(const LinkJobScope&) = delete;
+
+ private:
+  LinkJobHost& host_;
+  LinkJobBar& bar_;
+};
+
 // The "Card" menu of the SRAM manager: reads the whole card to a file and
 // compares it with one, on the window's link, with the job bar's progress
 // and Cancel. Results go to the log in the command line's words.

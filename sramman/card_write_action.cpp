@@ -31,13 +31,6 @@ bool AskYesNo(QWidget* parent, const QString& question) {
                                QMessageBox::No) == QMessageBox::Yes;
 }
 
-// The log's and the question's name of a file: its own, in the log's code
-// page.
-std::string ShownName(const std::string& path) {
-  const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
-  return encoding::Utf8ToWindows1252(name.toStdString());
-}
-
 std::string StoppedText(const card::CardWriteResult& result) {
   std::string text =
       result.writtenBegin == result.writtenEnd
@@ -47,22 +40,6 @@ std::string StoppedText(const card::CardWriteResult& result) {
     text += " The backup " + ShownName(result.backupPath) + " holds the card as it was.";
   return text;
 }
-
-// Ends the link job whichever way the command leaves.
-class LinkJobScope {
- public:
-  LinkJobScope(LinkJobHost& host, LinkJobBar& bar) : host_(host), bar_(bar) {}
-  ~LinkJobScope() {
-    bar_.End();
-    host_.EndLinkJob();
-  }
-  LinkJobScope(const LinkJobScope&) = delete;
-  LinkJobScope& operator=(const LinkJobScope&) = delete;
-
- private:
-  LinkJobHost& host_;
-  LinkJobBar& bar_;
-};
 
 }  // namespace
 
