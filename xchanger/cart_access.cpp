@@ -4,27 +4,18 @@
 #include <span>
 
 #include "gbheader/header_logo.h"
+#include "xchanger/cart_bus.h"
 
 namespace velwin::xchanger {
 
 namespace {
 
-constexpr std::uint8_t kModeSingle = 0x80;
-constexpr std::uint8_t kModeBlock = 0x81;  // the X-Changer advances the address itself
-constexpr std::uint8_t kModeFlashCommand = 0x82;
-
-constexpr std::uint8_t kControlRead = 0x00;
-constexpr std::uint8_t kControlWrite = 0x01;
-
-constexpr std::size_t kBlockSize = 256;
 constexpr std::size_t kSramBlocks = 32;  // one 8 KB SRAM bank
 constexpr std::size_t kRomBankBlocks = 64;
 constexpr std::size_t kHeaderBlocks = kHeaderBlockSize / kBlockSize;
 
 // MBC5 registers on the cart bus.
 constexpr std::uint16_t kSramEnableAddress = 0x0000;
-constexpr std::uint16_t kRomBankLowAddress = 0x2000;
-constexpr std::uint16_t kRomBankHighAddress = 0x3000;
 constexpr std::uint16_t kSramBankAddress = 0x4000;
 constexpr std::uint8_t kSramEnableValue = 0x0A;
 constexpr std::uint8_t kSramWindowHigh = 0xA0;            // 0xA000-0xBFFF

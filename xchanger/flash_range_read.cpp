@@ -1,22 +1,9 @@
 #include <algorithm>
 
+#include "xchanger/cart_bus.h"
 #include "xchanger/flash_driver.h"
 
 namespace velwin::xchanger {
-
-namespace {
-
-constexpr std::uint8_t kModeSingle = 0x80;
-constexpr std::uint8_t kModeBlock = 0x81;  // the X-Changer advances the address itself
-constexpr std::uint8_t kControlRead = 0x00;
-constexpr std::uint16_t kRomBankLowAddress = 0x2000;
-constexpr std::uint16_t kRomBankHighAddress = 0x3000;
-constexpr std::uint32_t kBankBytes = 0x4000;
-// The X-Changer advances the address within a 256-byte block; every block
-// gets its address set, as the ROM block read does.
-constexpr std::uint32_t kBlockBytes = 256;
-
-}  // namespace
 
 std::uint16_t WindowAddress(std::uint32_t linear) {
   const auto offset = static_cast<std::uint16_t>(linear % kBankBytes);
@@ -33,7 +20,7 @@ void ReadFlashRange(CartAccess& cart, std::uint32_t linear, std::span<std::uint8
     const std::uint32_t address = linear + static_cast<std::uint32_t>(done);
     const std::uint16_t cartAddress = WindowAddress(address);
     const std::size_t inBlock =
-        std::min<std::size_t>(bytes.size() - done, kBlockBytes - address % kBlockBytes);
+        std::min<std::size_t>(bytes.size() - done, kBlockSize - address % kBlockSize);
     link.WriteRegister(AddrHighReg, static_cast<std::uint8_t>(cartAddress >> 8));
     link.WriteRegister(AddrLowReg, static_cast<std::uint8_t>(cartAddress & 0xFFu));
     link.WriteRegister(ModeReg, kModeBlock);

@@ -1,5 +1,6 @@
 #include "xchanger/macronix_sector_flash.h"
 
+#include "xchanger/cart_bus.h"
 #include "xchanger/flash_poll.h"
 
 namespace velwin::xchanger {
@@ -14,13 +15,11 @@ constexpr std::uint8_t kSectorErase = 0x30;
 constexpr std::uint8_t kAutoselect = 0x90;
 constexpr std::uint8_t kClearStatus = 0x50;
 constexpr std::uint8_t kReset = 0xF0;
-constexpr std::uint16_t kRomBankLowAddress = 0x2000;
 // The bank FlashWriteWord selects for word 0x5555 (byte 0xAAAA), the last
 // cycle of every command.
 constexpr std::uint32_t kCommandBank = 2;
 // Page program starts 30-100 us after the last byte loaded.
 constexpr std::uint64_t kProgramStartUs = 100;
-constexpr std::uint32_t kBankBytes = 0x4000;
 
 // Status bits, as reads return them after a program or erase.
 constexpr std::uint8_t kReady = 0x80;

@@ -1,5 +1,6 @@
 #include "xchanger/winbond_page_write.h"
 
+#include "xchanger/cart_bus.h"
 #include "xchanger/flash_poll.h"
 
 namespace velwin::xchanger {
@@ -10,8 +11,6 @@ constexpr std::uint16_t kUnlock1 = 0x5555;
 constexpr std::uint16_t kUnlock2 = 0x2AAA;
 constexpr std::uint8_t kPageLoad = 0xA0;
 constexpr std::uint8_t kIdExit = 0xF0;
-constexpr std::uint16_t kRomBankLowAddress = 0x2000;
-constexpr std::uint16_t kRomBankHighAddress = 0x3000;
 // The chip decodes A0-A14 for its commands. The cart address 0x5555 lies in
 // the switchable window, where A14 is bank bit 0: with ROM bank 1 selected
 // the chip sees 0x5555 there; 0x2AAA lies in bank 0 and needs no bank.
