@@ -175,4 +175,14 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   return result;
 }
 
+std::string StoppedWriteText(const CardWriteResult& result, const std::string& backupShown) {
+  std::string text =
+      result.writtenBegin == result.writtenEnd
+          ? "Nothing on the card was changed."
+          : "Written: " + RangeText(result.writtenBegin, result.writtenEnd) + " of the card.";
+  if (!result.backupPath.empty())
+    text += " The backup " + backupShown + " holds the card as it was.";
+  return text;
+}
+
 }  // namespace velwin::card

@@ -51,6 +51,10 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log);
 
+// What a stopped write leaves: which range of the card changed, and that
+// the backup (named as the caller shows it) holds the old card.
+std::string StoppedWriteText(const CardWriteResult& result, const std::string& backupShown);
+
 // "0x0A0000-0x0BFFFF": an address range as the messages give it.
 std::string RangeText(std::uint32_t begin, std::uint32_t end);
 

@@ -55,18 +55,6 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   out << "}\n";
 }
 
-// What a stopped write leaves: which range changed, and where the old card
-// is.
-std::string StoppedText(const card::CardWriteResult& result) {
-  std::string text =
-      result.writtenBegin == result.writtenEnd
-          ? "Nothing on the card was changed."
-          : "Written: " + card::RangeText(result.writtenBegin, result.writtenEnd) + " of the card.";
-  if (!result.backupPath.empty())
-    text += " The backup " + result.backupPath + " holds the card as it was.";
-  return text;
-}
-
 }  // namespace
 
 int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -135,12 +123,14 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (!options.json)
       out << "Card verified: " << result.bytes << " bytes.\n";
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
-    err << "velwin-cli: card write cancelled. " << StoppedText(result) << '\n';
+    err << "velwin-cli: card write cancelled. " << card::StoppedWriteText(result, result.backupPath)
+        << '\n';
   } else {
     std::string reason = result.outcome.message;
     if (!reason.empty() && reason.back() != '.')
       reason += '.';
-    ReportCardFailure(err, imagePath, reason + " " + StoppedText(result));
+    ReportCardFailure(err, imagePath,
+                      reason + " " + card::StoppedWriteText(result, result.backupPath));
   }
   if (!flushed) {
     err << "velwin-cli: " << flushError << '\n';

@@ -31,16 +31,6 @@ bool AskYesNo(QWidget* parent, const QString& question) {
                                QMessageBox::No) == QMessageBox::Yes;
 }
 
-std::string StoppedText(const card::CardWriteResult& result) {
-  std::string text =
-      result.writtenBegin == result.writtenEnd
-          ? "Nothing on the card was changed."
-          : "Written: " + card::RangeText(result.writtenBegin, result.writtenEnd) + " of the card.";
-  if (!result.backupPath.empty())
-    text += " The backup " + ShownName(result.backupPath) + " holds the card as it was.";
-  return text;
-}
-
 }  // namespace
 
 CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
@@ -117,9 +107,10 @@ void CardWriteAction::WriteFileToCard() {
   if (result.outcome.Ok()) {
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
-    host_.LogStatus("Cancelled. " + StoppedText(result));
+    host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownName(result.backupPath)));
   } else {
-    host_.LogStatus(result.outcome.message + " " + StoppedText(result));
+    host_.LogStatus(result.outcome.message + " " +
+                    card::StoppedWriteText(result, ShownName(result.backupPath)));
   }
 }
 
