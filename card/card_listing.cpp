@@ -2,13 +2,13 @@
 
 #include <cstddef>
 
-#include "sramman/cart_family.h"
-#include "sramman/sram_size_text.h"
+#include "cart/cart_family.h"
+#include "cart/sram_size_text.h"
 
 namespace velwin::card {
 namespace {
 
-using sramman::CartFamily;
+using cart::CartFamily;
 
 constexpr std::uint8_t kLargestRomSizeCode = 8;
 
@@ -27,21 +27,21 @@ std::optional<std::uint32_t> BanksOfSizeCode(std::uint8_t code) {
 // The header RAM size codes the transfers know; other codes show as the
 // grid shows them, "?".
 std::string SramOfHeader(std::uint8_t ramSize) {
-  return ramSize == 0 ? std::string() : sramman::SramSizeText(ramSize);
+  return ramSize == 0 ? std::string() : cart::SramSizeText(ramSize);
 }
 
 void ListMenuCard(xchanger::CartAccess& cart, CardContents& contents) {
   contents.layout = "VELTRA card";
-  cart.ReadMenuDirectory(sramman::kMenuDirectoryBank);
+  cart.ReadMenuDirectory(cart::kMenuDirectoryBank);
   const auto& directory = cart.TransferBuffer();
   const std::size_t entries = directory[0];
   for (std::size_t k = 0; k < entries; ++k) {
-    const std::uint8_t* entry = directory.data() + 1 + sramman::kMenuEntrySize * k;
+    const std::uint8_t* entry = directory.data() + 1 + cart::kMenuEntrySize * k;
     ListedGame game;
-    game.title = WithoutTrailingBlanks(sramman::MenuEntryName(entry));
-    if (entry[sramman::kMenuMarkerOffset] == sramman::kMenuUsesSram) {
-      const std::uint8_t sramByte = entry[sramman::kMenuSramOffset];
-      game.sramSize = sramman::MenuSramSizeText(sramByte);
+    game.title = WithoutTrailingBlanks(cart::MenuEntryName(entry));
+    if (entry[cart::kMenuMarkerOffset] == cart::kMenuUsesSram) {
+      const std::uint8_t sramByte = entry[cart::kMenuSramOffset];
+      game.sramSize = cart::MenuSramSizeText(sramByte);
       game.firstSramBank = static_cast<std::uint8_t>(sramByte & 0x0F);
     }
     contents.games.push_back(std::move(game));
@@ -53,7 +53,7 @@ void ListMenuCard(xchanger::CartAccess& cart, CardContents& contents) {
 void ListGbpackCard(xchanger::CartAccess& cart, const CardIdentity& card, xchanger::EventPump& pump,
                     CardContents& contents) {
   contents.layout = "GBPACK card";
-  std::uint32_t bank = sramman::kGbpackFirstGameBank;
+  std::uint32_t bank = cart::kGbpackFirstGameBank;
   xchanger::CartHeader header;
   for (;;) {
     pump.ProcessEvents();
@@ -64,7 +64,7 @@ void ListGbpackCard(xchanger::CartAccess& cart, const CardIdentity& card, xchang
     game.title = WithoutTrailingBlanks(header.Title);
     game.firstRomBank = bank;
     game.sramSize = SramOfHeader(header.RamSize);
-    if (header.RomSize > sramman::kLargestSteppableRomSize) {
+    if (header.RomSize > cart::kLargestSteppableRomSize) {
       contents.games.push_back(std::move(game));
       break;  // no step over this game fits a bank number
     }
@@ -81,7 +81,7 @@ void ListSingleCart(const CardIdentity& card, CardContents& contents) {
   game.title = WithoutTrailingBlanks(card.header.Title);
   game.firstRomBank = 0;
   game.romBanks = BanksOfSizeCode(card.header.RomSize);
-  if (sramman::StartsWith(card.header.Title, sramman::kCameraTitle)) {
+  if (cart::StartsWith(card.header.Title, cart::kCameraTitle)) {
     // The camera's header does not tell its 128 KB of SRAM reliably.
     contents.layout = "Game Boy Camera";
     game.sramSize = "1024 k";
@@ -105,7 +105,7 @@ CardContents ListCard(xchanger::CartAccess& cart, const CardIdentity& card,
     contents.layout = "no header";
     return contents;
   }
-  switch (sramman::FamilyOf(card.header)) {
+  switch (cart::FamilyOf(card.header)) {
     case CartFamily::kMenuCard:
       ListMenuCard(cart, contents);
       break;

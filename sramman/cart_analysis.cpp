@@ -5,10 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "sramman/cart_family.h"
-#include "sramman/sram_size_text.h"
+#include "cart/cart_family.h"
+#include "cart/sram_size_text.h"
 
 namespace velwin::sramman {
+
+// The cart-family rules and size texts are the core's, shared with the card jobs.
+using namespace velwin::cart;
+
 namespace {
 
 using xchanger::CartHeader;

@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "sramman/sram_size_text.h"
+#include "cart/sram_size_text.h"
 
-namespace velwin::sramman {
+namespace velwin::cart {
 namespace {
 
 TEST(SramSizeText, KnownCodesAndEverythingElse) {
@@ -25,4 +25,4 @@ TEST(MenuSramSizeText, OnlyHighNibbleThreeIs256k) {
 }
 
 }  // namespace
-}  // namespace velwin::sramman
+}  // namespace velwin::cart

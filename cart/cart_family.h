@@ -7,7 +7,7 @@
 
 #include "xchanger/cart_header.h"
 
-namespace velwin::sramman {
+namespace velwin::cart {
 
 // The kinds of cart the header of ROM bank 0 tells apart. The Game Boy
 // Camera is a single cart with a title of its own.
@@ -44,4 +44,4 @@ bool StartsWith(const std::string& text, std::string_view prefix);
 // A directory entry's 18 name bytes, a NUL shown as a blank.
 std::string MenuEntryName(const std::uint8_t* entry);
 
-}  // namespace velwin::sramman
+}  // namespace velwin::cart

@@ -1,6 +1,6 @@
-#include "sramman/sram_size_text.h"
+#include "cart/sram_size_text.h"
 
-namespace velwin::sramman {
+namespace velwin::cart {
 
 std::string SramSizeText(std::uint8_t ramSizeCode) {
   switch (ramSizeCode) {
@@ -22,4 +22,4 @@ std::string MenuSramSizeText(std::uint8_t sramByte) {
   return (sramByte >> 4) == 3 ? "256 k" : "64 k";
 }
 
-}  // namespace velwin::sramman
+}  // namespace velwin::cart

@@ -1,6 +1,6 @@
-#include "sramman/cart_family.h"
+#include "cart/cart_family.h"
 
-namespace velwin::sramman {
+namespace velwin::cart {
 
 bool StartsWith(const std::string& text, std::string_view prefix) {
   return text.size() >= prefix.size() && std::string_view(text).substr(0, prefix.size()) == prefix;
@@ -23,4 +23,4 @@ std::string MenuEntryName(const std::uint8_t* entry) {
   return name;
 }
 
-}  // namespace velwin::sramman
+}  // namespace velwin::cart
