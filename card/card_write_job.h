@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "card/job_progress.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/chip_clock.h"
+#include "xchanger/link_timing.h"
+#include "xchanger/page_load_priority.h"
 
 namespace velwin::card {
 
@@ -18,6 +21,9 @@ struct CardWriteOptions {
   bool backup = true;        // keep the card's old contents in a file first
   std::string backupFolder;  // where the backup goes
   std::time_t now = 0;       // names the backup
+  // Raised for each page load where the user may; null for none (the
+  // simulator, tests).
+  xchanger::PageLoadPriority* priority = nullptr;
 };
 
 // What a card write did, for the output and --json.
@@ -33,6 +39,11 @@ struct CardWriteResult {
   // empty when nothing was erased or programmed.
   std::uint32_t writtenBegin = 0;
   std::uint32_t writtenEnd = 0;
+  // The link as timed before the first erase; none when the job stopped
+  // before it.
+  std::optional<xchanger::LinkTiming> link;
+  // Page loads cut by a pause and loaded again.
+  std::uint32_t reloadedLoads = 0;
 };
 
 // Lines the job has to say while it runs (the backup's path before the first

@@ -21,6 +21,8 @@
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
+#include "xchanger/link_timing.h"
+#include "xchanger/realtime_priority.h"
 
 namespace velwin::cli {
 namespace {
@@ -47,6 +49,14 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
       << ",\"programmedBytes\":" << result.programmedBytes
       << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
       << ",\"verified\":" << (result.verified ? "true" : "false");
+  out << ",\"link\":";
+  if (result.link) {
+    out << "{\"usPerByte\":" << xchanger::MicrosecondsText(result.link->usPerByte)
+        << ",\"usPerByteWorst\":" << xchanger::MicrosecondsText(result.link->usPerByteWorst)
+        << '}';
+  } else {
+    out << "null";
+  }
   if (!result.outcome.Ok()) {
     const std::string error =
         result.outcome.status == card::JobStatus::kCancelled ? "Cancelled" : result.outcome.message;
@@ -85,6 +95,12 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   writeOptions.backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
+  // Real-time scheduling only where a real port's page loads need it.
+  const bool simulated = options.port == sramman::kDemoPortDescription ||
+                         options.port.rfind("sim", 0) == 0;
+  xchanger::RealtimePriority realtime;
+  if (!simulated)
+    writeOptions.priority = &realtime;
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.
   std::ostream& logStream = options.json ? err : out;

@@ -104,7 +104,7 @@ std::string Json(int card, std::size_t bytes, int erased, std::size_t programmed
   return "{\"card\":" + std::to_string(card) + ",\"bytes\":" + std::to_string(bytes) +
          ",\"erasedSectors\":" + std::to_string(erased) +
          ",\"programmedBytes\":" + std::to_string(programmed) +
-         ",\"backup\":null,\"verified\":true}\n";
+         ",\"backup\":null,\"verified\":true,\"link\":{\"usPerByte\":4,\"usPerByteWorst\":4}}\n";
 }
 
 TEST_F(CardWrite, RewritesOnlyWhatDiffers) {
