@@ -52,8 +52,7 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   out << ",\"link\":";
   if (result.link) {
     out << "{\"usPerByte\":" << xchanger::MicrosecondsText(result.link->usPerByte)
-        << ",\"usPerByteWorst\":" << xchanger::MicrosecondsText(result.link->usPerByteWorst)
-        << '}';
+        << ",\"usPerByteWorst\":" << xchanger::MicrosecondsText(result.link->usPerByteWorst) << '}';
   } else {
     out << "null";
   }
@@ -96,8 +95,8 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
   // Real-time scheduling only where a real port's page loads need it.
-  const bool simulated = options.port == sramman::kDemoPortDescription ||
-                         options.port.rfind("sim", 0) == 0;
+  const bool simulated =
+      options.port == sramman::kDemoPortDescription || options.port.rfind("sim", 0) == 0;
   xchanger::RealtimePriority realtime;
   if (!simulated)
     writeOptions.priority = &realtime;

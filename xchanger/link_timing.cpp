@@ -15,7 +15,8 @@ constexpr std::uint8_t kEppAccessesPerByte = 4;
 constexpr std::uint8_t kSppAccessesPerByte = 12;
 
 double Percentile(const std::vector<std::uint64_t>& sorted, double fraction) {
-  const auto rank = static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
+  const auto rank =
+      static_cast<std::size_t>(std::ceil(fraction * static_cast<double>(sorted.size())));
   return static_cast<double>(sorted[std::clamp<std::size_t>(rank, 1, sorted.size()) - 1]) / 1000.0;
 }
 
@@ -73,9 +74,9 @@ std::string LinkTooSlowText(const FlashChipSpec& chip, const LinkTiming& timing)
          MicrosecondsText(timing.usPerByteHigh) + " us here (" +
          MicrosecondsText(timing.usPerByte) + " us median), and the " +
          std::to_string(chip.cardMbit) + " Mbit card's chip closes a page load " +
-         std::to_string(chip.byteLoadWindowUs) +
-         " us after a byte, which leaves at most " + MicrosecondsText(MaxUsPerByte(chip)) +
-         " us a byte. Nothing was erased. Try --port direct, or a machine at rest.";
+         std::to_string(chip.byteLoadWindowUs) + " us after a byte, so a byte must take under " +
+         MicrosecondsText(MaxUsPerByte(chip)) +
+         " us. Nothing was erased. Try --port direct, or a machine at rest.";
 }
 
 }  // namespace velwin::xchanger
