@@ -4,11 +4,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 #include <string>
 
+#include "card/card_write_job.h"
 #include "cli/link_command.h"
 #include "tests/cardwrite/card_write_fixture.h"
+#include "tests/sramman/sim_rig.h"
 
 namespace velwin::card::testing {
 namespace {
@@ -159,6 +162,63 @@ TEST(LinkTest, FastAndSlowLinks) {
             "");
   EXPECT_EQ(LinkTest({"test", "--port", "sim:lpt=none"}).status, 1);
   EXPECT_EQ(LinkTest({"probe"}).status, 2);
+}
+
+// Stands in for real-time scheduling: not permitted, and it notes when
+// the job raises and lowers it, on the simulated clock.
+class RecordedPriority : public xchanger::PageLoadPriority {
+ public:
+  explicit RecordedPriority(xchanger::ChipClock& clock) : clock_(clock) {}
+  bool Prepare(std::string& why) override {
+    ++prepared;
+    why = "not permitted here";
+    return false;
+  }
+  void Raise() override {
+    EXPECT_FALSE(raised) << "raised twice";
+    raised = true;
+    since = clock_.NowMicroseconds();
+  }
+  void Lower() override {
+    EXPECT_TRUE(raised) << "lowered without a raise";
+    raised = false;
+    ++spans;
+    longestUs = std::max(longestUs, clock_.NowMicroseconds() - since);
+  }
+  int prepared = 0;
+  bool raised = false;
+  std::uint64_t since = 0;
+  std::uint64_t spans = 0;
+  std::uint64_t longestUs = 0;
+
+ private:
+  xchanger::ChipClock& clock_;
+};
+
+// The priority is raised for each page load only, never across a page's
+// write time, and a job that may not have it says so once and goes on.
+TEST(CardWriteJob, RaisesThePriorityForEachPageLoadOnlyAndSaysOnceWhenItMayNot) {
+  for (const auto card : {xchanger::sim::FlashChip::k4Mbit, xchanger::sim::FlashChip::k16Mbit}) {
+    const bool small = card == xchanger::sim::FlashChip::k4Mbit;
+    sramman::testing::SimRig rig(
+        sramman::testing::CartConfig(Bytes(small ? 512 * kKiB : 2048 * kKiB, 0xFF), card));
+    RecordedPriority priority(rig.sim.Clock());
+    const Bytes image = Pattern(64 * kKiB, 11);
+    JobControl control;
+    CardWriteOptions options;
+    options.backup = false;
+    options.priority = &priority;
+    std::vector<std::string> said;
+    const CardWriteResult result =
+        WriteCard(rig.cart, rig.sim.Clock(), image, options, control,
+                  [&said](const std::string& line) { said.push_back(line); });
+    EXPECT_TRUE(result.verified) << result.outcome.message;
+    EXPECT_EQ(said, std::vector<std::string>{"not permitted here"});
+    EXPECT_EQ(priority.prepared, 1);
+    EXPECT_FALSE(priority.raised);
+    EXPECT_EQ(priority.spans, image.size() / (small ? 256 : 128)) << "one span per page";
+    EXPECT_LT(priority.longestUs, small ? 5000u : 3000u) << "dropped before the chip's write";
+  }
 }
 
 }  // namespace
