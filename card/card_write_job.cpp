@@ -141,7 +141,7 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     result.outcome = JobOutcome::Failed(xchanger::LinkTooSlowText(*chip, *result.link));
     return result;
   }
-  if (options.priority != nullptr) {
+  if (options.priority != nullptr && !plan.units.empty()) {
     std::string why;
     if (!options.priority->Prepare(why))
       log(why);
