@@ -52,12 +52,15 @@ using WriteLog = std::function<void(const std::string&)>;
 
 // Writes image onto the flash card from address 0; the rest of the card
 // stays as it was. Identifies the card, reads it (every bank twice), keeps
-// the old contents in a backup file before anything is erased, erases and
-// programs only what differs, waits for each operation by the chip's own
-// signal, reads back every page or buffer it wrote (writing it once more
-// when it differs) and compares the written banks with the image at the
-// end. A failure or a cancel finishes the page or sector in hand, leaves
-// the chip in read-array mode and stops. The SRAM is never touched.
+// the old contents in a backup file, then times the link and refuses one
+// too slow for the chip's byte-load window, all before anything is erased;
+// erases and programs only what differs, loads a page that a pause cut
+// again at once, waits for each operation by the chip's own signal, reads
+// back every page or buffer it wrote (writing it once more when it differs)
+// and compares the written banks with the image at the end. A failure puts
+// the failing sector, block or page back as it was, where it can, and
+// stops; a cancel finishes the page or sector in hand and stops; either
+// leaves the chip in read-array mode. The SRAM is never touched.
 CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log);
