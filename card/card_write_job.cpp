@@ -76,6 +76,7 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     return result;
   }
   const CardIdentity& card = *identified.card;
+  result.cardName = CardDescription(card);
   const xchanger::FlashChipSpec* chip =
       card.kind == CardKind::kFlashCard ? xchanger::FlashChipForCard(card.flashMbit) : nullptr;
   if (chip == nullptr) {

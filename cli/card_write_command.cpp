@@ -12,6 +12,7 @@
 #include "card/card_write_job.h"
 #include "card/image_file.h"
 #include "cli/attended_job.h"
+#include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
@@ -38,12 +39,8 @@ std::optional<std::string> ReadImage(const std::string& path, std::vector<std::u
 }
 
 void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
-  out << "{\"card\":";
-  if (result.cardMbit != 0)
-    out << int{result.cardMbit};
-  else
-    out << "null";
-  out << ",\"bytes\":" << result.bytes << ",\"erasedSectors\":" << result.erasedUnits
+  out << '{' << JsonCardMembers(result.cardMbit, result.cardName) << ",\"bytes\":" << result.bytes
+      << ",\"erasedSectors\":" << result.erasedUnits
       << ",\"programmedBytes\":" << result.programmedBytes
       << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
       << ",\"verified\":" << (result.verified ? "true" : "false");
