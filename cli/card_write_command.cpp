@@ -85,13 +85,17 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.
   std::ostream& logStream = options.json ? err : out;
-  const auto log = [&logStream](const std::string& line) { logStream << line << std::endl; };
 
   card::JobControl control;
   card::CardWriteResult result;
   int cancelledStatus = 1;
   {
     AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
+    // The progress line goes first, or the text would run on from it.
+    const auto log = [&logStream, &attended](const std::string& line) {
+      attended.ClearProgressLine();
+      logStream << line << std::endl;
+    };
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);
