@@ -53,8 +53,27 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
   // piece is as long as the filler already found, up to kMaxPiece, so a piece
   // never reads much more than the filler it may turn out to hold.
   std::vector<std::uint8_t>& buffer = PieceBuffer();
-  const int fd = file.NativeHandle();
   std::optional<std::uint8_t> filler;
+  // Reads [from, to) and compares its blocks from the top down; the stripped
+  // size once one of them is not all filler.
+  const auto scan = [&](std::int64_t from, std::int64_t to) -> std::optional<std::int64_t> {
+    const auto count = static_cast<std::size_t>(to - from);
+    if (file.ReadAt(from, std::span(buffer.data(), count)) != count)
+      throw fileio::FileError(EIO, file.Path());  // the file shrank under us
+    bytesRead += count;
+    std::int64_t blockEnd = to;
+    for (std::int64_t blockStart = (to - 1) / kStripBlock * kStripBlock; blockStart >= from;
+         blockEnd = blockStart, blockStart -= kStripBlock) {
+      const auto length = static_cast<std::size_t>(blockEnd - blockStart);
+      if (CheckFillerBlock(buffer.data() + (blockStart - from), length, filler) !=
+          FillerBlock::kFiller) {
+        return blockStart + kStripBlock;
+      }
+    }
+    return std::nullopt;
+  };
+
+  const int fd = file.NativeHandle();
   std::int64_t end = size;  // everything from here on is filler
   std::int64_t piece = kStripBlock;
   while (end > kStripBlock) {
@@ -67,17 +86,13 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
       const std::int64_t below = std::max(kStripBlock, start - piece);
       ::posix_fadvise(fd, below, end - below, POSIX_FADV_WILLNEED);
     }
-    const auto count = static_cast<std::size_t>(end - start);
-    if (file.ReadAt(start, std::span(buffer.data(), count)) != count)
-      throw fileio::FileError(EIO, file.Path());  // the file shrank under us
-    bytesRead += count;
-    std::int64_t blockEnd = end;
-    for (std::int64_t blockStart = lastBlock; blockStart >= start;
-         blockEnd = blockStart, blockStart -= kStripBlock) {
-      const std::uint8_t* bytes = buffer.data() + (blockStart - start);
-      const auto length = static_cast<std::size_t>(blockEnd - blockStart);
-      if (CheckFillerBlock(bytes, length, filler) != FillerBlock::kFiller)
-        return blockStart + kStripBlock;
+    // The piece's top block first, on its own: filler often begins at a
+    // round address, and then that block is all of the piece to read.
+    if (const auto found = scan(lastBlock, end))
+      return *found;
+    if (start < lastBlock) {
+      if (const auto found = scan(start, lastBlock))
+        return *found;
     }
     end = start;
     piece = std::clamp((size - end) / kStripBlock * kStripBlock, piece, kMaxPiece);
