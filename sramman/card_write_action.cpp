@@ -139,7 +139,10 @@ void CardWriteAction::WriteImage(const std::string& path) {
       contents, chip->sizeBytes, ShownName(path), image.size(), options.backupFolder);
   if (!locked.empty())
     question += "\n\n" + card::UnlockOfferText(*chip, locked);
-  if (!confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
+  // The identification waits with the window's events let in: a close
+  // asked for meanwhile stops the job before the question.
+  if (host_.StopRequested() ||
+      !confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
     return;
 
   jobBar_.Begin(true);
@@ -148,7 +151,7 @@ void CardWriteAction::WriteImage(const std::string& path) {
         // The only line before the first erase names the backup: from here
         // on a stop leaves the card part written.
         host_.SetStopNote(
-            "Stopping finishes the step in hand and leaves the card part written; the "
+            "Stopping finishes the step in hand and may leave the card part written; the "
             "backup named in the log holds the card as it was (velwin-cli card write "
             "BACKUP puts it back).");
         host_.LogStatus(line);

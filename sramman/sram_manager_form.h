@@ -104,6 +104,7 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   void EndLinkJob() override;
   QString CardDialogFolder() const override { return openDialogDir_; }
   void SetStopNote(const std::string& note) override { stopNote_ = note; }
+  bool StopRequested() const override { return closeWhenJobEnds_; }
 
   void BuildControls();
   void FormCreate();

@@ -98,25 +98,9 @@ std::string KeptSavePath(const std::string& out) {
   return out.substr(begin, out.find('\n', begin) - begin);
 }
 
-// Sets XDG_DATA_HOME for one test and puts back the test run's folder.
-class DataHome {
- public:
-  explicit DataHome(const std::string& folder) {
-    if (const char* saved = std::getenv("XDG_DATA_HOME"))
-      saved_ = saved;
-    setenv("XDG_DATA_HOME", folder.c_str(), 1);
-  }
-  ~DataHome() { setenv("XDG_DATA_HOME", saved_.c_str(), 1); }
-  DataHome(const DataHome&) = delete;
-  DataHome& operator=(const DataHome&) = delete;
-
- private:
-  std::string saved_;
-};
-
 TEST(SramCommand, LoadIntoASimulatedCartIsWrittenBackToItsFile) {
   TempDir dir;
-  const DataHome data(dir.File("data"));
+  const ScopedDataHome data(dir.File("data"));
   auto rom = BlankRom(2);
   PutHeader(rom, 0, "POCKET", 0, 3);
   WriteBytes(dir.File("cart.gb"), rom);
@@ -440,7 +424,7 @@ TEST(SramCommand, LoadStopsWhenTheOldSaveCannotBeKept) {
                         Case{dir.File("locked"), "File access denied", locked.Applied()}}) {
     if (!c.possible)
       continue;  // no tmpfs or no immutable attribute here
-    const DataHome data(c.dataHome);
+    const ScopedDataHome data(c.dataHome);
     const CommandRun run = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
     EXPECT_EQ(run.status, 1) << c.dataHome;
     EXPECT_TRUE(run.out.starts_with("\u2022 Cart \"POCKET\" found.\n\u2022 Old save not kept: " +

@@ -21,6 +21,16 @@ const TestRunDataHome kTestRunDataHome;
 
 }  // namespace
 
+ScopedDataHome::ScopedDataHome(const std::string& folder) {
+  if (const char* saved = std::getenv("XDG_DATA_HOME"))
+    saved_ = saved;
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+}
+
+ScopedDataHome::~ScopedDataHome() {
+  setenv("XDG_DATA_HOME", saved_.c_str(), 1);
+}
+
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);
   for (std::size_t i = 0; i < size; ++i) {
