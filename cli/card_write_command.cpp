@@ -104,8 +104,8 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     xchanger::CartAccess cart(link);
     // What the write destroys, from a fresh listing, before it starts.
     if (const card::CardIdentification found = card::IdentifyCard(cart); found.card) {
-      const std::string loss = card::WriteLossLine(card::ListCard(cart, *found.card, pump),
-                                                   image.size());
+      const std::string loss =
+          card::WriteLossLine(card::ListCard(cart, *found.card, pump), image.size());
       if (!loss.empty())
         log(encoding::Windows1252ToUtf8(loss));
     }

@@ -135,8 +135,8 @@ void CardWriteAction::WriteImage(const std::string& path) {
   // Agreeing to a write over locked blocks is agreeing to clear their lock
   // bits: without that the write would stop at the first of them.
   options.unlock = !locked.empty();
-  std::string question = card::WriteConfirmationText(
-      contents, chip->sizeBytes, ShownName(path), image.size(), options.backupFolder);
+  std::string question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(path),
+                                                     image.size(), options.backupFolder);
   if (!locked.empty())
     question += "\n\n" + card::UnlockOfferText(*chip, locked);
   // The identification waits with the window's events let in: a close

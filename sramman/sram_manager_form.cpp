@@ -244,9 +244,9 @@ void TSRAMManForm::done(int result) {
     if (askingToClose_ || closeWhenJobEnds_)
       return;
     askingToClose_ = true;
-    const QString question =
-        QStringLiteral("A job on the cart is still running.\n\n") + FromAnsi(stopNote_) +
-        QStringLiteral("\n\nStop it and close the window?");
+    const QString question = QStringLiteral("A job on the cart is still running.\n\n") +
+                             FromAnsi(stopNote_) +
+                             QStringLiteral("\n\nStop it and close the window?");
     const bool stop = askClose_(this, question);
     askingToClose_ = false;
     if (!stop)

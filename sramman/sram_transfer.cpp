@@ -221,8 +221,7 @@ bool SramTransfer::KeepOldSave(const SelectedGame& game) {
   }
   if (!CartStillAnswers("Cart no longer answers; nothing written."))
     return false;
-  const std::string folder =
-      SramBackupFolder([](const char* name) { return std::getenv(name); });
+  const std::string folder = SramBackupFolder([](const char* name) { return std::getenv(name); });
   try {
     const std::string path = WriteSramBackup(folder, game.title, std::time(nullptr), old);
     view_.LogStatus("Old save kept in " + encoding::Utf8ToWindows1252(path));

@@ -176,9 +176,10 @@ TEST_F(CardWriteJobs, QuestionSaysAMultiGameCardLosesItsMenu) {
   Open("4", card);
   WriteImage(files_.Write("small.gb", Pattern(64 * 1024, 3)), false);
   ASSERT_EQ(asked_.size(), 1);
-  EXPECT_TRUE(asked_[0].contains("the rest of the card stays as it is.\nThe card's menu is "
-                                 "overwritten: its 3 games become unreachable. Its games: "
-                                 "LANTERN, TIDEPOOL, MOTH.\n"))
+  EXPECT_TRUE(
+      asked_[0].contains("the rest of the card stays as it is.\nThe card's menu is "
+                         "overwritten: its 3 games become unreachable. Its games: "
+                         "LANTERN, TIDEPOOL, MOTH.\n"))
       << asked_[0].toStdString();
   EXPECT_EQ(CardNow(), card);
 }
@@ -244,8 +245,9 @@ TEST_F(CardWriteJobs, ClosingDuringAWriteAsksAndSaysWhatStoppingLeaves) {
     WriteImage(imageFile, true);
   }
   ASSERT_EQ(closeAsked.size(), 1);
-  EXPECT_TRUE(closeAsked[0].contains("may leave the card part written; the backup named in the "
-                                     "log holds the card as it was"))
+  EXPECT_TRUE(
+      closeAsked[0].contains("may leave the card part written; the backup named in the "
+                             "log holds the card as it was"))
       << closeAsked[0].toStdString();
   EXPECT_EQ(LastLog(), "\u2022 Card verified: 524288 bytes.");
   QCoreApplication::processEvents();

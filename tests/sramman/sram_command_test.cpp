@@ -427,8 +427,8 @@ TEST(SramCommand, LoadStopsWhenTheOldSaveCannotBeKept) {
     const ScopedDataHome data(c.dataHome);
     const CommandRun run = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
     EXPECT_EQ(run.status, 1) << c.dataHome;
-    EXPECT_TRUE(run.out.starts_with("\u2022 Cart \"POCKET\" found.\n\u2022 Old save not kept: " +
-                                    c.reason + " (" + c.dataHome))
+    EXPECT_TRUE(run.out.starts_with(
+        "\u2022 Cart \"POCKET\" found.\n\u2022 Old save not kept: " + c.reason + " (" + c.dataHome))
         << run.out;
     EXPECT_TRUE(run.out.ends_with(". Nothing written to the cart.\n")) << run.out;
     EXPECT_EQ(ReadBytes(dir.File("cart.srm")), old) << c.dataHome;

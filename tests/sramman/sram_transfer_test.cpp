@@ -114,7 +114,8 @@ TEST_P(SramTransfer, LoadWritesTheFileIntoTheGamesBanksOnly) {
   // after the game.
   ASSERT_EQ(Rig().view.Log().size(), 2u);
   const std::string kept = Rig().view.Log()[0].substr(std::string("Old save kept in ").size());
-  EXPECT_EQ(Rig().view.Log(), Log({"Old save kept in " + kept, "256kbit SRAM transferred to cart."}));
+  EXPECT_EQ(Rig().view.Log(),
+            Log({"Old save kept in " + kept, "256kbit SRAM transferred to cart."}));
   EXPECT_NE(kept.find("/velwin/sram-backups/MEDIUM "), std::string::npos) << kept;
   EXPECT_EQ(ReadBytes(kept),
             std::vector<std::uint8_t>(before.begin() + 4 * kBank, before.begin() + 8 * kBank));
