@@ -28,7 +28,7 @@ constexpr std::array<std::string_view, 16> kFailureOpenings = {
 
 // Words that only failure messages use, wherever they stand: a file error
 // after a file's name, a chip's refusal after the unit it names.
-constexpr std::array<std::string_view, 15> kFailureWords = {
+constexpr std::array<std::string_view, 17> kFailureWords = {
     " failed",
     " timed out",
     " not available",
@@ -40,6 +40,8 @@ constexpr std::array<std::string_view, 15> kFailureWords = {
     "I/O error",
     "nothing written",
     "Nothing was",
+    "Nothing written",
+    " not kept",
     "no longer answers",
     "could not be opened",
     " not written",
