@@ -300,34 +300,6 @@ TEST(LinkDelay, WaitsUntilTheTimeHasPassedAcrossTheCounterWrap) {
   EXPECT_TRUE(port.trace.empty());
 }
 
-// The byte path timed on the simulated X-Changer's clock: each byte is its
-// accesses at the configured speed, and a seeded pause shows as the worst
-// byte without moving the median or the 99.9th percentile.
-TEST(LinkTiming, TimesTheBytePathOnTheLinksClock) {
-  for (const std::uint8_t mode : {kLinkModeEpp, kLinkModeSpp}) {
-    sim::SimConfig config;
-    config.accessNs = 1500;
-    config.jitterEvery = 20000;
-    config.jitterUs = 700;
-    sim::SimulatedXChanger sim(config);
-    SteadyTickCounter ticks;
-    NoEventPump pump;
-    XChangerLink link(sim, ticks, pump);
-    ASSERT_TRUE(link.ProbePort(0x378, mode));
-    const std::uint64_t before = sim.Counters().writes;
-    const LinkTiming timing = TimeLink(link, sim.Clock());
-    const double accesses = mode == kLinkModeEpp ? 4 : 12;
-    EXPECT_EQ(timing.accessesPerByte, accesses);
-    EXPECT_EQ(sim.Counters().writes - before, 1 + kTimedBytes * timing.accessesPerByte);
-    EXPECT_DOUBLE_EQ(timing.usPerAccess, 1.5);
-    EXPECT_DOUBLE_EQ(timing.usPerByte, 1.5 * accesses);
-    EXPECT_DOUBLE_EQ(timing.usPerByteHigh, 1.5 * accesses);
-    EXPECT_DOUBLE_EQ(timing.usPerByteWorst, 1.5 * accesses + 700);
-    EXPECT_EQ(sim.Cart().Counters().reads + sim.Cart().Counters().flashCommands, 0u)
-        << "nothing reaches the cart";
-  }
-}
-
 // Each chip's window against the byte time at the 99.9th percentile, on
 // both sides of the limit: the 16 Mbit chip's 30 us with every gap one byte,
 // the 4 Mbit chip's 200 us with its first byte three bytes' worth after the
