@@ -83,10 +83,6 @@ void ReadRange(xchanger::CartAccess& cart, std::uint32_t address, std::span<std:
   }
 }
 
-}  // namespace
-
-namespace {
-
 // A page load that a pause cut is loaded again at once, up to this many
 // loads in all; then the read back decides.
 constexpr int kLoadTries = 4;
@@ -99,7 +95,7 @@ FlashOutcome ProgramStepOf(xchanger::FlashDriver& driver, const ProgramStep& ste
   for (int load = 0; load < kLoadTries; ++load) {
     programmed = driver.Program(step.address, contents.subspan(step.address, step.length));
     NoteWritten(result, step.address, step.address + step.length);
-    if (!programmed.Ok() || !programmed.cut)
+    if (!programmed.Ok() || !programmed.cut || load + 1 == kLoadTries)
       break;
     ++result.reloadedLoads;
   }
