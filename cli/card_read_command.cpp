@@ -9,8 +9,8 @@
 #include "cli/card_job_runner.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
+#include "cli/file_failure.h"
 #include "cli/json_text.h"
-#include "encoding/windows1252.h"
 
 namespace velwin::cli {
 
@@ -27,10 +27,10 @@ int RunCardRead(const Arguments& args, std::ostream& out, std::ostream& err) {
         const std::string description = card::CardDescription(card);
         if (options.json) {
           o << "{\"card\":" << JsonString(description) << ",\"bytes\":" << card.Bytes()
-            << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file)) << "}\n";
+            << ",\"file\":" << JsonString(*options.file) << "}\n";
         } else {
-          o << description << " read to " << encoding::NameToUtf8(*options.file) << " ("
-            << card.Bytes() << " bytes).\n";
+          o << description << " read to " << ShownName(*options.file) << " (" << card.Bytes()
+            << " bytes).\n";
         }
         return 0;
       });
@@ -52,9 +52,8 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
                                                                       : status;
         }
         attended.ClearProgressLine();
-        const std::string name = encoding::NameToUtf8(*options.file);
         if (options.json) {
-          o << "{\"file\":" << JsonString(name) << ",\"bytes\":" << result.bytes
+          o << "{\"file\":" << JsonString(*options.file) << ",\"bytes\":" << result.bytes
             << ",\"matches\":" << (result.Matches() ? "true" : "false")
             << ",\"banksDiffering\":" << result.banksDiffering;
           if (!result.Matches()) {
@@ -63,7 +62,7 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
           }
           o << "}\n";
         } else {
-          o << card::VerifyResultText(result, name) << '\n';
+          o << card::VerifyResultText(result, ShownName(*options.file)) << '\n';
         }
         return result.Matches() ? 0 : 1;
       });
