@@ -63,7 +63,9 @@ bool BanksSwitchTheMbc5Way(std::uint8_t cartType);
 // that wrote bank 0 asks without). A pulled cart or a dropped link reads as
 // a bus nobody drives, which two reads agree on, so this is asked after
 // every long read; a dropped link is named as such, never as a fault of the
-// chip. Sends only identification sequences and reads.
+// chip. Sends only identification sequences and reads: on a game cart
+// those land on its bank controller's registers, none in the SRAM at
+// 0xA000-0xBFFF, so checking the bus never changes a save.
 std::string NoLongerAnswers(xchanger::CartAccess& cart, const CardIdentity& card, bool sameHead);
 
 // The words for a link that dropped during a job.
