@@ -91,11 +91,14 @@ JobOutcome ReadCardBanks(xchanger::CartAccess& cart, const CardIdentity& card, J
   if (outcome.status == JobStatus::kCancelled)
     return outcome;
   // A link that drops in the middle of a bank makes its two reads differ:
-  // that is the link's doing, not an unstable read.
-  if (std::string gone = NoLongerAnswers(cart, card, true); !gone.empty())
-    return JobOutcome::Failed(std::move(gone));
-  if (!outcome.Ok())
+  // that is the link's doing, not an unstable read. (A cart that answers
+  // otherwise after an unstable read keeps that message: a noisy link may
+  // well garble the check too.)
+  std::string gone = NoLongerAnswers(cart, card, true);
+  if (!outcome.Ok() && gone != kXChangerStoppedAnswering)
     return outcome;
+  if (!gone.empty())
+    return JobOutcome::Failed(std::move(gone));
   if (std::string fault = lines.Fault(); !fault.empty())
     return JobOutcome::Failed(std::move(fault));
   if (!headerFault.empty())
