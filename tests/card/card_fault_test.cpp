@@ -163,7 +163,8 @@ TEST_F(CardFault, ALinkDroppedDuringAWriteIsNamedAndTheBackupIsTrue) {
       (write(middle).out.find("Old card contents saved to") != std::string::npos ? high : low) =
           middle;
     }
-    std::vector<std::uint64_t> points = {1000, 70000, high / 3, high / 2, low};
+    // Points in the first and the second read of the banks, then after.
+    std::vector<std::uint64_t> points = {high / 4, high / 3, high / 2, high * 3 / 4, low};
     for (const std::uint64_t after : {10, 300, 3000, 300000, 3000000})
       points.push_back(high + after);
     for (const std::uint64_t point : points) {
