@@ -4,9 +4,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/command_line.h"
 #include "app/designed_fonts.h"
+#include "app/display_check.h"
 #include "app/window_icon.h"
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
@@ -38,6 +41,12 @@ int main(int argc, char* argv[]) {
   // where no display can be reached.
   if (const int status = velwin::app::AnswerWithoutDisplay(argc, argv); status >= 0)
     return status;
+  if (const auto missing =
+          velwin::app::MissingDisplayText([](const char* name) { return std::getenv(name); },
+                                          velwin::app::PlatformOption(argc, argv))) {
+    std::fprintf(stderr, "%s\n", missing->c_str());
+    return 1;
+  }
 
   QApplication application(argc, argv);
   QApplication::setWindowIcon(velwin::app::VelwinIcon());
