@@ -78,6 +78,9 @@ int main(int argc, char* argv[]) {
   // A port that cannot be opened is explained in the SRAM manager's log.
   const auto sramManager = velwin::sramman::CreateSramManager(&form1, portDescription);
   form1.SetSramManagerWindow(sramManager.get());
+  // "Write to Card…" runs the SRAM manager's card write on the ROM.
+  form1.SetCardWriter(
+      [manager = sramManager.get()](const QString& romPath) { manager->WriteRomToCard(romPath); });
 
   form1.show();
   if (parser.isSet(screenshot)) {

@@ -1,5 +1,6 @@
 #include "mainwindow/velwinmain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
@@ -24,6 +25,7 @@
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom_list_actions.h"
 #include "mainwindow/rom_list_delegate.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
@@ -78,6 +80,12 @@ void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header) {
     palette.setColor(QPalette::WindowText, Qt::red);
   value.setPalette(palette);
 }
+
+#ifndef Q_OS_WIN
+constexpr const char* kWithoutVeltraText =
+    "To put one ROM on the card without it, select the ROM and choose \"Write to Card\u2026\" "
+    "from the list's context menu (Ctrl+W).";
+#endif
 
 }  // namespace
 
@@ -146,6 +154,10 @@ void TForm1::ConnectControls(const MainWindowControls& controls) {
   connect(controls.veltra, &QToolButton::clicked, this, [this] { C(); });
   connect(controls.sramButton, &QToolButton::clicked, this, [this] { SRAMButtonClick(); });
   connect(controls.ips, &QToolButton::clicked, this, [this] { IPSClick(); });
+  const RomListActions actions = AddRomListActions(*romsList_);
+  connect(actions.writeToCard, &QAction::triggered, this, [this] { WriteToCardClick(); });
+  connect(actions.add, &QAction::triggered, this, [this] { AddROMsClick(); });
+  connect(actions.remove, &QAction::triggered, this, [this] { RemoveROMsClick(); });
 }
 
 void TForm1::SetSramManagerWindow(QDialog* window) {
@@ -395,7 +407,18 @@ void TForm1::C() {
     for (const QString& path : RomPaths()) {
       paths.push_back(NativePath(path));
     }
-    flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+    try {
+      flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+    } catch (const flash::FlashJobError& error) {
+#ifndef Q_OS_WIN
+      // The tool is a DOS and Windows program: on Linux it is usually not
+      // there at all, and the card can be written without it.
+      if (error.toolMissing())
+        throw flash::FlashJobError(std::string(error.what()) + " " + kWithoutVeltraText,
+                                   error.name(), error.reason(), true);
+#endif
+      throw;
+    }
   });
 }
 
@@ -454,6 +477,22 @@ void TForm1::PatchRom(const QString& romPath, const QString& ipsPath) {
   totals_.Add(analyser_.AnalyseRomFile(rom, false));
   TotalsChanged();
   rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);
+}
+
+void TForm1::WriteToCardClick() {
+  RunHandler([this] {
+    const QList<QListWidgetItem*> selected = romsList_->selectedItems();
+    if (selected.isEmpty()) {
+      statusLine_->SetText(" First select one ROM from list !");
+      return;
+    }
+    if (selected.size() > 1) {
+      statusLine_->SetText(" Please select SINGLE ROM from list !");
+      return;
+    }
+    if (cardWriter_)
+      cardWriter_(selected.front()->text());
+  });
 }
 
 void TForm1::SRAMButtonClick() {

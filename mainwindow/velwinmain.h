@@ -53,6 +53,11 @@ class TForm1 : public QWidget {
   // The window SRAMButton shows modally; the window is not owned. Without
   // one the button does nothing.
   void SetSramManagerWindow(QDialog* window);
+  // Writes one ROM file onto the flash card, with its own question,
+  // progress and result; "Write to Card…" hands it the selected ROM.
+  // Without one the command does nothing.
+  using CardWriter = std::function<void(const QString& romPath)>;
+  void SetCardWriter(CardWriter writer) { cardWriter_ = std::move(writer); }
 
   // What the window shows, for whoever drives it.
   std::int32_t TotalFileSize() const { return totals_.TotalFileSize(); }
@@ -69,6 +74,8 @@ class TForm1 : public QWidget {
   // The VELTRA button's handler: the flash job.
   void C();
   void SRAMButtonClick();
+  // "Write to Card…" of the ROM list's menu (Ctrl+W).
+  void WriteToCardClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -112,6 +119,7 @@ class TForm1 : public QWidget {
   QString ipsDialogFileName_;
 
   QPointer<QDialog> sramManager_;
+  CardWriter cardWriter_;
   bool listClickPending_ = false;
 
   QListWidget* romsList_ = nullptr;

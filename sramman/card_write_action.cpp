@@ -25,6 +25,10 @@
 namespace velwin::sramman {
 namespace {
 
+constexpr const char* kOneGameNote =
+    "\n\nThe card will then hold this one game. A card of several games needs the "
+    "menu program of the VELTRA flashing tool, which velwin does not have.";
+
 bool AskYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, gui::ApplicationTitle(), question,
                                QMessageBox::Yes | QMessageBox::No,
@@ -49,21 +53,35 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
 }
 
 void CardWriteAction::WriteFileToCard() {
-  if (!host_.BeginLinkJob())
-    return;
-  const LinkJobScope scope(host_, jobBar_);
+  Write({});
+}
+
+void CardWriteAction::WriteRomToCard(const QString& romPath) {
+  if (!romPath.isEmpty())
+    Write(romPath);
+}
+
+QString CardWriteAction::ChooseImage() {
   gui::FileDialogRequest request;
   request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = QStringLiteral("Write File to Card");
   request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
   request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
                      QStringLiteral("All files (*.*)")};
   request.pathMustExist = true;
   request.fileMustExist = true;
   const QStringList chosen = dialogs_.Run(window_, request);
-  if (chosen.isEmpty())
+  return chosen.isEmpty() ? QString() : chosen.first();
+}
+
+void CardWriteAction::Write(const QString& romPath) {
+  if (!host_.BeginLinkJob())
     return;
-  const std::string path =
-      QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+  const LinkJobScope scope(host_, jobBar_);
+  const QString file = romPath.isEmpty() ? ChooseImage() : romPath;
+  if (file.isEmpty())
+    return;
+  const std::string path = QFile::encodeName(QDir::toNativeSeparators(file)).toStdString();
 
   std::vector<std::uint8_t> image;
   try {
@@ -95,8 +113,12 @@ void CardWriteAction::WriteFileToCard() {
   card::CardWriteOptions options;
   options.backupFolder = card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   options.now = std::time(nullptr);
-  const std::string question = card::WriteConfirmationText(
-      contents, chip->sizeBytes, ShownName(path), image.size(), options.backupFolder);
+  std::string question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(path),
+                                                     image.size(), options.backupFolder);
+  // A ROM from the main window's list goes on as the card's only game: the
+  // menu that starts one of several is the flashing tool's own program.
+  if (!romPath.isEmpty())
+    question += kOneGameNote;
   if (!confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
     return;
 

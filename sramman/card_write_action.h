@@ -33,6 +33,10 @@ class CardWriteAction : public QObject {
                   LinkJobHost& host);
 
   QAction* Action() const { return action_; }
+  // Write to Card from the main window: the same job on a ROM file chosen
+  // there, without the file dialog. The question adds that the card then
+  // holds this one game.
+  void WriteRomToCard(const QString& romPath);
   // Tests answer the question in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
@@ -40,6 +44,10 @@ class CardWriteAction : public QObject {
   void WriteFileToCard();
 
  private:
+  QString ChooseImage();
+  // romPath empty: the file dialog chooses the image.
+  void Write(const QString& romPath);
+
   QWidget* window_;
   xchanger::CartAccess& cart_;
   xchanger::ChipClock& clock_;

@@ -239,6 +239,14 @@ void TSRAMManForm::done(int result) {
   QDialog::done(result);
 }
 
+void TSRAMManForm::WriteRomToCard(const QString& romPath) {
+  // Modal to the main window, like the SRAM button's showing, but without a
+  // loop of its own: the job runs now and lets the window's events in.
+  if (!isVisible())
+    open();
+  cardWrite_->WriteRomToCard(romPath);
+}
+
 void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   for (QToolButton* button : {button1_, button2_, button3_})
     button->setEnabled(enabled);

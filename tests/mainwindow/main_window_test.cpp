@@ -157,10 +157,34 @@ TEST_F(MainWindowBehaviourTest, ToolThatCannotStartIsShownAndTheCopiesStay) {
   AddRoms({MakeRom("a.gb")});
   launcher_.failure = std::make_error_code(std::errc::no_such_file_or_directory);
   Press("VELTRA");
+  // On Linux the box also points to the way to the card without the tool.
   EXPECT_EQ(boxes_.Errors(),
             QStringList({"Cannot start \"../veltra\": No such file or directory. Put the VELTRA "
-                         "tool next to the paldmi.tmp folder."}));
+                         "tool next to the paldmi.tmp folder. To put one ROM on the card without "
+                         "it, select the ROM and choose \"Write to Card\u2026\" from the list's "
+                         "context menu (Ctrl+W)."}));
   EXPECT_TRUE(QFile::exists(BaseDir() + "/paldmi.tmp/0.stp"));
+
+  // A tool that is there but may not run is another matter.
+  boxes_.Clear();
+  launcher_.failure = std::make_error_code(std::errc::permission_denied);
+  Press("VELTRA");
+  ASSERT_EQ(boxes_.Errors().size(), 1);
+  EXPECT_FALSE(boxes_.Errors()[0].contains("Write to Card")) << boxes_.Errors()[0].toStdString();
+}
+
+TEST_F(MainWindowBehaviourTest, CtrlOAddsAndDeleteRemovesTheSelectedRoms) {
+  Form().show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+  const QString a = MakeRom("a.gb");
+  const QString b = MakeRom("b.gb");
+  dialogs_.QueueAnswer({a, b});
+  QTest::keyClick(&List(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(List().count(), 2);
+  SelectRows({0});
+  QTest::keyClick(&List(), Qt::Key_Delete);
+  EXPECT_EQ(Form().RomPaths(), QStringList({b}));
+  EXPECT_EQ(Form().TotalFileSize(), 32768);
 }
 
 TEST_F(MainWindowBehaviourTest, ClosingDeletesTheStrippedCopies) {
