@@ -20,6 +20,7 @@
 #include "gui/settings_store.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
+#include "sramman/save_all.h"
 #include "sramman/sram_port.h"
 
 namespace velwin::sramman {
@@ -296,6 +297,10 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
   request.filters = {QStringLiteral("Gameboy SRAM-files (*.sav)"),
                      QStringLiteral("All files (*.*)")};
   request.defaultSuffix = QStringLiteral("sav");
+  // A save is named after its game, as save-all names it, without the row.
+  const std::string stem = GameFileStem(FromAnsi(Cell(0, SelectedRow())).toStdString());
+  if (save && !stem.empty())
+    request.fileName = QString::fromStdString(stem + ".sav");
   request.promptOverwrite = true;
   request.pathMustExist = true;
   request.fileMustExist = !save;
