@@ -1,12 +1,15 @@
 // The list click, the status bar, drag and drop, the flash job, the SRAM
 // button and the standard error box.
 
+#include <QApplication>
 #include <QDialog>
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QMimeData>
 #include <QSizeGrip>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
 #include "mainwindow/status_panels.h"
@@ -185,6 +188,26 @@ TEST_F(MainWindowBehaviourTest, CtrlOAddsAndDeleteRemovesTheSelectedRoms) {
   QTest::keyClick(&List(), Qt::Key_Delete);
   EXPECT_EQ(Form().RomPaths(), QStringList({b}));
   EXPECT_EQ(Form().TotalFileSize(), 32768);
+}
+
+// The size panels show bare numbers: hovering one tells what it counts.
+TEST_F(MainWindowBehaviourTest, SizePanelsTellWhatTheirNumbersCount) {
+  Form().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+  const auto tipAt = [this](QPoint pos) {
+    QHelpEvent help(QEvent::ToolTip, pos, Bar().mapToGlobal(pos));
+    QApplication::sendEvent(&Bar(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  const char* starts[] = {"Total size: ", "Stripped size: ", "Free space: "};
+  for (int panel = kTotalSizePanel; panel <= kFreeSpacePanel; ++panel) {
+    const QString tip = tipAt(Bar().PanelRect(panel).center());
+    EXPECT_TRUE(tip.startsWith(starts[panel - 1])) << panel << ": " << tip.toStdString();
+    EXPECT_TRUE(tip.contains("bytes")) << panel;
+  }
+  // The two pixels between panels 1 and 2 still belong to panel 1.
+  const QRect total = Bar().PanelRect(kTotalSizePanel);
+  EXPECT_TRUE(tipAt(QPoint(total.right() + 2, total.center().y())).startsWith(starts[0]));
 }
 
 TEST_F(MainWindowBehaviourTest, ClosingDeletesTheStrippedCopies) {

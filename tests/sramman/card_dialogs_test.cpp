@@ -1,8 +1,16 @@
-// What the SRAM manager's file dialogs are titled and propose.
+// What the SRAM manager's file dialogs are titled and propose, and what
+// Escape does to a card job.
 #include <gtest/gtest.h>
 
+#include <QApplication>
+#include <filesystem>
+
 #include <QAction>
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
 #include <QTableWidget>
+#include <QTest>
 #include <QToolButton>
 
 #include "sramman/sram_manager_form.h"
@@ -44,6 +52,37 @@ TEST(SramManagerDialogs, EachSaysWhatItIsForAndSaveMarkedProposesTheGamesName) {
   EXPECT_EQ(asked[2].title, "Read Card to File");
   EXPECT_EQ(asked[3].title, "Compare Card with File");
   EXPECT_EQ(asked[4].title, "Write File to Card");
+  qunsetenv("VELWIN_CONFIG_DIR");
+}
+
+// Escape, which closes the window when it is idle, stops a card job at the
+// next bank instead, and the window stays.
+TEST(SramManagerDialogs, EscapeStopsARunningCardRead) {
+  gui::testing::EnsureQtApplication();
+  velwin::testing::TempDir files;
+  qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files.File("config")));
+  gui::testing::ScriptedFileDialogs dialogs;
+  gui::testing::RecordingMessageBoxes messages;
+  SramManagerParts parts;
+  parts.dialogs = &dialogs;
+  parts.messages = &messages;
+  std::string error;
+  parts.port = OpenSramPort("demo", error);
+  TSRAMManForm form(nullptr, std::move(parts));
+  form.show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+
+  dialogs.QueueAnswer({QString::fromStdString(files.File("card.gb"))});
+  // Handled once the read lets the window's events in.
+  QCoreApplication::postEvent(QApplication::focusWidget() ? QApplication::focusWidget() : &form,
+                              new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+  form.Card()->ReadAction()->trigger();
+  EXPECT_EQ(form.Memo1()->toPlainText().split('\n').last(), "\u2022 Cancelled; nothing written.");
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(std::filesystem::exists(files.File("card.gb")));
+
+  QTest::keyClick(&form, Qt::Key_Escape);
+  EXPECT_FALSE(form.isVisible());
   qunsetenv("VELWIN_CONFIG_DIR");
 }
 
