@@ -79,7 +79,6 @@ class TForm1 : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class PanelStatusLine;
@@ -104,6 +103,8 @@ class TForm1 : public QWidget {
   void StatusDrawPanel(QPainter& painter, int panel, const QRect& rect);
   void SyncLabels();
   void PatchRom(const QString& romPath, const QString& ipsPath);
+  // Status panel 0 as the analysis sees it.
+  rom::StatusLine& Status() const;
 
   TForm1Dependencies deps_;
   rom::RomInfoLabels labels_;
