@@ -87,9 +87,10 @@ TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
   valueLabels_ = controls.valueLabels;
   ConnectControls(controls);
   connect(romsList_, &QListWidget::itemSelectionChanged, this, [this] {
-    // A mouse press that changes the selection is followed by a click on
-    // the same item; one analysis is enough.
-    listClickPending_ = QApplication::mouseButtons() != Qt::NoButton;
+    // A left press that changes the selection is followed by a click on
+    // the same item; one analysis is enough. The right button, which opens
+    // the context menu, is followed by none.
+    listClickPending_ = QApplication::mouseButtons().testFlag(Qt::LeftButton);
     ROMsListClick();
   });
   connect(romsList_, &QListWidget::itemClicked, this, [this] {
