@@ -1,17 +1,15 @@
 // What the SRAM manager's file dialogs are titled and propose, and what
-// Escape does to a card job.
+// Escape does to a card job, on the demo card.
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <filesystem>
-
 #include <QAction>
-#include <QCoreApplication>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
 #include <QToolButton>
+#include <filesystem>
 
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_port.h"
@@ -23,67 +21,65 @@
 namespace velwin::sramman {
 namespace {
 
-TEST(SramManagerDialogs, EachSaysWhatItIsForAndSaveMarkedProposesTheGamesName) {
-  gui::testing::EnsureQtApplication();
-  velwin::testing::TempDir config;
-  qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config.Path().string()));
-  gui::testing::ScriptedFileDialogs dialogs;
-  gui::testing::RecordingMessageBoxes messages;
-  SramManagerParts parts;
-  parts.dialogs = &dialogs;
-  parts.messages = &messages;
-  std::string error;
-  parts.port = OpenSramPort("demo", error);
-  TSRAMManForm form(nullptr, std::move(parts));
-  form.Button3Click();
-  form.StringGrid1()->selectRow(1);  // "Tidepool Tactics  ", padded by the menu
+class SramManagerDialogs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::testing::EnsureQtApplication();
+    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files_.File("config")));
+    SramManagerParts parts;
+    parts.dialogs = &dialogs_;
+    parts.messages = &messages_;
+    std::string error;
+    parts.port = OpenSramPort("demo", error);
+    form_ = std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
+  }
+  void TearDown() override {
+    form_.reset();
+    qunsetenv("VELWIN_CONFIG_DIR");
+  }
 
+  velwin::testing::TempDir files_;
+  gui::testing::ScriptedFileDialogs dialogs_;
+  gui::testing::RecordingMessageBoxes messages_;
+  std::unique_ptr<TSRAMManForm> form_;
+};
+
+TEST_F(SramManagerDialogs, EachSaysWhatItIsForAndSaveMarkedProposesTheGamesName) {
+  form_->Button3Click();
+  form_->StringGrid1()->selectRow(1);  // "Tidepool Tactics  ", padded by the menu
   for (int i = 0; i < 5; ++i)
-    dialogs.QueueCancel();
-  form.Button1()->click();  // Save Marked
-  form.Button2()->click();  // Load Marked
-  form.Card()->ReadAction()->trigger();
-  form.Card()->CompareAction()->trigger();
-  form.CardWrite()->Action()->trigger();
-  const auto& asked = dialogs.Requests();
+    dialogs_.QueueCancel();
+  form_->Button1()->click();  // Save Marked
+  form_->Button2()->click();  // Load Marked
+  form_->Card()->ReadAction()->trigger();
+  form_->Card()->CompareAction()->trigger();
+  form_->CardWrite()->Action()->trigger();
+  const auto& asked = dialogs_.Requests();
   ASSERT_EQ(asked.size(), 5u);
   EXPECT_EQ(asked[0].fileName, "Tidepool Tactics.sav");
   EXPECT_EQ(asked[1].fileName, "") << "a load opens an existing file";
   EXPECT_EQ(asked[2].title, "Read Card to File");
   EXPECT_EQ(asked[3].title, "Compare Card with File");
   EXPECT_EQ(asked[4].title, "Write File to Card");
-  qunsetenv("VELWIN_CONFIG_DIR");
 }
 
 // Escape, which closes the window when it is idle, stops a card job at the
 // next bank instead, and the window stays.
-TEST(SramManagerDialogs, EscapeStopsARunningCardRead) {
-  gui::testing::EnsureQtApplication();
-  velwin::testing::TempDir files;
-  qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files.File("config")));
-  gui::testing::ScriptedFileDialogs dialogs;
-  gui::testing::RecordingMessageBoxes messages;
-  SramManagerParts parts;
-  parts.dialogs = &dialogs;
-  parts.messages = &messages;
-  std::string error;
-  parts.port = OpenSramPort("demo", error);
-  TSRAMManForm form(nullptr, std::move(parts));
-  form.show();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
-
-  dialogs.QueueAnswer({QString::fromStdString(files.File("card.gb"))});
+TEST_F(SramManagerDialogs, EscapeStopsARunningCardRead) {
+  form_->show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
+  dialogs_.QueueAnswer({QString::fromStdString(files_.File("card.gb"))});
   // Handled once the read lets the window's events in.
-  QCoreApplication::postEvent(QApplication::focusWidget() ? QApplication::focusWidget() : &form,
+  QWidget* focus = QApplication::focusWidget();
+  QCoreApplication::postEvent(focus != nullptr ? focus : form_.get(),
                               new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-  form.Card()->ReadAction()->trigger();
-  EXPECT_EQ(form.Memo1()->toPlainText().split('\n').last(), "\u2022 Cancelled; nothing written.");
-  EXPECT_TRUE(form.isVisible());
-  EXPECT_FALSE(std::filesystem::exists(files.File("card.gb")));
+  form_->Card()->ReadAction()->trigger();
+  EXPECT_EQ(form_->Memo1()->toPlainText().split('\n').last(), "\u2022 Cancelled; nothing written.");
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_FALSE(std::filesystem::exists(files_.File("card.gb")));
 
-  QTest::keyClick(&form, Qt::Key_Escape);
-  EXPECT_FALSE(form.isVisible());
-  qunsetenv("VELWIN_CONFIG_DIR");
+  QTest::keyClick(form_.get(), Qt::Key_Escape);
+  EXPECT_FALSE(form_->isVisible());
 }
 
 }  // namespace
