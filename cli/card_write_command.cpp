@@ -9,14 +9,17 @@
 #include <vector>
 
 #include "card/card_backup.h"
+#include "card/card_listing.h"
 #include "card/card_write_job.h"
 #include "card/image_file.h"
+#include "card/write_confirmation.h"
 #include "cli/attended_job.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
+#include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
@@ -99,6 +102,13 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);
     xchanger::CartAccess cart(link);
+    // What the write destroys, from a fresh listing, before it starts.
+    if (const card::CardIdentification found = card::IdentifyCard(cart); found.card) {
+      const std::string loss =
+          card::WriteLossLine(card::ListCard(cart, *found.card, pump), image.size());
+      if (!loss.empty())
+        log(encoding::Windows1252ToUtf8(loss));
+    }
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
     cancelledStatus = attended.CancelledStatus();
     attended.ClearProgressLine();

@@ -34,6 +34,8 @@ constexpr const char* kSramUsage =
     "for the built-in demo card; without --port, VELWIN_PORT or the machine's default.\n"
     "save and load analyse the cart first, then move the SRAM of grid row N.\n"
     "save-all writes the SRAM of every listed game to FOLDER as \"NN Title.sav\".\n"
+    "load keeps the game's old save first in $XDG_DATA_HOME/velwin/sram-backups\n"
+    "(~/.local/share/velwin/sram-backups) and stops when it cannot.\n"
     "Exit status: 0 done, 1 failed (no X-Changer or cart, a transfer or file error),\n"
     "2 bad arguments.\n";
 

@@ -25,6 +25,10 @@
 namespace velwin::sramman {
 namespace {
 
+std::string BackupFolder() {
+  return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+}
+
 constexpr const char* kOneGameNote =
     "\n\nThe card will then hold this one game. A card of several games needs the "
     "menu program of the VELTRA flashing tool, which velwin does not have.";
@@ -52,16 +56,16 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
 }
 
+QAction* CardWriteAction::AddRestoreAction(QMenu* menu) {
+  restore_ = menu->addAction(QStringLiteral("Restore Card from Backup\u2026"));
+  connect(restore_, &QAction::triggered, this, &CardWriteAction::RestoreCardFromBackup);
+  return restore_;
+}
+
 void CardWriteAction::WriteFileToCard() {
-  Write({});
-}
-
-void CardWriteAction::WriteRomToCard(const QString& romPath) {
-  if (!romPath.isEmpty())
-    Write(romPath);
-}
-
-QString CardWriteAction::ChooseImage() {
+  if (!host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
   gui::FileDialogRequest request;
   request.kind = gui::FileDialogRequest::Kind::kOpenOne;
   request.title = QStringLiteral("Write File to Card");
@@ -71,18 +75,43 @@ QString CardWriteAction::ChooseImage() {
   request.pathMustExist = true;
   request.fileMustExist = true;
   const QStringList chosen = dialogs_.Run(window_, request);
-  return chosen.isEmpty() ? QString() : chosen.first();
+  if (chosen.isEmpty())
+    return;
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
 }
 
-void CardWriteAction::Write(const QString& romPath) {
+void CardWriteAction::WriteRomToCard(const QString& romPath) {
+  if (romPath.isEmpty() || !host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(), true);
+}
+
+void CardWriteAction::RestoreCardFromBackup() {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
-  const QString file = romPath.isEmpty() ? ChooseImage() : romPath;
-  if (file.isEmpty())
+  const std::string folder = BackupFolder();
+  const QString shownFolder = QFile::decodeName(QByteArray::fromStdString(folder));
+  if (folder.empty() || !QFileInfo(shownFolder).isDir()) {
+    host_.LogStatus("No card backups yet: no write has saved one.");
     return;
-  const std::string path = QFile::encodeName(QDir::toNativeSeparators(file)).toStdString();
+  }
+  gui::FileDialogRequest request;
+  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = QStringLiteral("Restore Card from Backup");
+  request.initialDirectory = shownFolder;
+  request.filters = {QStringLiteral("Card backups (*.gb)"), QStringLiteral("All files (*.*)")};
+  request.pathMustExist = true;
+  request.fileMustExist = true;
+  const QStringList chosen = dialogs_.Run(window_, request);
+  if (chosen.isEmpty())
+    return;
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+}
 
+void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
+  host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
     if (const auto problem = card::ReadImageFile(path, image)) {
@@ -94,8 +123,9 @@ void CardWriteAction::Write(const QString& romPath) {
     return;
   }
 
-  // The question names the card in the X-Changer now and the games the
-  // write would overwrite, so the card must be identified and listed first.
+  // The question names the card in the X-Changer now, the games the write
+  // would overwrite and the blocks it would find locked, so the card must be
+  // identified, listed and asked first.
   const card::CardIdentification found = card::IdentifyCard(cart_);
   if (!found.card) {
     host_.LogStatus(found.error);
@@ -110,22 +140,39 @@ void CardWriteAction::Write(const QString& romPath) {
   }
   xchanger::NoEventPump pump;
   const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
+  const std::vector<std::uint32_t> locked =
+      card::LockedBlocksInRange(cart_, clock_, *chip, image.size());
   card::CardWriteOptions options;
-  options.backupFolder = card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
+  // Agreeing to a write over locked blocks is agreeing to clear their lock
+  // bits: without that the write would stop at the first of them.
+  options.unlock = !locked.empty();
   std::string question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(path),
                                                      image.size(), options.backupFolder);
+  if (!locked.empty())
+    question += "\n\n" + card::UnlockOfferText(*chip, locked);
   // A ROM from the main window's list goes on as the card's only game: the
   // menu that starts one of several is the flashing tool's own program.
-  if (!romPath.isEmpty())
+  if (romFromList)
     question += kOneGameNote;
-  if (!confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
+  // The identification waits with the window's events let in: a close
+  // asked for meanwhile stops the job before the question.
+  if (host_.StopRequested() ||
+      !confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
     return;
 
   jobBar_.Begin(true);
-  const card::CardWriteResult result =
-      card::WriteCard(cart_, clock_, image, options, jobBar_.Control(),
-                      [this](const std::string& line) { host_.LogStatus(line); });
+  const card::CardWriteResult result = card::WriteCard(
+      cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {
+        // The only line before the first erase names the backup: from here
+        // on a stop leaves the card part written.
+        host_.SetStopNote(
+            "Stopping finishes the step in hand and may leave the card part written; the "
+            "backup named in the log holds the card as it was (velwin-cli card write "
+            "BACKUP puts it back).");
+        host_.LogStatus(line);
+      });
   if (result.outcome.Ok()) {
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {

@@ -63,9 +63,15 @@ TEST_F(SramManagerDialogs, EachSaysWhatItIsForAndSaveMarkedProposesTheGamesName)
   EXPECT_EQ(asked[4].title, "Write File to Card");
 }
 
-// Escape, which closes the window when it is idle, stops a card job at the
-// next bank instead, and the window stays.
-TEST_F(SramManagerDialogs, EscapeStopsARunningCardRead) {
+// Escape is the window's close: while a card job runs it asks whether to
+// stop the job, then stops it at the next bank and closes the window once
+// the job has logged how it ended.
+TEST_F(SramManagerDialogs, EscapeAsksToStopARunningCardRead) {
+  QStringList asked;
+  form_->SetCloseQuestion([&asked](QWidget*, const QString& question) {
+    asked.append(question);
+    return true;
+  });
   form_->show();
   ASSERT_TRUE(QTest::qWaitForWindowActive(form_.get()));
   dialogs_.QueueAnswer({QString::fromStdString(files_.File("card.gb"))});
@@ -74,12 +80,11 @@ TEST_F(SramManagerDialogs, EscapeStopsARunningCardRead) {
   QCoreApplication::postEvent(focus != nullptr ? focus : form_.get(),
                               new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
   form_->Card()->ReadAction()->trigger();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].startsWith("A job on the cart is still running.")) << asked[0].toStdString();
   EXPECT_EQ(form_->Memo1()->toPlainText().split('\n').last(), "\u2022 Cancelled; nothing written.");
-  EXPECT_TRUE(form_->isVisible());
   EXPECT_FALSE(std::filesystem::exists(files_.File("card.gb")));
-
-  QTest::keyClick(form_.get(), Qt::Key_Escape);
-  EXPECT_FALSE(form_->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([this] { return !form_->isVisible(); }));
 }
 
 }  // namespace
