@@ -4,15 +4,10 @@
 #include <string>
 
 #include "sramman/demo_card.h"
-#include "sramman/save_all.h"
 #include "tests/sramman/sim_rig.h"
-#include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
 namespace {
-
-using velwin::testing::ReadBytes;
-using velwin::testing::TempDir;
 
 TEST(DemoCard, IsAVeltraCardWithItsSramGamesListed) {
   DemoCard card = BuildDemoCard();
@@ -58,33 +53,6 @@ TEST(DemoCard, SavesNoTwoGamesShareABank) {
   EXPECT_EQ(bank13.rfind("velwin demo save: Glass Harbour, bank 3 of 4\n", 0), 0u);
   const std::string bank15(card.sram.begin() + 15 * 8192, card.sram.begin() + 15 * 8192 + 64);
   EXPECT_EQ(bank15.rfind("velwin demo SRAM: free bank 15\n", 0), 0u);
-}
-
-// The demo is there to be tried: every game its menu lists must save, as
-// "Save Marked" would, to a file holding that game's banks.
-TEST(DemoCard, EveryListedGameSaves) {
-  TempDir dir;
-  DemoCard card = BuildDemoCard();
-  auto config = CartConfig(card.rom, xchanger::sim::FlashChip::k16Mbit);
-  config.sram = card.sram;
-  SimRig rig(config);
-  rig.manager.AnalyseCart();
-  const std::vector<GameSave> saves = SaveEveryGame(rig.manager, rig.view, dir.Path().string());
-  std::size_t sramGames = 0;
-  for (const DemoGame& game : DemoGames()) {
-    if (!game.usesSram)
-      continue;
-    ASSERT_LT(sramGames, saves.size()) << game.name;
-    const GameSave& save = saves[sramGames++];
-    EXPECT_EQ(save.outcome, GameSave::Outcome::kSaved) << save.fileName << ": " << save.reason;
-    const auto bytes = ReadBytes(dir.File(save.fileName));
-    const int first = game.sramByte & 0x0F;
-    const std::size_t banks = (game.sramByte >> 4) == 3 ? 4 : 1;
-    ASSERT_EQ(bytes.size(), banks * 8192u) << save.fileName;
-    const std::string text = DemoSramBankText(first + static_cast<int>(banks) - 1);
-    EXPECT_EQ(std::string(bytes.end() - 8192, bytes.end() - 8192 + text.size()), text);
-  }
-  EXPECT_EQ(saves.size(), sramGames);
 }
 
 }  // namespace
