@@ -14,6 +14,7 @@
 #include "card/image_file.h"
 #include "card/write_confirmation.h"
 #include "cli/attended_job.h"
+#include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
@@ -41,12 +42,8 @@ std::optional<std::string> ReadImage(const std::string& path, std::vector<std::u
 }
 
 void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
-  out << "{\"card\":";
-  if (result.cardMbit != 0)
-    out << int{result.cardMbit};
-  else
-    out << "null";
-  out << ",\"bytes\":" << result.bytes << ",\"erasedSectors\":" << result.erasedUnits
+  out << '{' << JsonCardMembers(result.cardMbit, result.cardName) << ",\"bytes\":" << result.bytes
+      << ",\"erasedSectors\":" << result.erasedUnits
       << ",\"programmedBytes\":" << result.programmedBytes
       << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
       << ",\"verified\":" << (result.verified ? "true" : "false");
@@ -91,13 +88,17 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.
   std::ostream& logStream = options.json ? err : out;
-  const auto log = [&logStream](const std::string& line) { logStream << line << std::endl; };
 
   card::JobControl control;
   card::CardWriteResult result;
   int cancelledStatus = 1;
   {
     AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
+    // The progress line goes first, or the text would run on from it.
+    const auto log = [&logStream, &attended](const std::string& line) {
+      attended.ClearProgressLine();
+      logStream << line << std::endl;
+    };
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);

@@ -1,6 +1,7 @@
 #include "sramman/sram_manager_form.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
@@ -12,6 +13,8 @@
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
@@ -20,6 +23,7 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/settings_store.h"
+#include "sramman/failure_line.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 #include "sramman/save_all.h"
@@ -377,11 +381,18 @@ void TSRAMManForm::ClearLog() {
 
 void TSRAMManForm::LogStatus(const std::string& message) {
   const QString line = QStringLiteral("\u2022 ") + FromAnsi(message);
-  if (memo1_->document()->isEmpty()) {
-    memo1_->setPlainText(line);
-  } else {
-    memo1_->appendPlainText(line);
+  // A failure in bold red, so it stands out from the lime lines of what was
+  // found and done; every other line keeps the memo's own colours.
+  QTextCharFormat format;
+  if (IsFailureMessage(message)) {
+    format.setForeground(QColor(0xFF, 0x50, 0x50));
+    format.setFontWeight(QFont::Bold);
   }
+  QTextCursor cursor(memo1_->document());
+  cursor.movePosition(QTextCursor::End);
+  if (!memo1_->document()->isEmpty())
+    cursor.insertBlock(QTextBlockFormat(), format);
+  cursor.insertText(line, format);
   // Scroll to the line just added, as the memo of a long log must: the
   // outcome of a transfer is the newest line, below any earlier error.
   memo1_->moveCursor(QTextCursor::End);

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
 #include <filesystem>
@@ -10,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "sramman/link_job_bar.h"
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_port.h"
 #include "tests/guisupport/qt_application.h"
@@ -69,8 +72,27 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
 
   agree = true;
   dialogs.QueueAnswer({imageFile});
+  // What the bar says while the job runs: its phase, the page in hand and
+  // the time left, never moving back.
+  QStringList shown;
+  std::vector<int> values;
+  QProgressBar* bar = form.JobBar()->Bar();
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (bar->maximum() <= 1)
+      return;  // the bar at rest, before and after the job
+    shown.push_back(bar->text());
+    values.push_back(value);
+  });
   form.CardWrite()->Action()->trigger();
   EXPECT_EQ(lastLog(), "\u2022 Card verified: 262144 bytes.");
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_FALSE(
+      shown.filter(QRegularExpression("^Backing up bank \\d+ of 32 \u00B7 \\d+:\\d\\d left$"))
+          .isEmpty())
+      << shown.join('\n').toStdString();
+  EXPECT_FALSE(shown.filter(QRegularExpression("^Programming page \\d+ of \\d+ \u00B7 ")).isEmpty())
+      << shown.join('\n').toStdString();
+  EXPECT_FALSE(shown.filter(QRegularExpression("^Verifying page ")).isEmpty());
   ASSERT_TRUE(port.Flush(flushError));
   auto expected = old;
   std::copy(image.begin(), image.end(), expected.begin());
