@@ -6,6 +6,7 @@
 
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
+#include "cli/json_text.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
 
@@ -58,11 +59,12 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
   return 2;
 }
 
-std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err) {
+std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err,
+                                               std::ostream* json) {
   std::string error;
   auto backend = sramman::OpenSramPort(port, error);
   if (!backend) {
-    err << "velwin-cli: port \"" << port << "\" could not be opened: " << error << '\n';
+    ReportPortFailure(port, error, err, json);
     return nullptr;
   }
   return std::make_unique<CardSession>(std::move(backend));
@@ -77,6 +79,14 @@ bool CardSession::Flush(std::ostream& err) {
     return true;
   err << "velwin-cli: " << error << '\n';
   return false;
+}
+
+void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
+                       std::ostream* json) {
+  err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(error)
+      << '\n';
+  if (json)
+    *json << "{\"port\":" << JsonString(port) << ",\"error\":" << JsonString(error) << "}\n";
 }
 
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {
