@@ -47,8 +47,7 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   out << '{' << JsonCardMembers(result.cardMbit, result.cardName) << ",\"bytes\":" << result.bytes
       << ",\"erasedSectors\":" << result.erasedUnits
       << ",\"programmedBytes\":" << result.programmedBytes
-      << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
-      << ",\"verified\":" << (result.verified ? "true" : "false");
+      << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath));
   out << ",\"link\":";
   if (result.link) {
     out << "{\"usPerByte\":" << xchanger::MicrosecondsText(result.link->usPerByte)
@@ -56,6 +55,7 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   } else {
     out << "null";
   }
+  out << ",\"verified\":" << (result.verified ? "true" : "false");
   if (!result.outcome.Ok()) {
     const std::string error =
         result.outcome.status == card::JobStatus::kCancelled ? "Cancelled" : result.outcome.message;

@@ -76,7 +76,7 @@ inline std::string Json(int card, std::size_t bytes, int erased, std::size_t pro
          " Mbit flash card\",\"bytes\":" + std::to_string(bytes) +
          ",\"erasedSectors\":" + std::to_string(erased) +
          ",\"programmedBytes\":" + std::to_string(programmed) +
-         ",\"backup\":null,\"verified\":true,\"link\":{\"usPerByte\":4,\"usPerByteWorst\":4}}\n";
+         ",\"backup\":null,\"link\":{\"usPerByte\":4,\"usPerByteWorst\":4},\"verified\":true}\n";
 }
 
 }  // namespace velwin::card::testing

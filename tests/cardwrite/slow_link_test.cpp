@@ -29,8 +29,9 @@ TEST_F(CardWrite, SixteenMbitHoldsAtOneAndAHalfMicrosecondsAndIsRefusedAtFive) {
         Write({"--json", "--no-backup", "--port", Card("16", old, std::string("access=") + access),
                dir.Write("game.gb", game)});
     EXPECT_EQ(run.status, 0) << run.out << run.err;
-    EXPECT_EQ(Found(run.out, std::string("\"verified\":true,\"link\":{\"usPerByte\":") +
-                                 (access[1] == '5' ? "6" : "4")),
+    EXPECT_EQ(Found(run.out, std::string("\"link\":{\"usPerByte\":") +
+                                 (access[1] == '5' ? "6" : "4") + ",\"usPerByteWorst\":" +
+                                 (access[1] == '5' ? "6" : "4") + "},\"verified\":true}"),
               "");
     EXPECT_TRUE(CardNow() == Overlay(old, game));
   }
