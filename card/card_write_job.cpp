@@ -30,8 +30,6 @@ std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit) {
 // the blocks that were locked are noted, to be locked again at the end.
 JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSpec& chip,
                       const WritePlan& plan, bool unlock, std::vector<std::uint32_t>& relock) {
-  if (chip.eraseUnitBytes == 0)
-    return JobOutcome::Done();
   std::vector<std::uint32_t> locked;
   for (const UnitPlan& unit : plan.units) {
     if (driver.UnitLocked(unit.address))
@@ -40,6 +38,11 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
   if (locked.empty())
     return JobOutcome::Done();
   const std::string first = UnitText(chip, locked.front());
+  if (chip.family == xchanger::FlashFamily::kWinbondPageWrite) {
+    return JobOutcome::Failed("Cannot write " + first +
+                              ": it lies in a boot block that is locked for good. Nothing was "
+                              "erased.");
+  }
   if (chip.family != xchanger::FlashFamily::kIntelBlockFlash) {
     return JobOutcome::Failed("Cannot write " + first +
                               ": it is protected, and only a programmer can lift that.");
@@ -85,18 +88,6 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     return result;
   }
   result.cardMbit = card.flashMbit;
-  if (!xchanger::PageLoadFitsLink(*chip, cart.Link().LinkMode())) {
-    // Refused before the first erase: over a slow link the chip would
-    // program each page after its first byte and the job would stop with
-    // a sector already erased.
-    result.outcome = JobOutcome::Failed(
-        "The " + std::to_string(card.flashMbit) +
-        " Mbit card can only be written over an EPP link: the bytes of a page must follow each "
-        "other within " +
-        std::to_string(chip->byteLoadWindowUs) +
-        " us, and an SPP link is slower. Nothing was written.");
-    return result;
-  }
   if (image.empty() || image.size() > chip->sizeBytes) {
     result.outcome =
         JobOutcome::Failed("The image is " + std::to_string(image.size()) + " bytes; the " +
@@ -161,8 +152,23 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   progress.unitCount = static_cast<std::uint32_t>(plan.units.size());
   progress.unitName = chip->eraseUnitName;
 
+  // The link in hand, timed before anything is erased: a link too slow
+  // throughout for the chip's byte-load window would cut every page, so
+  // the job is refused; a rare pause is met by loading the cut page again.
+  result.link = xchanger::TimeLink(cart.Link(), clock);
+  if (!plan.units.empty() && !xchanger::PageLoadFitsLink(*chip, *result.link)) {
+    result.outcome = JobOutcome::Failed(xchanger::LinkTooSlowText(*chip, *result.link));
+    return result;
+  }
+  if (options.priority != nullptr && !plan.units.empty()) {
+    std::string why;
+    if (!options.priority->Prepare(why))
+      log(why);
+  }
+
   const std::unique_ptr<xchanger::FlashDriver> driver =
       xchanger::MakeFlashDriver(*chip, cart, clock);
+  driver->SetPageLoadPriority(options.priority);
   // The identification's probes send command sequences of the other two
   // families, which this chip may have taken as bad commands: its error
   // bits stay set until cleared, so every job starts from a cleared status
@@ -173,10 +179,14 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   if (result.outcome.Ok()) {
     // 4-6. Erase, program, read back; a cancel stops after the step in hand.
     result.outcome =
-        ExecuteWritePlan(*driver, cart, *chip, plan, target, control, progress, result);
+        ExecuteWritePlan(*driver, cart, *chip, plan, old, target, control, progress, result);
   }
   for (const std::uint32_t block : relock)
     driver->LockUnit(block);
+  if (result.reloadedLoads != 0) {
+    log(std::to_string(result.reloadedLoads) +
+        " page loads were cut by a pause of the link and loaded again.");
+  }
   if (!result.outcome.Ok()) {
     driver->ResetToReadArray();
     // A link that dropped reads as a chip reporting errors or locks: say

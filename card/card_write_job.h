@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 
@@ -10,6 +11,8 @@
 #include "card/job_progress.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/chip_clock.h"
+#include "xchanger/link_timing.h"
+#include "xchanger/page_load_priority.h"
 
 namespace velwin::card {
 
@@ -18,6 +21,9 @@ struct CardWriteOptions {
   bool backup = true;        // keep the card's old contents in a file first
   std::string backupFolder;  // where the backup goes
   std::time_t now = 0;       // names the backup
+  // Raised for each page load where the user may; null for none (the
+  // simulator, tests).
+  xchanger::PageLoadPriority* priority = nullptr;
 };
 
 // What a card write did, for the output and --json.
@@ -34,6 +40,11 @@ struct CardWriteResult {
   // empty when nothing was erased or programmed.
   std::uint32_t writtenBegin = 0;
   std::uint32_t writtenEnd = 0;
+  // The link as timed before the first erase; none when the job stopped
+  // before it.
+  std::optional<xchanger::LinkTiming> link;
+  // Page loads cut by a pause and loaded again.
+  std::uint32_t reloadedLoads = 0;
 };
 
 // Lines the job has to say while it runs (the backup's path before the first
@@ -42,12 +53,15 @@ using WriteLog = std::function<void(const std::string&)>;
 
 // Writes image onto the flash card from address 0; the rest of the card
 // stays as it was. Identifies the card, reads it (every bank twice), keeps
-// the old contents in a backup file before anything is erased, erases and
-// programs only what differs, waits for each operation by the chip's own
-// signal, reads back every page or buffer it wrote (writing it once more
-// when it differs) and compares the written banks with the image at the
-// end. A failure or a cancel finishes the page or sector in hand, leaves
-// the chip in read-array mode and stops. The SRAM is never touched.
+// the old contents in a backup file, then times the link and refuses one
+// too slow for the chip's byte-load window, all before anything is erased;
+// erases and programs only what differs, loads a page that a pause cut
+// again at once, waits for each operation by the chip's own signal, reads
+// back every page or buffer it wrote (writing it once more when it differs)
+// and compares the written banks with the image at the end. A failure puts
+// the failing sector, block or page back as it was, where it can, and
+// stops; a cancel finishes the page or sector in hand and stops; either
+// leaves the chip in read-array mode. The SRAM is never touched.
 CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log);

@@ -83,26 +83,88 @@ void ReadRange(xchanger::CartAccess& cart, std::uint32_t address, std::span<std:
   }
 }
 
+// A page load that a pause cut is loaded again at once, up to this many
+// loads in all; then the read back decides.
+constexpr int kLoadTries = 4;
+
+// Programs one step's bytes from contents, loading it again while the
+// driver says the load was cut. Counts the extra loads in result.
+FlashOutcome ProgramStepOf(xchanger::FlashDriver& driver, const ProgramStep& step,
+                           std::span<const std::uint8_t> contents, CardWriteResult& result) {
+  FlashOutcome programmed;
+  for (int load = 0; load < kLoadTries; ++load) {
+    programmed = driver.Program(step.address, contents.subspan(step.address, step.length));
+    NoteWritten(result, step.address, step.address + step.length);
+    if (!programmed.Ok() || !programmed.cut || load + 1 == kLoadTries)
+      break;
+    ++result.reloadedLoads;
+  }
+  return programmed;
+}
+
+// Puts a unit's old contents back after its write failed: erased again
+// where the chip erases, every program unit that is not blank programmed
+// from old (on a chip without erase, every page), then read back whole.
+// True when the unit reads as it was before the job.
+bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
+                 const xchanger::FlashChipSpec& chip, const UnitPlan& unit,
+                 std::span<const std::uint8_t> old, CardWriteResult& result) {
+  driver.ResetToReadArray();
+  if (chip.eraseUnitBytes != 0 && !driver.EraseUnit(unit.address).Ok())
+    return false;
+  for (std::uint32_t at = unit.address; at < unit.address + unit.length;
+       at += chip.programUnitBytes) {
+    const ProgramStep step{at, std::min(chip.programUnitBytes, unit.address + unit.length - at)};
+    const auto bytes = old.subspan(at, step.length);
+    const bool blank =
+        std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0xFF; });
+    if (chip.eraseUnitBytes != 0 && blank)
+      continue;
+    if (!ProgramStepOf(driver, step, old, result).Ok())
+      return false;
+  }
+  driver.ReadArrayMode();
+  std::vector<std::uint8_t> readBack(unit.length);
+  ReadRange(cart, unit.address, readBack);
+  return !FirstDifference(readBack, old.subspan(unit.address, unit.length));
+}
+
 }  // namespace
 
 JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
                             const xchanger::FlashChipSpec& chip, const WritePlan& plan,
-                            std::span<const std::uint8_t> target, JobControl& control,
-                            JobProgress& progress, CardWriteResult& result) {
+                            std::span<const std::uint8_t> old, std::span<const std::uint8_t> target,
+                            JobControl& control, JobProgress& progress, CardWriteResult& result) {
   std::vector<std::uint8_t> readBack;
-  const auto fail = [&driver](std::string why) {
+  // The range written before the unit in hand: a unit put back as it was
+  // takes it back there.
+  std::uint32_t beforeBegin = result.writtenBegin;
+  std::uint32_t beforeEnd = result.writtenEnd;
+  // A unit that failed once its erase or programming began holds neither
+  // the old contents nor the image: it gets the old ones back from memory,
+  // and the message says which it holds.
+  const auto fail = [&](const UnitPlan& unit, std::string why) {
+    driver.ResetToReadArray();
+    const std::string where = Capitalised(UnitText(chip, unit.address));
+    if (RestoreUnit(driver, cart, chip, unit, old, result)) {
+      result.writtenBegin = beforeBegin;
+      result.writtenEnd = beforeEnd;
+      why += " " + where + " holds its old contents again.";
+    } else {
+      why += " " + where + " could not be put back as it was.";
+    }
     driver.ResetToReadArray();
     return JobOutcome::Failed(std::move(why));
   };
   const auto program = [&](const ProgramStep& step) -> std::optional<std::string> {
-    const FlashOutcome programmed =
-        driver.Program(step.address, target.subspan(step.address, step.length));
-    NoteWritten(result, step.address, step.address + step.length);
+    const FlashOutcome programmed = ProgramStepOf(driver, step, target, result);
     if (!programmed.Ok())
       return FailureText(chip, false, step.address, programmed);
     return std::nullopt;
   };
   for (const UnitPlan& unit : plan.units) {
+    beforeBegin = result.writtenBegin;
+    beforeEnd = result.writtenEnd;
     progress.bank = unit.address / 0x4000u;
     progress.unit = static_cast<std::uint32_t>(&unit - plan.units.data()) + 1;
     if (unit.erase) {
@@ -112,7 +174,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
       const FlashOutcome erased = driver.EraseUnit(unit.address);
       NoteWritten(result, unit.address, unit.address + unit.length);
       if (!erased.Ok())
-        return fail(FailureText(chip, true, unit.address, erased));
+        return fail(unit, FailureText(chip, true, unit.address, erased));
       ++result.erasedUnits;
       progress.AddErase();
     }
@@ -122,7 +184,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
       if (!control.AtBankBoundary(progress))
         return JobOutcome::Cancelled();
       if (const auto failed = program(step))
-        return fail(*failed);
+        return fail(unit, *failed);
       result.programmedBytes += step.length;
       progress.bytesDone += step.length;
       progress.AddProgram(step.length);
@@ -154,13 +216,14 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
           [at](const ProgramStep& s) { return at >= s.address && at < s.address + s.length; });
       const auto index = static_cast<std::size_t>(step - unit.programs.begin());
       if (step == unit.programs.end() || retried[index]) {
-        return fail("Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
-                    ": wanted " + HexText(target[at], 2) + ", read " + HexText(readBack[i], 2) +
-                    (step == unit.programs.end() ? "." : " twice."));
+        return fail(unit, "Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
+                              ": wanted " + HexText(target[at], 2) + ", read " +
+                              HexText(readBack[i], 2) +
+                              (step == unit.programs.end() ? "." : " twice."));
       }
       retried[index] = true;
       if (const auto failed = program(*step))
-        return fail(*failed);
+        return fail(unit, *failed);
       driver.ReadArrayMode();
       offset = step->address - unit.address;
       ReadRange(cart, step->address, std::span(readBack).subspan(offset, step->length));

@@ -12,14 +12,17 @@ namespace velwin::card {
 
 // Carries out a write plan unit by unit: erase where planned, then each
 // program step, read back and compared at once, written once more when it
-// differs. Asks the control before every erase and every program step, so a
-// cancel lets the one in hand finish. Adds what it changed to result; on a
-// failure returns the message that names the chip's answer, the unit and
-// the address. Leaves the chip in read-array mode either way.
+// differs. A page load that came too slowly for the chip's window is loaded
+// again at once. Asks the control before every erase and every program
+// step, so a cancel lets the one in hand finish. Adds what it changed to
+// result; on a failure puts the failing unit's old contents (from old, the
+// card as read before the job) back, and returns the message that names the
+// chip's answer, the unit and the address, and what the unit holds now.
+// Leaves the chip in read-array mode either way.
 JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
                             const xchanger::FlashChipSpec& chip, const WritePlan& plan,
-                            std::span<const std::uint8_t> target, JobControl& control,
-                            JobProgress& progress, CardWriteResult& result);
+                            std::span<const std::uint8_t> old, std::span<const std::uint8_t> target,
+                            JobControl& control, JobProgress& progress, CardWriteResult& result);
 
 // "sector 5 (0x0A0000-0x0BFFFF)", "block 3 (...)", or "page 17 (...)" on a
 // chip without erase units: the unit that holds address.

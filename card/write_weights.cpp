@@ -9,13 +9,13 @@ namespace {
 
 // Port accesses per byte: a block read takes one read of the EPP data port
 // per byte, or six accesses over SPP (two nibbles, each selected and read);
-// a byte of a page load or write buffer is a flash write cycle with its
-// address, about 28 accesses over EPP and 48 over SPP. An access takes about
-// a microsecond on a real port.
+// a byte of a page load or write buffer is its low address and a flash
+// write cycle, 4 accesses over EPP and 12 over SPP. An access takes about a
+// microsecond on a real port.
 constexpr std::uint32_t kEppReadUs = 1;
 constexpr std::uint32_t kSppReadUs = 6;
-constexpr std::uint32_t kEppLoadUs = 28;
-constexpr std::uint32_t kSppLoadUs = 48;
+constexpr std::uint32_t kEppLoadUs = 4;
+constexpr std::uint32_t kSppLoadUs = 12;
 
 }  // namespace
 

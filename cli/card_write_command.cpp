@@ -25,6 +25,8 @@
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
+#include "xchanger/link_timing.h"
+#include "xchanger/realtime_priority.h"
 
 namespace velwin::cli {
 namespace {
@@ -45,8 +47,15 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   out << '{' << JsonCardMembers(result.cardMbit, result.cardName) << ",\"bytes\":" << result.bytes
       << ",\"erasedSectors\":" << result.erasedUnits
       << ",\"programmedBytes\":" << result.programmedBytes
-      << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
-      << ",\"verified\":" << (result.verified ? "true" : "false");
+      << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath));
+  out << ",\"link\":";
+  if (result.link) {
+    out << "{\"usPerByte\":" << xchanger::MicrosecondsText(result.link->usPerByte)
+        << ",\"usPerByteWorst\":" << xchanger::MicrosecondsText(result.link->usPerByteWorst) << '}';
+  } else {
+    out << "null";
+  }
+  out << ",\"verified\":" << (result.verified ? "true" : "false");
   if (!result.outcome.Ok()) {
     const std::string error =
         result.outcome.status == card::JobStatus::kCancelled ? "Cancelled" : result.outcome.message;
@@ -102,6 +111,12 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   writeOptions.backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
+  // Real-time scheduling only where a real port's page loads need it.
+  const bool simulated =
+      options.port == sramman::kDemoPortDescription || options.port.rfind("sim", 0) == 0;
+  xchanger::RealtimePriority realtime;
+  if (!simulated)
+    writeOptions.priority = &realtime;
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.
   std::ostream& logStream = options.json ? err : out;

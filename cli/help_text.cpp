@@ -33,6 +33,8 @@ constexpr std::string_view kMainHelp =
     "  card write [--port PORT] [--json] [--unlock] [--no-backup] IMAGE\n"
     "                                 write an image onto the flash card\n"
     "  card backups [--json]          list the backups card write kept\n"
+    "  link test [--port PORT] [--json]\n"
+    "                                 check and time the link: run this first\n"
     "\n"
     "options:\n"
     "  -h, --help     show this help; after a command, that command's help\n"
@@ -140,7 +142,8 @@ constexpr std::string_view kSramHelp =
     "  -h, --help   show this help\n"
     "\n"
     "sim: keys: rom=FILE sram=FILE card=4|16|64|none lpt=1|2|none other=echo\n"
-    "  modes=both|epp|spp unplug=N flaky=N noisy=N stuck=dB:V (see velwin-cli(1))\n"
+    "  modes=both|epp|spp unplug=N flaky=N noisy=N stuck=dB:V access=NS jitter=N:US\n"
+    "  (see velwin-cli(1))\n"
     "\n"
     "exit status:\n"
     "  0  done (save-all: every game was saved)\n"
@@ -194,13 +197,34 @@ constexpr std::string_view kCardHelp =
     "  130  stopped by SIGINT; 143  stopped by SIGTERM (write: part of the card\n"
     "       may be written; the backup holds the old card)\n";
 
-constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kCommandHelp = {{
+constexpr std::string_view kLinkHelp =
+    "usage: velwin-cli link test [--port PORT] [--json]\n"
+    "\n"
+    "Checks the link to the X-Changer, with or without a cart in it: the port and\n"
+    "mode found, the cable's data lines (walking bits through the address\n"
+    "registers), the time of a port access and of a loaded byte (median and\n"
+    "worst), which flash cards can be written over this link, and whether\n"
+    "real-time scheduling is available. Run it first with real hardware.\n"
+    "\n"
+    "options:\n"
+    "  --port PORT  how to reach the X-Changer, as for the sram command\n"
+    "  --json       print JSON: port, mode, dataLines, usPerAccess, usPerByte,\n"
+    "               usPerByteWorst, writable {\"4\",\"16\",\"64\"}, realtime\n"
+    "  -h, --help   show this help\n"
+    "\n"
+    "exit status:\n"
+    "  0  the X-Changer answers\n"
+    "  1  the port could not be opened, or no X-Changer found\n"
+    "  2  usage error\n";
+
+constexpr std::array<std::pair<std::string_view, std::string_view>, 7> kCommandHelp = {{
     {"info", kInfoHelp},
     {"lookup", kLookupHelp},
     {"patch", kPatchHelp},
     {"flash", kFlashHelp},
     {"sram", kSramHelp},
     {"card", kCardHelp},
+    {"link", kLinkHelp},
 }};
 
 }  // namespace

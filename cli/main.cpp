@@ -7,6 +7,7 @@
 #include "cli/flash_command.h"
 #include "cli/help_text.h"
 #include "cli/info_command.h"
+#include "cli/link_command.h"
 #include "cli/lookup_command.h"
 #include "cli/patch_command.h"
 #include "cli/sram_command.h"
@@ -53,6 +54,8 @@ int main(int argc, char** argv) {
     return RunSramCommand(args, std::cout, std::cerr);
   if (command == "card")
     return RunCardCommand(args, std::cout, std::cerr);
+  if (command == "link")
+    return RunLinkCommand(args, std::cout, std::cerr);
   if (command.size() > 1 && command[0] == '-')
     ReportFileFailure(std::cerr, std::string(command), "Unknown option");
   else

@@ -4,15 +4,18 @@
 
 namespace velwin::xchanger {
 
-// Time as the cart's flash chips see it, in microseconds: a page write or an
-// erase is waited for and bounded by this clock. Real ports run on the
-// machine's monotonic clock; the simulated X-Changer keeps its own, which
-// every port access and every wait advances, so that a card write can be
-// timed and its timeouts tested in simulated time.
+// Time as the cart's flash chips see it: a page write or an erase is waited
+// for and bounded by this clock, and a page load is timed on it. Real ports
+// run on the machine's monotonic clock; the simulated X-Changer keeps its
+// own, which every port access and every wait advances, so that a card
+// write can be timed and its timeouts tested in simulated time.
 class ChipClock {
  public:
   virtual ~ChipClock() = default;
   virtual std::uint64_t NowMicroseconds() = 0;
+  // The same time in nanoseconds: a port access takes about a microsecond,
+  // and a loaded byte a few, so their timing needs the finer unit.
+  virtual std::uint64_t NowNanoseconds() { return NowMicroseconds() * 1000; }
   // Lets at least us microseconds pass.
   virtual void WaitMicroseconds(std::uint64_t us) = 0;
 };
@@ -21,6 +24,7 @@ class ChipClock {
 class SteadyChipClock final : public ChipClock {
  public:
   std::uint64_t NowMicroseconds() override;
+  std::uint64_t NowNanoseconds() override;
   void WaitMicroseconds(std::uint64_t us) override;
 };
 

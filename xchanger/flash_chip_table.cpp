@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "xchanger/link.h"
-
 namespace velwin::xchanger {
 
 namespace {
@@ -30,13 +28,21 @@ constexpr std::uint32_t kKiB = 1024;
 // byte effective (192 us a buffer), block erase 1 s typical. The maxima are
 // those of the family's AC tables (the J3 lists 654 us for a full buffer;
 // the J5 block erase 5 s).
+//
+// The load gaps, in register writes of the drivers' page loads (a loaded
+// byte is two: AddrLowReg and the data cycle): the Winbond's window opens at
+// its A0 command, and a page in an even bank other than 0 gets its bank after it,
+// so the first byte can come six register writes later (ModeReg 0x80, the
+// bank register's address and value, ModeReg 0x82, AddrHighReg, the data);
+// the Macronix times from its first byte, and its page never crosses an
+// AddrHighReg boundary, so every gap is one byte.
 constexpr std::array<FlashChipSpec, 3> kChips{{
     {"Winbond W29C040", 4, 0xDA, 0x46, 512 * kKiB, 0, "page", 256, 5'000, 10'000, 0, 0,
-     FlashFamily::kWinbondPageWrite, 200},
+     FlashFamily::kWinbondPageWrite, 200, 3.0},
     {"Macronix MX29F1610", 16, 0xC2, 0xF1, 2048 * kKiB, 128 * kKiB, "sector", 128, 3'000, 30'000,
-     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash, 30},
+     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash, 30, 1.0},
     {"Intel 28F640J5", 64, 0x89, 0x15, 8192 * kKiB, 128 * kKiB, "block", 32, 192, 654, 1'000'000,
-     5'000'000, FlashFamily::kIntelBlockFlash, 0},
+     5'000'000, FlashFamily::kIntelBlockFlash, 0, 0.0},
 }};
 
 }  // namespace
@@ -50,14 +56,6 @@ const FlashChipSpec* FlashChipForCard(std::uint8_t cardMbit) {
     return c.cardMbit == cardMbit;
   });
   return it == kChips.end() ? nullptr : &*it;
-}
-
-bool PageLoadFitsLink(const FlashChipSpec& chip, std::uint8_t linkMode) {
-  constexpr std::uint32_t kEppByteUs = 28;
-  constexpr std::uint32_t kSppByteUs = 48;
-  if (chip.byteLoadWindowUs == 0)
-    return true;
-  return (linkMode == kLinkModeSpp ? kSppByteUs : kEppByteUs) < chip.byteLoadWindowUs;
 }
 
 }  // namespace velwin::xchanger

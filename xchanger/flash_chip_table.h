@@ -38,13 +38,11 @@ struct FlashChipSpec {
   // programs what it has, in microseconds; 0 when it waits for a closing
   // command instead (a write buffer).
   std::uint32_t byteLoadWindowUs;
+  // The longest gap between two timed writes of the family's page load, in
+  // loaded bytes' worth of port traffic (a byte is two register writes):
+  // what the window must hold once the link's time per byte is known.
+  double loadGapBytes;
 };
-
-// Whether a link in this mode sends the bytes of one page load close enough
-// together for the chip. A byte of a page load costs about 28 port accesses
-// over EPP and 48 over SPP (the flash cycle with its address), at about a
-// microsecond each on a real port.
-bool PageLoadFitsLink(const FlashChipSpec& chip, std::uint8_t linkMode);
 
 std::span<const FlashChipSpec> FlashChipTable();
 

@@ -7,6 +7,7 @@
 #include "xchanger/cart_access.h"
 #include "xchanger/chip_clock.h"
 #include "xchanger/flash_chip_table.h"
+#include "xchanger/page_load_priority.h"
 
 namespace velwin::xchanger {
 
@@ -23,6 +24,10 @@ struct FlashOutcome {
   };
   Kind kind = Kind::kDone;
   std::uint8_t status = 0;  // the last status or data byte the chip answered
+  // A program only: two bytes of the page load came further apart than the
+  // chip's byte-load window, so the chip may have written part of the page
+  // before the rest came. Loading the page again whole mends it.
+  bool cut = false;
   bool Ok() const { return kind == Kind::kDone; }
 };
 
@@ -30,12 +35,15 @@ struct FlashOutcome {
 // sequences that erase, program and reset it, and the wait for its own
 // completion signal, bounded on the chip clock.
 //
-// Every byte goes out as its own flash write cycle with its address set:
-// nothing tells whether the X-Changer advances the address by itself in
-// flash-write mode, so it is never relied on.
+// Every byte goes out as its own flash write cycle with its address set
+// (FlashPageLoad): nothing tells whether the X-Changer advances the address
+// by itself in flash-write mode, so it is never relied on.
 class FlashDriver {
  public:
   virtual ~FlashDriver() = default;
+
+  // Raised for the span of each page load; null (the default) for none.
+  void SetPageLoadPriority(PageLoadPriority* priority) { priority_ = priority; }
 
   // Erases the erase unit that holds address. Families without a separate
   // erase are never asked.
@@ -56,7 +64,18 @@ class FlashDriver {
   virtual void ReadArrayMode() {}
   // Back to read-array mode, whatever state an error left the chip in.
   virtual void ResetToReadArray() = 0;
+
+ protected:
+  PageLoadPriority* priority_ = nullptr;
 };
+
+// Whether a page load whose longest gap between two bytes was gapNs may
+// have been cut by a chip whose window is windowUs (0: no window). The
+// chips count whole microseconds, so a gap within a microsecond of the
+// window counts as cut.
+constexpr bool LoadCut(std::uint64_t gapNs, std::uint32_t windowUs) {
+  return windowUs != 0 && gapNs + 1000 > std::uint64_t{windowUs} * 1000;
+}
 
 std::unique_ptr<FlashDriver> MakeFlashDriver(const FlashChipSpec& chip, CartAccess& cart,
                                              ChipClock& clock);

@@ -1,5 +1,6 @@
 #include "xchanger/intel_block_flash.h"
 
+#include "xchanger/flash_page_load.h"
 #include "xchanger/flash_poll.h"
 
 namespace velwin::xchanger {
@@ -66,24 +67,32 @@ FlashOutcome IntelBlockFlash::EraseUnit(std::uint32_t address) {
 }
 
 FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std::uint8_t> bytes) {
+  // The write buffer has no load window: it waits for its D0. Its load is
+  // lean all the same, bank set once and ModeReg held, since a buffer's
+  // bytes are most of a card write's port traffic.
+  FlashPageLoad load(cart_, clock_);
   // Buffered write: E8 at the block, then read the extended status until
   // bit 7 says a buffer is free, writing E8 again each time it is not.
   const std::uint64_t start = clock_.NowMicroseconds();
   for (;;) {
-    cart_.FlashWriteLinear(address, kWriteToBuffer);
-    if ((cart_.ReadCartByte() & kReady) != 0) {
+    load.WriteLinear(address, kWriteToBuffer);
+    if ((load.Read() & kReady) != 0) {
       break;
     }
     if (clock_.NowMicroseconds() - start > FlashTimeoutUs(chip_.programMaxUs)) {
       return {FlashOutcome::Kind::kTimeout, 0};
     }
   }
-  // Then the count less one, the bytes at their addresses, and D0.
-  cart_.FlashWriteLinear(address, static_cast<std::uint8_t>(bytes.size() - 1));
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    cart_.FlashWriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
+  {
+    RaisedForPageLoad raised(priority_);
+    // Then the count less one, the bytes at their addresses, and D0.
+    load.WriteLinear(address, static_cast<std::uint8_t>(bytes.size() - 1));
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      load.WriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
+    }
+    load.WriteLinear(address, kConfirm);
+    load.Finish();
   }
-  cart_.FlashWriteLinear(address, kConfirm);
   return WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
 }
 

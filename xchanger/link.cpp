@@ -103,6 +103,19 @@ void XChangerLink::WriteRegister(std::uint8_t reg, std::uint8_t value) {
   }
 }
 
+void XChangerLink::WriteRegisterHeld(std::uint8_t reg, std::uint8_t value) {
+  if (linkMode_ == kLinkModeSpp) {
+    // The address strobe, then the data strobe; each ends back at 0x01.
+    io_.PortWrite(ports_.DataPort, reg);
+    io_.PortWrite(ports_.ControlPort, kControlSppWriteAddress);
+    io_.PortWrite(ports_.ControlPort, kControlWrite);
+    SppWriteData(value);
+  } else {
+    io_.PortWrite(ports_.EppAddressPort, reg);
+    io_.PortWrite(ports_.EppDataPort, value);
+  }
+}
+
 void XChangerLink::WriteData(std::uint8_t value) {
   if (linkMode_ == kLinkModeSpp) {
     SppWriteData(value);

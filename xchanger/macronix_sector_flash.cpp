@@ -1,6 +1,7 @@
 #include "xchanger/macronix_sector_flash.h"
 
 #include "xchanger/cart_bus.h"
+#include "xchanger/flash_page_load.h"
 #include "xchanger/flash_poll.h"
 
 namespace velwin::xchanger {
@@ -15,11 +16,9 @@ constexpr std::uint8_t kSectorErase = 0x30;
 constexpr std::uint8_t kAutoselect = 0x90;
 constexpr std::uint8_t kClearStatus = 0x50;
 constexpr std::uint8_t kReset = 0xF0;
-// The bank FlashWriteWord selects for word 0x5555 (byte 0xAAAA), the last
-// cycle of every command.
-constexpr std::uint32_t kCommandBank = 2;
-// Page program starts 30-100 us after the last byte loaded.
-constexpr std::uint64_t kProgramStartUs = 100;
+// Page program starts 30-100 us after the last byte loaded; a whole
+// microsecond more, as the clock may count the last one short.
+constexpr std::uint64_t kProgramStartUs = 101;
 
 // Status bits, as reads return them after a program or erase.
 constexpr std::uint8_t kReady = 0x80;
@@ -72,28 +71,39 @@ FlashOutcome MacronixSectorFlash::EraseUnit(std::uint32_t address) {
 
 FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
                                           std::span<const std::uint8_t> bytes) {
-  // Page program: AA 55 A0, then up to 128 bytes of one page at their byte
-  // addresses. The chip takes a byte only within a short load window
-  // (programming starts 30-100 us after the last byte; only the lower bound
-  // is sure), so nothing but the bytes follows the command: the command's
-  // last cycle leaves ROM bank 2 selected and bank 0 needs none, so only a
-  // page in another bank needs the bank register, written directly; then
-  // one address and one flash write cycle per byte, 28 port accesses apart
-  // over EPP.
-  const std::uint32_t bank = address / kBankBytes;
-  Command(kPageProgram);
-  if (bank != 0 && bank != kCommandBank) {
-    cart_.SetCartAddress(kRomBankLowAddress);
-    cart_.WriteCartByte(static_cast<std::uint8_t>(bank & 0xFFu));
+  // Page program: AA 55 A0 at word addresses 5555, 2AAA, 5555 (byte
+  // addresses 0xAAAA in bank 2 and 0x5554 in bank 1), then up to 128 bytes
+  // of one page at their byte addresses. Before the first byte the chip
+  // waits; after it, each byte must come within the load window, for
+  // programming starts 30 to 100 us after the last one. A page lies within
+  // one 256-byte block, so within the load only AddrLowReg changes.
+  FlashPageLoad load(cart_, clock_);
+  {
+    RaisedForPageLoad raised(priority_);
+    load.WriteLinear(2u * kUnlock1, 0xAA);
+    load.WriteLinear(2u * kUnlock2, 0x55);
+    load.WriteLinear(2u * kUnlock1, kPageProgram);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+      load.WriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
+      if (i == 0)
+        load.StartTiming();
+      if (LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs))
+        break;  // programming has begun; later bytes are not part of the page
+    }
+    load.Finish();
   }
-  for (std::size_t i = 0; i < bytes.size(); ++i) {
-    cart_.FlashWriteAt(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
-  }
+  const bool cut = LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs);
   // Until programming starts the chip is still taking bytes, and its
   // status still shows the last operation's "ready": the status means this
-  // page only once the latest start has passed.
-  clock_.WaitMicroseconds(kProgramStartUs);
-  return WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  // page only once the latest start has passed since the last byte, on the
+  // chip clock.
+  const std::uint64_t sinceLast = (clock_.NowNanoseconds() - load.LastWriteNs()) / 1000;
+  if (sinceLast < kProgramStartUs)
+    clock_.WaitMicroseconds(kProgramStartUs - sinceLast);
+  FlashOutcome outcome =
+      WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
+  outcome.cut = cut;
+  return outcome;
 }
 
 bool MacronixSectorFlash::UnitLocked(std::uint32_t address) {

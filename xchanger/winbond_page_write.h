@@ -16,15 +16,20 @@ class WinbondPageWrite final : public FlashDriver {
   // bytes is one whole page from its first byte: bytes of a page that are
   // not loaded become 0xFF, so a page is always written whole.
   FlashOutcome Program(std::uint32_t address, std::span<const std::uint8_t> bytes) override;
+  // Whether the page at address lies in a boot block locked for good.
   bool UnitLocked(std::uint32_t address) override;
   void ResetToReadArray() override;
 
  private:
   void Command(std::uint8_t command);
+  void ReadBootLocks();
 
   const FlashChipSpec& chip_;
   CartAccess& cart_;
   ChipClock& clock_;
+  bool bootLocksRead_ = false;
+  bool lowBootLocked_ = false;
+  bool highBootLocked_ = false;
 };
 
 }  // namespace velwin::xchanger

@@ -214,6 +214,19 @@ TEST(DataRegister, ModeDecidesStepAndWhetherTheCartIsReached) {
   EXPECT_EQ(sim.CartBusCounters().reads, before.reads);
   EXPECT_EQ(sim.CartBusCounters().mapperWrites, before.mapperWrites);
   EXPECT_EQ(sim.RomBank(), 1);
+
+  // Flash-write mode: address register writes stay the X-Changer's own, and
+  // every data write is a flash cycle at the latched address, which stays.
+  sim.EnableCartTrace(true);
+  port.EppWriteRegister(kMode, 0x82);
+  port.EppWriteRegister(kHigh, 0x12);
+  port.EppWriteRegister(kLow, 0x34);
+  port.EppWriteRegister(kData, 0xAA);
+  port.EppWriteRegister(kData, 0x55);
+  const auto flash = CartBusEvent::Kind::kFlashCommand;
+  EXPECT_EQ(sim.CartTrace(),
+            (std::vector<CartBusEvent>{{flash, 0x1234, 0xAA}, {flash, 0x1234, 0x55}}));
+  EXPECT_EQ(sim.Registers().addressLow, 0x34) << "no step in flash-write mode";
 }
 
 TEST(Instrumentation, CountsEveryAccessAndTracesOnlyWhenAsked) {

@@ -79,7 +79,7 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   const std::string known =
       " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
-      "locked, slow, stuck)";
+      "locked, slow, stuck, access, jitter)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -100,6 +100,48 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   EXPECT_EQ(ParseError("lpt"), "simulation setting \"lpt\" needs a value (key=value)");
   EXPECT_EQ(ParseError("lpt=1,"), "empty simulation setting in \"lpt=1,\"");
   EXPECT_EQ(ParseError("lpt=1,lpt=2"), "simulation setting lpt is given twice");
+  const std::string access =
+      "simulation setting access must be the nanoseconds a port access takes, 1 to 1000000, not ";
+  EXPECT_EQ(ParseError("access=0"), access + "\"0\"");
+  EXPECT_EQ(ParseError("access=1000001"), access + "\"1000001\"");
+  EXPECT_EQ(ParseError("access=1.5"), access + "\"1.5\"");
+  const std::string jitter =
+      "simulation setting jitter must be N:US, a pause of US microseconds (1 to 1000000) about "
+      "every N port accesses, not ";
+  for (const char* bad : {"100", "0:10", "100:0", "100:1000001", ":5", "5:", "a:b"})
+    EXPECT_EQ(ParseError(std::string("jitter=") + bad), jitter + "\"" + bad + "\"") << bad;
+}
+
+// The port's speed acts on the clock the chips run on: every access takes
+// its time, and the seeded pauses come about as often as asked, the same
+// in every run.
+TEST_F(SimFiles, AccessTimeAndJitterMoveTheSimulatedClock) {
+  SimConfig config;
+  std::string error;
+  ASSERT_TRUE(ParseSimSpec("access=1500", config, error)) << error;
+  EXPECT_EQ(config.accessNs, 1500u);
+  EXPECT_EQ(config.jitterEvery, 0u) << "no pauses unless asked";
+  {
+    SimulatedXChanger sim(config);
+    for (int i = 0; i < 1000; ++i)
+      sim.PortRead(0x379);
+    EXPECT_EQ(sim.Clock().NowNanoseconds(), 1'500'000u);
+    EXPECT_EQ(sim.NowMicroseconds(), 1500u);
+  }
+  ASSERT_TRUE(ParseSimSpec("jitter=200:50", config, error)) << error;
+  EXPECT_EQ(config.accessNs, 1000u);
+  const auto run = [&config] {
+    SimulatedXChanger sim(config);
+    for (int i = 0; i < 100'000; ++i)
+      sim.PortRead(0x379);
+    return sim.Clock().NowNanoseconds();
+  };
+  const std::uint64_t ns = run();
+  const std::uint64_t pauses = (ns - 100'000'000u) / 50'000u;
+  EXPECT_EQ((ns - 100'000'000u) % 50'000u, 0u) << "whole pauses only";
+  EXPECT_GT(pauses, 400u);
+  EXPECT_LT(pauses, 600u) << "about one pause every 200 accesses";
+  EXPECT_EQ(run(), ns) << "seeded: the same pauses every run";
 }
 
 TEST_F(SimFiles, RomMustBeARegularFileThatFitsTheCardNamedAnywhere) {
@@ -244,7 +286,9 @@ TEST_F(SimFiles, ChipFaultKeysMustNameAPlaceOnTheCard) {
             "simulation setting erasefail must be a sector from 0 to 3 on a 4 Mbit card");
   EXPECT_EQ(ParseError("locked=64"),
             "simulation setting locked must be a sector from 0 to 63 on a 64 Mbit card");
-  EXPECT_EQ(ParseError("card=4,locked=0"), "simulation setting locked needs a 16 or 64 Mbit card");
+  EXPECT_EQ(ParseError("card=4,locked=1"),
+            "simulation setting locked must be 0 (the low boot block) or 3 (the high boot block) "
+            "on a 4 Mbit card");
   EXPECT_EQ(ParseError("card=none,slow=1"),
             "simulation settings badbyte, erasefail, locked and slow need a flash card (card=4, "
             "16 or 64)");

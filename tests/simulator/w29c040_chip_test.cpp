@@ -123,5 +123,58 @@ TEST(W29c040Chip, FaultsLeaveTheWrongBytesForTheVerifyAndSlowTakesTheMaximum) {
   EXPECT_EQ(chip->Counters().pageWrites, 2u);
 }
 
+// A byte that comes a whole byte-load window after the one before is too
+// late: the chip has closed the load and writes what it had, the rest of
+// the page erased, and takes nothing while it writes. Loading the page
+// again whole then writes it whole.
+TEST(W29c040Chip, PageWhoseNextByteComesTooLateIsCutAndLoadingItAgainMendsIt) {
+  Winbond chip(Image(0x00));
+  chip.OpenPageLoad(0);
+  chip->Write(0x3300, 0x11, 10);
+  chip->Write(0x3301, 0x22, 10 + Chip::kByteLoadWindow);  // the window closed at this instant
+  chip->Write(0x3302, 0x33, 11 + Chip::kByteLoadWindow);
+  const std::uint64_t done = 10 + Chip::kByteLoadWindow + Chip::kPageWriteTypical;
+  EXPECT_EQ(chip->Read(0x3300, done), 0x11);
+  EXPECT_EQ(chip->Read(0x3301, done), 0xFF) << "came too late: not loaded, erased";
+  EXPECT_EQ(chip->Read(0x3302, done), 0xFF);
+  EXPECT_EQ(chip->Read(0x33FF, done), 0xFF) << "the old byte is gone";
+  EXPECT_EQ(chip->Counters().pageWrites, 1u);
+
+  chip.OpenPageLoad(done + 1);
+  for (std::uint32_t i = 0; i < Chip::kPageBytes; ++i)
+    chip->Write(0x3300 + i, static_cast<std::uint8_t>(i), done + 4 + i);
+  chip->Finish();
+  for (std::uint32_t i = 0; i < Chip::kPageBytes; ++i)
+    EXPECT_EQ(chip->Read(0x3300 + i, 0), i);
+}
+
+// A locked boot block shows as 0xFF in identification mode and ignores
+// page writes; chip erase does nothing once one is locked.
+TEST(W29c040Chip, LockedBootBlockShowsInIdModeAndKeepsItsBytes) {
+  for (const std::uint32_t quarter : {0u, 3u}) {
+    ChipFaults faults;
+    faults.lockedSector = quarter;
+    Winbond chip(Image(0x5A), faults);
+    chip.SixWrite(0x60, 0);
+    EXPECT_EQ(chip->Read(0x00002, 20), quarter == 0 ? 0xFF : 0xFE);
+    EXPECT_EQ(chip->Read(0x7FFF2, 21), quarter == 3 ? 0xFF : 0xFE);
+    chip->Write(0x5555, 0xF0, 22);
+    const std::uint32_t locked = quarter == 0 ? 0x03F00 : 0x7C000;
+    const std::uint32_t open = quarter == 0 ? 0x04000 : 0x7BF00;
+    std::uint64_t t = 100;
+    for (const std::uint32_t page : {locked, open}) {
+      chip.OpenPageLoad(t);
+      chip->Write(page, 0x01, t + 5);
+      chip->Finish();
+      t += 20000;
+    }
+    EXPECT_EQ(chip->Read(locked, t), 0x5A) << quarter;
+    EXPECT_EQ(chip->Read(open, t), 0x01) << quarter;
+    chip.SixWrite(0x10, t);
+    chip->Finish();
+    EXPECT_EQ(chip->Read(0x20000, t), 0x5A) << "no chip erase";
+  }
+}
+
 }  // namespace
 }  // namespace velwin::xchanger::sim

@@ -28,6 +28,10 @@ TEST(FlashChipTable, EveryRowIsConsistent) {
     EXPECT_GE(chip.eraseMaxUs, chip.eraseTypicalUs);
     EXPECT_EQ(chip.eraseUnitBytes == 0, chip.eraseMaxUs == 0);
     EXPECT_EQ(FlashChipForCard(chip.cardMbit), &chip);
+    // A chip with a byte-load window has a longest gap of at least one byte
+    // to fit into it; a chip without one has none.
+    EXPECT_EQ(chip.byteLoadWindowUs == 0, chip.loadGapBytes == 0.0);
+    EXPECT_TRUE(chip.byteLoadWindowUs == 0 || chip.loadGapBytes >= 1.0);
   }
   EXPECT_EQ(FlashChipForCard(0), nullptr);
   EXPECT_EQ(FlashChipForCard(32), nullptr);

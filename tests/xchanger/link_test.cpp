@@ -7,6 +7,8 @@
 #include <vector>
 
 #include "recording_port.h"
+#include "xchanger/flash_chip_table.h"
+#include "xchanger/link_timing.h"
 #include "xchanger/sim/simulated_xchanger.h"
 
 namespace velwin::xchanger {
@@ -92,6 +94,18 @@ TEST_F(LinkTrace, EppCyclesUseTheEppRegisters) {
   EXPECT_EQ(link_.ReadData(), 0x9C);
   EXPECT_EQ(port_.trace,
             (std::vector<PortAccess>{W(C, 1), W(C, 1), W(EA, 3), W(ED, 0x77), R(ED, 0x9C)}));
+}
+
+// Inside a run that holds ControlPort at 0x01 a register write drops the
+// control writes that only repeat it: the same strobed cycles remain.
+TEST_F(LinkTrace, HeldRegisterWritesLeaveOutTheRepeatedControlWrites) {
+  Configure(kLinkModeEpp);
+  link_.WriteRegisterHeld(AddrLowReg, 0x5A);
+  EXPECT_EQ(port_.trace, (std::vector<PortAccess>{W(EA, 0), W(ED, 0x5A)}));
+  Configure(kLinkModeSpp);
+  link_.WriteRegisterHeld(DataReg, 0xA5);
+  EXPECT_EQ(port_.trace,
+            (std::vector<PortAccess>{W(D, 3), W(C, 9), W(C, 1), W(D, 0xA5), W(C, 3), W(C, 1)}));
 }
 
 TEST_F(LinkTrace, AnyModeOtherThanOneIsEpp) {
@@ -284,6 +298,29 @@ TEST(LinkDelay, WaitsUntilTheTimeHasPassedAcrossTheCounterWrap) {
   EXPECT_EQ(pump.count, 10);
   EXPECT_EQ(ticks.now, 0xFFFFFFFDu + 11u);
   EXPECT_TRUE(port.trace.empty());
+}
+
+// Each chip's window against the byte time at the 99.9th percentile, on
+// both sides of the limit: the 16 Mbit chip's 30 us with every gap one byte,
+// the 4 Mbit chip's 200 us with its first byte three bytes' worth after the
+// command, a third of the window to spare; the 64 Mbit chip has no window.
+TEST(LinkTiming, PageLoadsFitWithAThirdOfTheWindowToSpare) {
+  const struct {
+    std::uint8_t mbit;
+    double usPerByte;
+    bool fits;
+  } cases[] = {{16, 19.99, true},
+               {16, 20.0, false},
+               {4, 44.44, true},
+               {4, 44.45, false},
+               {64, 1000.0, true}};
+  for (const auto& c : cases) {
+    LinkTiming timing;
+    timing.usPerByte = 1;
+    timing.usPerByteHigh = c.usPerByte;
+    EXPECT_EQ(PageLoadFitsLink(*FlashChipForCard(c.mbit), timing), c.fits)
+        << int{c.mbit} << " Mbit at " << c.usPerByte;
+  }
 }
 
 }  // namespace

@@ -17,9 +17,14 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 14> kKeys = {
-    "rom",   "sram",  "card",    "lpt",       "other",  "modes", "unplug",
-    "flaky", "noisy", "badbyte", "erasefail", "locked", "slow",  "stuck"};
+constexpr std::array<std::string_view, 16> kKeys = {
+    "rom",   "sram",    "card",      "lpt",    "other", "modes", "unplug", "flaky",
+    "noisy", "badbyte", "erasefail", "locked", "slow",  "stuck", "access", "jitter"};
+
+// A port access of a millisecond is a thousand times slower than a real
+// port; a pause of a second is longer than any scheduler takes.
+constexpr std::uint64_t kMaxAccessNs = 1'000'000;
+constexpr std::uint64_t kMaxPauseUs = 1'000'000;
 
 // A decimal count of at least minimum, no sign, no blanks.
 std::optional<std::uint64_t> ParseCount(std::string_view text, std::uint64_t minimum) {
@@ -138,10 +143,13 @@ bool CheckChipFaults(const SimConfig& config, std::string& error) {
             CardName(config.card);
     return false;
   }
-  if (faults.lockedSector && config.card == FlashChip::k4Mbit) {
-    // The 4 Mbit chip's only protection is the boot block lockout, which
-    // cannot be undone: no card in use has it set.
-    error = "simulation setting locked needs a 16 or 64 Mbit card";
+  if (faults.lockedSector && config.card == FlashChip::k4Mbit && *faults.lockedSector != 0 &&
+      *faults.lockedSector != sectors - 1) {
+    // The 4 Mbit chip's only protection is the lockout of its two 16 KiB
+    // boot blocks, the first and the last: they lie in the first and the
+    // last quarter of the chip.
+    error = "simulation setting locked must be 0 (the low boot block) or " + last +
+            " (the high boot block) on " + CardName(config.card);
     return false;
   }
   if (faults.lockedSector && *faults.lockedSector >= sectors) {
@@ -205,6 +213,22 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
     }
   } else if (IsChipFaultKey(key)) {
     return ParseChipFault(key, value, config.chipFaults, error);
+  } else if (key == "access") {
+    const auto ns = ParseCount(value, 1);
+    if (!ns || *ns > kMaxAccessNs)
+      return bad("the nanoseconds a port access takes, 1 to 1000000");
+    config.accessNs = *ns;
+  } else if (key == "jitter") {
+    // "2000:500": a 500 us pause about every 2000 port accesses.
+    const std::size_t colon = value.find(':');
+    const auto every =
+        colon == std::string_view::npos ? std::nullopt : ParseCount(value.substr(0, colon), 1);
+    const auto pause =
+        colon == std::string_view::npos ? std::nullopt : ParseCount(value.substr(colon + 1), 1);
+    if (!every || !pause || *pause > kMaxPauseUs)
+      return bad("N:US, a pause of US microseconds (1 to 1000000) about every N port accesses");
+    config.jitterEvery = *every;
+    config.jitterUs = *pause;
   } else if (key == "stuck") {
     // "d3:0": data line D3 held low.
     if (value.size() != 4 || value[0] != 'd' || value[1] < '0' || value[1] > '7' ||
@@ -248,7 +272,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
               " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, "
-              "erasefail, locked, slow, stuck)";
+              "erasefail, locked, slow, stuck, access, jitter)";
       return false;
     }
     if (seen[index]) {

@@ -44,12 +44,20 @@ struct SimConfig {
     bool high = false;
   };
   std::optional<StuckDataLine> stuck;
+
+  // The port's speed: nanoseconds per port access, and the scheduler's
+  // pauses, about every jitterEvery accesses (0: never) for jitterUs each.
+  std::uint64_t accessNs = 1000;
+  std::uint64_t jitterEvery = 0;
+  std::uint64_t jitterUs = 0;
 };
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
-// modes=both|epp|spp,unplug=N,flaky=N,noisy=N,stuck=dB:V" (the text after
-// "sim:"), the counts decimal (flaky and noisy at least 1), B a data line
-// from 0 to 7 and V its level 0 or 1, loading the ROM and SRAM
+// modes=both|epp|spp,unplug=N,flaky=N,noisy=N,stuck=dB:V,access=NS,jitter=N:US"
+// (the text after "sim:"), the counts decimal (flaky and noisy at least 1),
+// B a data line from 0 to 7 and V its level 0 or 1, NS the nanoseconds a
+// port access takes (1 to 1000000) and N:US a pause of US microseconds (1 to
+// 1000000) on average every N port accesses (at least 1), loading the ROM and SRAM
 // files. Keys may come in any order, each at most once; a path cannot hold a
 // comma. Unnamed keys keep the defaults above; other=none is accepted too.
 //

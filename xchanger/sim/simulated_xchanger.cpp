@@ -55,6 +55,9 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
       romFileBytes_(config.rom.size()),
       unplugAfter_(config.unplugAfter) {
   cart_.SetSramFaults(config.flakyEvery, config.noisyEvery);
+  clock_.SetAccessTime(config.accessNs);
+  // The pauses' places follow from the settings alone, so a run repeats.
+  clock_.SetJitter(config.jitterEvery, config.jitterUs, config.jitterEvery * 31 + config.jitterUs);
   // The stuck line acts where the X-Changer takes bytes off the cart bus:
   // that is what a save, a verify and the header check see. Writes are
   // left whole so the fault cannot hide behind a wrong bank selection or a

@@ -69,8 +69,8 @@ class SimulatedXChanger final : public PortBackend {
   // where the user should hear about one.
   bool Flush(std::string& error) override;
 
-  // The simulation's own time: every port access takes a microsecond, a
-  // wait lets the time pass at once.
+  // The simulation's own time: every port access takes the configured
+  // time (a microsecond by default), a wait lets the time pass at once.
   ChipClock& Clock() override { return clock_; }
   std::uint64_t NowMicroseconds() const { return clock_.Now(); }
 

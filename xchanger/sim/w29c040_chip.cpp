@@ -5,11 +5,14 @@ namespace {
 
 // In product identification mode these two bytes report whether the boot
 // block at the start and at the end of the chip is locked: 0xFF locked,
-// 0xFE open. The card's boot blocks are open, and stay so: the lockout
-// sequence cannot be undone on the real chip, so it is not emulated at all.
+// 0xFE open. A card's boot blocks are open unless the faults lock one (the
+// lockout is set once, on a programmer or by the lockout sequence, and can
+// never be undone; the sequence itself is not emulated).
 constexpr std::uint32_t kLowBootBlockFlag = 0x00002;
 constexpr std::uint32_t kHighBootBlockFlag = 0x7FFF2;
 constexpr std::uint8_t kBootBlockOpen = 0xFE;
+constexpr std::uint8_t kBootBlockLocked = 0xFF;
+constexpr std::uint32_t kBootBlockBytes = 16 * 1024;
 
 // The command addresses, compared on A0-A14.
 constexpr std::uint32_t kCommandAddress = 0x5555;
@@ -18,7 +21,16 @@ constexpr std::uint32_t kUnlockAddress = 0x2AAA;
 }  // namespace
 
 W29c040Chip::W29c040Chip(std::span<const std::uint8_t> image, const ChipFaults& faults)
-    : EmulatedChip(kSizeBytes, image, faults) {}
+    : EmulatedChip(kSizeBytes, image, faults) {
+  // The fault names the quarter of the chip that holds the boot block.
+  lowBootLocked_ = faults.lockedSector == 0u;
+  highBootLocked_ = faults.lockedSector == kSizeBytes / kFaultSectorBytes - 1;
+}
+
+bool W29c040Chip::InLockedBootBlock(std::uint32_t linear) const {
+  return (lowBootLocked_ && linear < kBootBlockBytes) ||
+         (highBootLocked_ && linear >= kSizeBytes - kBootBlockBytes);
+}
 
 void W29c040Chip::Reset() {
   EmulatedChip::Reset();
@@ -39,7 +51,8 @@ void W29c040Chip::AdvanceTo(std::uint64_t now) {
   if (mode_ == ChipMode::kBusy && now >= busyUntil_) {
     if (job_ == Job::kPageWrite) {
       CompletePageWrite();
-    } else if (job_ == Job::kChipErase) {
+    } else if (job_ == Job::kChipErase && !lowBootLocked_ && !highBootLocked_) {
+      // Chip erase no longer works once a boot block is locked.
       // Unit by unit, so that a failing one keeps only its own cells.
       for (std::uint32_t start = 0; start < kSizeBytes; start += kFaultSectorBytes)
         EraseRange(start, kFaultSectorBytes);
@@ -60,6 +73,11 @@ void W29c040Chip::StartPageWrite() {
 // not loaded reads 0xFF afterwards. In a sector whose erase fails the old
 // cells stay, and the loaded bytes can only clear bits of them.
 void W29c040Chip::CompletePageWrite() {
+  if (InLockedBootBlock(pageStart_)) {
+    // A locked boot block ignores page writes: the cells stay as they were.
+    pageLoaded_.reset();
+    return;
+  }
   EraseRange(pageStart_, kPageBytes);
   for (std::uint32_t offset = 0; offset < kPageBytes; ++offset) {
     if (pageLoaded_[offset])
@@ -153,8 +171,10 @@ std::uint8_t W29c040Chip::ReadOther(std::uint32_t linear, std::uint64_t now) {
   AdvanceTo(now);
   switch (mode_) {
     case ChipMode::kProductId:
-      if (linear == kLowBootBlockFlag || linear == kHighBootBlockFlag)
-        return kBootBlockOpen;
+      if (linear == kLowBootBlockFlag)
+        return lowBootLocked_ ? kBootBlockLocked : kBootBlockOpen;
+      if (linear == kHighBootBlockFlag)
+        return highBootLocked_ ? kBootBlockLocked : kBootBlockOpen;
       return (linear & 1) != 0 ? kDevice : kManufacturer;  // only A0 selects the code
     case ChipMode::kPageLoad:
     case ChipMode::kBusy: {

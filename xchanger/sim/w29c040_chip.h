@@ -41,6 +41,7 @@ class W29c040Chip final : public EmulatedChip {
   void CompletePageWrite();
   void UnlockCommand(std::uint32_t address, std::uint8_t value, std::uint64_t now);
   void LoadByte(std::uint32_t linear, std::uint8_t value, std::uint64_t now);
+  bool InLockedBootBlock(std::uint32_t linear) const;
 
   enum class Job : std::uint8_t { kNone, kPageWrite, kChipErase };
 
@@ -53,7 +54,9 @@ class W29c040Chip final : public EmulatedChip {
   std::uint8_t lastLoaded_ = 0xFF;  // DQ7 polling reads its complement
   Job job_ = Job::kNone;
   std::uint64_t busyUntil_ = 0;
-  bool toggle_ = false;  // DQ6 while busy
+  bool toggle_ = false;          // DQ6 while busy
+  bool lowBootLocked_ = false;   // the first 16 KiB
+  bool highBootLocked_ = false;  // the last 16 KiB
 };
 
 }  // namespace velwin::xchanger::sim

@@ -1,0 +1,127 @@
+// velwin-cli link test: what a user runs first with real hardware.
+
+#include "cli/link_command.h"
+
+#include <array>
+#include <ostream>
+#include <string>
+
+#include "cli/card_session.h"
+#include "cli/help_text.h"
+#include "cli/json_text.h"
+#include "sramman/sram_port.h"
+#include "xchanger/flash_chip_table.h"
+#include "xchanger/link.h"
+#include "xchanger/link_timing.h"
+#include "xchanger/realtime_priority.h"
+
+namespace velwin::cli {
+namespace {
+
+// Writes every value of a walking one and a walking zero to both address
+// registers and reads each back: a data line of the cable that is open,
+// stuck or crossed shows as a bit that comes back wrong. Returns the bits
+// that ever came back wrong.
+std::uint8_t WalkDataLines(xchanger::XChangerLink& link) {
+  std::uint8_t wrong = 0;
+  for (int bit = 0; bit < 8; ++bit) {
+    const auto one = static_cast<std::uint8_t>(1u << bit);
+    for (const std::uint8_t value : {one, static_cast<std::uint8_t>(~one)}) {
+      for (const std::uint8_t reg : {xchanger::AddrLowReg, xchanger::AddrHighReg}) {
+        link.WriteRegister(reg, value);
+        link.SelectRegister(reg);
+        link.SetControl(0x00);
+        wrong = static_cast<std::uint8_t>(wrong | (link.ReadData() ^ value));
+      }
+    }
+  }
+  return wrong;
+}
+
+std::string DataLinesText(std::uint8_t wrong) {
+  if (wrong == 0)
+    return "all 8 data lines read back right";
+  std::string lines;
+  for (int bit = 0; bit < 8; ++bit) {
+    if ((wrong & (1u << bit)) != 0)
+      lines += (lines.empty() ? "D" : ", D") + std::to_string(bit);
+  }
+  return "wrong on " + lines + ": check the cable and the port's mode in the BIOS";
+}
+
+}  // namespace
+
+int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) {
+  if (args.empty() || args[0] != "test") {
+    err << "velwin-cli link: the only verb is test\n" << CommandHelp("link");
+    return 2;
+  }
+  CardOptions options;
+  const Arguments rest(args.begin() + 1, args.end());
+  if (const auto problem = ParseCardOptions(rest, {}, false, options)) {
+    err << "velwin-cli link: " << *problem << '\n' << CommandHelp("link");
+    return 2;
+  }
+  std::string portError;
+  const auto port = sramman::OpenSramPort(options.port, portError);
+  if (!port) {
+    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    return 1;
+  }
+  xchanger::SteadyTickCounter ticks;
+  xchanger::NoEventPump pump;
+  xchanger::XChangerLink link(*port, ticks, pump);
+  if (!link.FindXChanger()) {
+    err << "velwin-cli: No X-Changer found on port \"" << options.port << "\"\n";
+    return 1;
+  }
+  const std::string mode = link.LinkMode() == xchanger::kLinkModeSpp ? "SPP" : "EPP";
+  const std::uint8_t wrongLines = WalkDataLines(link);
+  const xchanger::LinkTiming timing = xchanger::TimeLink(link, port->Clock());
+  link.ResetLink();
+  link.ReleaseLink();
+  const bool realtime = xchanger::RealtimePriority::Available();
+  const auto chips = xchanger::FlashChipTable();
+
+  if (options.json) {
+    using xchanger::MicrosecondsText;
+    out << "{\"port\":" << JsonString(options.port) << ",\"mode\":\"" << mode
+        << "\",\"dataLines\":" << (wrongLines == 0 ? "true" : "false")
+        << ",\"usPerAccess\":" << MicrosecondsText(timing.usPerAccess)
+        << ",\"usPerByte\":" << MicrosecondsText(timing.usPerByte)
+        << ",\"usPerByteWorst\":" << MicrosecondsText(timing.usPerByteWorst) << ",\"writable\":{";
+    for (std::size_t i = 0; i < chips.size(); ++i) {
+      out << (i == 0 ? "" : ",") << '"' << int{chips[i].cardMbit}
+          << "\":" << (xchanger::PageLoadFitsLink(chips[i], timing) ? "true" : "false");
+    }
+    out << "},\"realtime\":" << (realtime ? "true" : "false") << "}\n";
+    return 0;
+  }
+  using xchanger::MicrosecondsText;
+  out << "X-Changer found on port \"" << options.port << "\" in " << mode << " mode.\n"
+      << "Address registers: " << DataLinesText(wrongLines) << ".\n"
+      << "Port access: " << MicrosecondsText(timing.usPerAccess) << " us; loaded byte ("
+      << int{timing.accessesPerByte} << " accesses): " << MicrosecondsText(timing.usPerByte)
+      << " us median, " << MicrosecondsText(timing.usPerByteHigh) << " us for 99.9%, "
+      << MicrosecondsText(timing.usPerByteWorst) << " us worst.\n";
+  for (const xchanger::FlashChipSpec& chip : chips) {
+    out << int{chip.cardMbit} << " Mbit card: ";
+    if (chip.byteLoadWindowUs == 0) {
+      out << "can be written over this link (its chip waits for every byte).\n";
+    } else if (xchanger::PageLoadFitsLink(chip, timing)) {
+      out << "can be written over this link (a byte must take under "
+          << MicrosecondsText(xchanger::MaxUsPerByte(chip)) << " us).\n";
+    } else {
+      out << "too slow a link (a byte must take under "
+          << MicrosecondsText(xchanger::MaxUsPerByte(chip))
+          << " us): try --port direct, or a machine at rest.\n";
+    }
+  }
+  out << "Real-time scheduling: "
+      << (realtime ? "available.\n"
+                   : "not permitted (root, CAP_SYS_NICE or the rtprio limit permit it); page "
+                     "loads that a pause cuts are loaded again.\n");
+  return 0;
+}
+
+}  // namespace velwin::cli
