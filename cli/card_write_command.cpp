@@ -73,7 +73,9 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     return 1;
   }
   std::string portError;
-  const auto port = sramman::OpenSramPort(options.port, portError);
+  sramman::SramPortOptions portOptions;
+  portOptions.tracePath = options.trace;
+  const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
   if (!port) {
     err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
     return 1;

@@ -16,8 +16,9 @@ std::uint8_t ReadRegister(XChangerLink& link, std::uint8_t reg) {
 
 bool ReadBlockRun(XChangerLink& link, std::uint16_t start, std::span<std::uint8_t> data,
                   bool& runsCarry) {
-  if (!runsCarry || link.LinkMode() == kLinkModeSpp || data.size() <= kBlockSize ||
-      data.size() % kBlockSize != 0 || start % kBlockSize != 0 || data.size() > 0x10000u - start) {
+  if (!runsCarry || link.LinkMode() == kLinkModeSpp || !link.PortTakesRuns() ||
+      data.size() <= kBlockSize || data.size() % kBlockSize != 0 || start % kBlockSize != 0 ||
+      data.size() > 0x10000u - start) {
     return false;
   }
   link.WriteRegister(AddrHighReg, static_cast<std::uint8_t>(start >> 8));

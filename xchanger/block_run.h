@@ -17,8 +17,10 @@ namespace velwin::xchanger {
 // then not the cart's, the caller reads block by block, and runsCarry turns
 // false so that the next run is not tried at all.
 //
-// Only over EPP, where a run is one transfer for the port; in SPP mode
-// every byte costs its six accesses anyway, and false is returned at once.
+// Only where the port takes a run for less than its bytes (ppdev in EPP
+// mode: one transfer for the kernel); elsewhere every byte costs its
+// accesses anyway, the blocks are read as they always were, and false is
+// returned at once.
 bool ReadBlockRun(XChangerLink& link, std::uint16_t start, std::span<std::uint8_t> data,
                   bool& runsCarry);
 

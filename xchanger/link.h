@@ -50,6 +50,8 @@ class XChangerLink {
   // them as one run of data cycles.
   void ReadDataRun(std::span<std::uint8_t> data);
   void WriteDataRun(std::span<const std::uint8_t> data);
+  // Whether the port takes a run of data cycles for less than its bytes.
+  bool PortTakesRuns() const { return io_.TakesRuns(); }
   void ResetLink();
   void ReleaseLink();
 

@@ -24,6 +24,9 @@ class PortIo {
   // byte-by-byte default.
   virtual void PortReadRun(std::uint16_t port, std::span<std::uint8_t> data);
   virtual void PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data);
+  // Whether a run costs the port less than its bytes one by one, so that
+  // the link has reason to make runs longer.
+  virtual bool TakesRuns() const { return false; }
 };
 
 // The system's millisecond counter: 32 bits, wrapping.

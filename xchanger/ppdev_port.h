@@ -44,6 +44,7 @@ class PpdevPortBackend : public PortBackend {
   void PortReadRun(std::uint16_t port, std::span<std::uint8_t> data) override;
   void PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data) override;
   std::uint16_t ReadLptBase(int n) override;
+  bool TakesRuns() const override { return true; }
   void Idle() override;
 
  private:

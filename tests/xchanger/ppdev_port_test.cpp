@@ -357,8 +357,17 @@ class KernelOverSimulator : public PpdevSystem {
     return Count();
   }
   long Read(int, std::span<std::uint8_t> data) override {
-    for (std::uint8_t& byte : data)
-      byte = x_.PortRead(EppPort());
+    const std::uint8_t high = x_.Registers().addressHigh;
+    for (std::size_t i = 0; i < data.size(); ++i) {
+      data[i] = x_.PortRead(EppPort());
+      if (latchStopsAtBlockEnd && (i + 1) % 256 == 0) {
+        // An X-Changer whose latch counts within a block only: AddrHighReg
+        // never moves.
+        x_.PortWrite(kPpdevBase1 + 3, AddrHighReg);
+        x_.PortWrite(kPpdevBase1 + 4, high);
+        x_.PortWrite(kPpdevBase1 + 3, DataReg);
+      }
+    }
     Count();
     return static_cast<long>(data.size());
   }
@@ -370,6 +379,7 @@ class KernelOverSimulator : public PpdevSystem {
   }
 
   std::uint64_t calls = 0;
+  bool latchStopsAtBlockEnd = false;
 
  private:
   int Count() {
@@ -415,16 +425,25 @@ TEST(PpdevOverSimulator, CardReadNeedsAtMostOneSystemCallPer64BytesAndReadsExact
   ASSERT_EQ(link.LinkMode(), kLinkModeEpp);
   ASSERT_EQ(cart.IdentifyFlashCard(), 4);
 
+  const auto readCard = [&] {
+    for (std::uint16_t bank = 0; bank < 32; ++bank) {
+      cart.ReadMenuDirectory(bank);
+      const auto from = config.rom.begin() + std::ptrdiff_t{bank} * 0x4000;
+      ASSERT_TRUE(std::equal(from, from + 0x4000, cart.TransferBuffer().begin())) << bank;
+    }
+  };
   counted.calls = 0;
-  for (std::uint16_t bank = 0; bank < 32; ++bank) {
-    cart.ReadMenuDirectory(bank);
-    const auto from = config.rom.begin() + std::ptrdiff_t{bank} * 0x4000;
-    ASSERT_TRUE(std::equal(from, from + 0x4000, cart.TransferBuffer().begin())) << bank;
-  }
+  readCard();
   const std::uint64_t bytes = config.rom.size();
   std::cout << "system calls per byte of a card read over ppdev EPP: " << counted.calls << " / "
             << bytes << " = 1/" << bytes / counted.calls << '\n';
   EXPECT_LE(counted.calls * 64, bytes);
+
+  // Where the latch does not carry into the next block, the run is caught
+  // and the card is read block by block, still exactly.
+  counted.latchStopsAtBlockEnd = true;
+  readCard();
+  counted.latchStopsAtBlockEnd = false;
 
   // The SRAM goes out in runs too, and arrives whole.
   std::iota(cart.TransferBuffer().begin(), cart.TransferBuffer().begin() + 0x2000,
