@@ -155,7 +155,7 @@ PortLock::~PortLock() {
   Release();
 }
 
-PortLock::PortLock(PortLock&& other) noexcept : fd_(other.fd_) {
+PortLock::PortLock(PortLock&& other) noexcept : fd_(other.fd_), path_(std::move(other.path_)) {
   other.fd_ = -1;
 }
 
@@ -163,6 +163,7 @@ PortLock& PortLock::operator=(PortLock&& other) noexcept {
   if (this != &other) {
     Release();
     fd_ = other.fd_;
+    path_ = std::move(other.path_);
     other.fd_ = -1;
   }
   return *this;
@@ -215,15 +216,27 @@ PortLock::Outcome PortLock::Take(const std::string& key, const std::filesystem::
                                  long& holder) {
   Release();
   holder = 0;
-  const int fd = OpenLockFile(folder / LockFileName(key));
-  if (fd < 0)
-    return Outcome::kUnavailable;
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    const bool busy = errno == EWOULDBLOCK;
-    if (busy)
-      holder = ReadHolder(fd);
-    ::close(fd);
-    return busy ? Outcome::kBusy : Outcome::kUnavailable;
+  const std::filesystem::path path = folder / LockFileName(key);
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    if (attempt == 5 || (fd = OpenLockFile(path)) < 0)
+      return Outcome::kUnavailable;
+    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+      const bool busy = errno == EWOULDBLOCK;
+      if (busy)
+        holder = ReadHolder(fd);
+      ::close(fd);
+      return busy ? Outcome::kBusy : Outcome::kUnavailable;
+    }
+    // The last holder may have removed the file between our open and our
+    // lock: a lock on a file that no longer has the name guards nothing.
+    struct stat locked {};
+    struct stat named {};
+    if (::fstat(fd, &locked) != 0 || ::stat(path.c_str(), &named) != 0 ||
+        locked.st_ino != named.st_ino || locked.st_dev != named.st_dev) {
+      ::close(fd);
+      fd = -1;
+    }
   }
   const std::string pid = std::to_string(::getpid()) + "\n";
   if (::ftruncate(fd, 0) == 0) {
@@ -232,11 +245,16 @@ PortLock::Outcome PortLock::Take(const std::string& key, const std::filesystem::
     [[maybe_unused]] const ssize_t put = ::pwrite(fd, pid.data(), pid.size(), 0);
   }
   fd_ = fd;
+  path_ = path;
   return Outcome::kTaken;
 }
 
 void PortLock::Release() {
   if (fd_ >= 0) {
+    // Removed while still locked, so that whoever opened it meanwhile
+    // finds the name gone once it has the lock, and starts again. Another
+    // user's file in a shared folder cannot be removed and stays.
+    ::unlink(path_.c_str());
     // Closing the last descriptor drops the flock.
     ::close(fd_);
     fd_ = -1;

@@ -11,7 +11,8 @@ namespace velwin::xchanger {
 // velwin-cli take it, so that two jobs never interleave their accesses on
 // one X-Changer. It is an flock() on a small file that names the holder's
 // process; the kernel drops it when the process ends however it ends, so a
-// killed job never leaves the port locked.
+// killed job never leaves the port locked. A release removes the file; a
+// killed job's file stays until the next job takes and releases it.
 class PortLock {
  public:
   enum class Outcome {
@@ -35,6 +36,7 @@ class PortLock {
 
  private:
   int fd_ = -1;
+  std::filesystem::path path_;
 };
 
 // Where the lock files live: /run/lock when this user may write there, as

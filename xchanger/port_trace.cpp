@@ -4,20 +4,30 @@
 #include <span>
 #include <utility>
 
-#include "fileio/atomic_file.h"
+#include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 
 namespace velwin::xchanger {
 
-TracedPort::TracedPort(std::unique_ptr<PortBackend> inner, std::string path)
-    : inner_(std::move(inner)), path_(std::move(path)) {
-  // A job's worth of accesses without growing the buffer mid-job.
-  accesses_.reserve(1u << 16);
+TracedPort::TracedPort(std::unique_ptr<PortBackend> inner, std::string path, std::size_t keep)
+    : inner_(std::move(inner)), path_(std::move(path)), keep_(keep) {
+  accesses_.reserve(std::min<std::size_t>(keep_, std::size_t{1} << 16));
 }
 
 TracedPort::~TracedPort() {
   std::string ignored;
-  WriteTrace(ignored);
+  Commit(ignored);
+}
+
+void TracedPort::WaitingClock::WaitMicroseconds(std::uint64_t us) {
+  // The chip is busy for at least this long anyway: writing now delays no
+  // access that a chip is waiting for.
+  if (owner_.accesses_.size() >= owner_.keep_) {
+    // After a failed write the trace is lost anyway; memory is not.
+    if (!owner_.failure_.empty() || !owner_.Spill(owner_.failure_))
+      owner_.accesses_.clear();
+  }
+  owner_.inner_->Clock().WaitMicroseconds(us);
 }
 
 void TracedPort::PortWrite(std::uint16_t port, std::uint8_t value) {
@@ -55,7 +65,7 @@ void TracedPort::PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> 
 bool TracedPort::Flush(std::string& error) {
   const bool flushed = inner_->Flush(error);
   std::string traceError;
-  if (!WriteTrace(traceError)) {
+  if (!Commit(traceError)) {
     if (flushed)
       error = traceError;
     return false;
@@ -66,34 +76,63 @@ bool TracedPort::Flush(std::string& error) {
 void TracedPort::Idle() {
   inner_->Idle();
   std::string ignored;
-  WriteTrace(ignored);
+  Commit(ignored);
 }
 
-bool TracedPort::WriteTrace(std::string& error) {
-  if (everWritten_ && written_ == accesses_.size())
-    return true;
+bool TracedPort::Spill(std::string& error) {
   try {
-    auto file = fileio::AtomicFile::Begin(path_);
-    std::vector<std::uint8_t> text;
-    text.reserve(accesses_.size() * 24 + 128);
-    const auto append = [&text](const char* line, int length) {
-      text.insert(text.end(), line, line + length);
-    };
-    char line[64];
-    append(line, std::snprintf(line, sizeof line, "# velwin port trace: us port r|w value\n"));
-    for (const TracedAccess& access : accesses_) {
-      append(line, std::snprintf(line, sizeof line, "%llu %04X %c %02X\n",
-                                 static_cast<unsigned long long>(access.us), unsigned{access.port},
-                                 access.write ? 'w' : 'r', unsigned{access.value}));
+    if (!file_) {
+      file_.emplace(fileio::AtomicFile::Begin(path_));
+      if (committed_) {
+        // The trace so far is in the file already: the new one starts as
+        // its copy.
+        auto old = fileio::ByteFile::Open(path_, fileio::ByteFile::Access::kRead);
+        std::vector<std::uint8_t> chunk(std::size_t{1} << 20);
+        while (const std::size_t got = old.Read(chunk))
+          file_->File().Write(std::span(chunk).first(got));
+      } else {
+        static constexpr char kHeading[] = "# velwin port trace: us port r|w value\n";
+        file_->File().Write(
+            std::span(reinterpret_cast<const std::uint8_t*>(kHeading), sizeof kHeading - 1));
+      }
     }
-    file.File().Write(text);
-    file.Commit();
+    std::vector<std::uint8_t> text;
+    text.reserve(accesses_.size() * 24);
+    char line[64];
+    for (const TracedAccess& access : accesses_) {
+      const int length = std::snprintf(
+          line, sizeof line, "%llu %04X %c %02X\n", static_cast<unsigned long long>(access.us),
+          unsigned{access.port}, access.write ? 'w' : 'r', unsigned{access.value});
+      text.insert(text.end(), line, line + length);
+    }
+    file_->File().Write(text);
   } catch (const fileio::FileError& failure) {
     error = "cannot write the port trace " + path_ + ": " + failure.what();
+    file_.reset();
     return false;
   }
-  written_ = accesses_.size();
-  everWritten_ = true;
+  accesses_.clear();
+  return true;
+}
+
+bool TracedPort::Commit(std::string& error) {
+  if (!failure_.empty()) {
+    error = failure_;
+    return false;
+  }
+  if (committed_ && !file_ && accesses_.empty())
+    return true;
+  if (!Spill(error))
+    return false;
+  try {
+    file_->Commit();
+  } catch (const fileio::FileError& failure) {
+    error = "cannot write the port trace " + path_ + ": " + failure.what();
+    file_.reset();
+    return false;
+  }
+  file_.reset();
+  committed_ = true;
   return true;
 }
 
