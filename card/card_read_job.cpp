@@ -28,6 +28,10 @@ JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const
   progress.bytesToDo = plan.bytesToDo != 0
                            ? plan.bytesToDo
                            : plan.bytesDoneBefore + std::uint64_t{plan.bankCount} * kRomBankBytes;
+  progress.unitCount = plan.bankCount;
+  progress.weights = plan.weights;
+  progress.workDone = plan.workDoneBefore;
+  progress.workToDo = plan.workToDo;
   const auto& buffer = cart.TransferBuffer();
   const auto bankBegin = buffer.begin();
   const auto bankEnd = buffer.begin() + kRomBankBytes;
@@ -35,6 +39,7 @@ JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const
   std::string error;
   for (std::uint32_t bank = 0; bank < plan.bankCount; ++bank) {
     progress.bank = bank;
+    progress.unit = bank + 1;
     if (!control.AtBankBoundary(progress))
       return JobOutcome::Cancelled();
     // The ROM block read sets both bank registers and reads bank 0 at
@@ -48,6 +53,7 @@ JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const
     if (!sink(bank, first, error))
       return JobOutcome::Failed(error);
     progress.bytesDone += kRomBankBytes;
+    progress.AddRead(2 * kRomBankBytes);
   }
   // The boundary after the last bank: a cancel here still leaves nothing.
   if (!control.AtBankBoundary(progress))

@@ -19,6 +19,11 @@ struct BankReadPlan {
   JobPhase phase = JobPhase::kReading;
   std::uint64_t bytesDoneBefore = 0;
   std::uint64_t bytesToDo = 0;  // of the whole job; 0 means bankCount banks
+  // In a job that weighs its steps: the work done before and to do in all,
+  // with the weights by which each bank (read twice) adds to it.
+  std::uint64_t workDoneBefore = 0;
+  std::uint64_t workToDo = 0;
+  JobWeights weights;
 };
 
 // Receives each bank once its two reads agree. Returning false ends the read

@@ -8,6 +8,7 @@
 #include "card/card_read_job.h"
 #include "card/write_execution.h"
 #include "card/write_plan.h"
+#include "card/write_weights.h"
 #include "fileio/file_error.h"
 #include "xchanger/flash_chip_table.h"
 #include "xchanger/flash_driver.h"
@@ -76,6 +77,7 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     return result;
   }
   const CardIdentity& card = *identified.card;
+  result.cardName = CardDescription(card);
   const xchanger::FlashChipSpec* chip =
       card.kind == CardKind::kFlashCard ? xchanger::FlashChipForCard(card.flashMbit) : nullptr;
   if (chip == nullptr) {
@@ -117,6 +119,14 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   read.bankCount = static_cast<std::uint32_t>(readBytes / kRomBankBytes);
   read.phase = options.backup ? JobPhase::kBackingUp : JobPhase::kReading;
   read.bytesToDo = progress.bytesToDo;
+  // Until the plan is made the job counts on the most a write of this image
+  // can cost; the plan's own cost then shortens the rest, so the percent may
+  // jump ahead but never back.
+  progress.weights = WriteWeights(*chip, cart.Link().LinkMode());
+  progress.workToDo = progress.weights.ReadWork(2 * readBytes) +
+                      MostWriteWork(progress.weights, *chip, image.size());
+  read.weights = progress.weights;
+  read.workToDo = progress.workToDo;
   const auto keep = [&old](std::uint32_t bank, std::span<const std::uint8_t> bytes, std::string&) {
     std::copy(bytes.begin(), bytes.end(), old.begin() + std::ptrdiff_t{bank} * kRomBankBytes);
     return true;
@@ -125,6 +135,7 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   if (!result.outcome.Ok())
     return result;
   progress.bytesDone = readBytes;
+  progress.AddRead(2 * readBytes);
 
   if (options.backup) {
     try {
@@ -141,6 +152,9 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   const std::vector<std::uint8_t> target = TargetContents(old, image);
   const WritePlan plan = PlanWrite(*chip, old, target);
   progress.bytesToDo = readBytes + plan.programmedBytes;
+  progress.workToDo = progress.workDone + PlanWork(progress.weights, plan);
+  progress.unitCount = static_cast<std::uint32_t>(plan.units.size());
+  progress.unitName = chip->eraseUnitName;
 
   const std::unique_ptr<xchanger::FlashDriver> driver =
       xchanger::MakeFlashDriver(*chip, cart, clock);

@@ -24,6 +24,7 @@ struct CardWriteOptions {
 struct CardWriteResult {
   JobOutcome outcome;
   std::uint8_t cardMbit = 0;  // 0 before a flash card was identified
+  std::string cardName;       // as CardDescription names it; empty before a card was identified
   std::uint64_t bytes = 0;    // the image's size
   std::uint32_t erasedUnits = 0;
   std::uint64_t programmedBytes = 0;

@@ -104,6 +104,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
   };
   for (const UnitPlan& unit : plan.units) {
     progress.bank = unit.address / 0x4000u;
+    progress.unit = static_cast<std::uint32_t>(&unit - plan.units.data()) + 1;
     if (unit.erase) {
       progress.phase = JobPhase::kErasing;
       if (!control.AtBankBoundary(progress))
@@ -113,6 +114,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
       if (!erased.Ok())
         return fail(FailureText(chip, true, unit.address, erased));
       ++result.erasedUnits;
+      progress.AddErase();
     }
     for (const ProgramStep& step : unit.programs) {
       progress.phase = JobPhase::kProgramming;
@@ -123,6 +125,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
         return fail(*failed);
       result.programmedBytes += step.length;
       progress.bytesDone += step.length;
+      progress.AddProgram(step.length);
     }
     // The unit is read back whole before the job moves on: every page or
     // buffer written in it, and after an erase the pages left blank too.
@@ -130,9 +133,12 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
     // is the comparison with the image of this range after its last change.
     // A page or buffer that differs is written once more; if it still
     // differs, or a byte that was not to be written differs, the job fails.
+    progress.phase = JobPhase::kVerifying;
+    control.Report(progress);
     driver.ReadArrayMode();
     readBack.resize(unit.length);
     ReadRange(cart, unit.address, readBack);
+    progress.AddRead(unit.length);
     const auto wanted = target.subspan(unit.address, unit.length);
     std::vector<bool> retried(unit.programs.size(), false);
     std::size_t offset = 0;

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/card_json.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
@@ -12,10 +13,11 @@ namespace velwin::cli {
 namespace {
 
 void ReportFailure(const CardOptions& options, const std::string& reason, std::ostream& out,
-                   std::ostream& err) {
+                   std::ostream& err, const card::CardIdentity* card) {
   ReportCardFailure(err, *options.file, reason);
   if (options.json) {
-    out << "{\"file\":" << JsonString(encoding::NameToUtf8(*options.file))
+    out << '{' << JsonCardMembers(card)
+        << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file))
         << ",\"error\":" << JsonString(reason) << "}\n";
   }
 }
@@ -23,11 +25,12 @@ void ReportFailure(const CardOptions& options, const std::string& reason, std::o
 }  // namespace
 
 int ReportOutcome(const card::JobOutcome& outcome, const CardOptions& options,
-                  const AttendedJob& attended, std::ostream& out, std::ostream& err) {
+                  const AttendedJob& attended, std::ostream& out, std::ostream& err,
+                  const card::CardIdentity* card) {
   attended.ClearProgressLine();
   const bool cancelled = outcome.status == card::JobStatus::kCancelled;
   ReportFailure(options, cancelled ? std::string("Cancelled; nothing written.") : outcome.message,
-                out, err);
+                out, err, card);
   return cancelled ? attended.CancelledStatus() : 1;
 }
 
@@ -44,14 +47,15 @@ int RunCardJob(std::string_view verb, const Arguments& args,
   int status = 1;
   const card::CardIdentification found = session->Identify();
   if (!found.card) {
-    ReportFailure(options, found.error, out, err);
+    ReportFailure(options, found.error, out, err, nullptr);
   } else {
     AttendedJob attended(session->Control(), err, StderrIsTerminal());
     try {
       status = job(*session, *found.card, options, attended, out, err);
     } catch (const fileio::FileError& error) {
       attended.ClearProgressLine();
-      ReportFailure(options, FileFailureReason(*options.file, error.code()), out, err);
+      ReportFailure(options, FileFailureReason(*options.file, error.code()), out, err,
+                    &*found.card);
       status = 1;
     }
   }

@@ -30,9 +30,11 @@ int RunCardJob(std::string_view verb, const Arguments& args,
 
 // A failed, cancelled or refused job: "velwin-cli: FILE: REASON" on err
 // ("Cancelled; nothing written." for a cancel), and with --json the object
-// {"file": FILE, "error": REASON} on out. Returns 1, or 130 or 143 for a
+// {"card": ..., "cardName": ..., "file": FILE, "error": REASON} on out, the
+// card given as every card command gives it. Returns 1, or 130 or 143 for a
 // job a signal stopped.
 int ReportOutcome(const card::JobOutcome& outcome, const CardOptions& options,
-                  const AttendedJob& attended, std::ostream& out, std::ostream& err);
+                  const AttendedJob& attended, std::ostream& out, std::ostream& err,
+                  const card::CardIdentity* card = nullptr);
 
 }  // namespace velwin::cli

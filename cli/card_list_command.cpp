@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "card/card_listing.h"
+#include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/help_text.h"
@@ -41,9 +42,10 @@ void PrintText(const card::CardContents& contents, std::ostream& out) {
   }
 }
 
-void PrintJson(const card::CardContents& contents, std::ostream& out) {
-  out << "{\"card\":" << JsonString(contents.description)
-      << ",\"layout\":" << JsonString(contents.layout) << ",\"games\":[";
+void PrintJson(const card::CardIdentity& card, const card::CardContents& contents,
+               std::ostream& out) {
+  out << '{' << JsonCardMembers(&card) << ",\"layout\":" << JsonString(contents.layout)
+      << ",\"games\":[";
   for (std::size_t i = 0; i < contents.games.size(); ++i) {
     const card::ListedGame& game = contents.games[i];
     out << (i ? "," : "") << "{\"title\":" << JsonString1252(game.title)
@@ -71,12 +73,12 @@ int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (!found.card) {
     ReportCardFailure(err, "card list", found.error);
     if (options.json)
-      out << "{\"error\":" << JsonString(found.error) << "}\n";
+      out << '{' << JsonCardMembers(nullptr) << ",\"error\":" << JsonString(found.error) << "}\n";
   } else {
     const card::CardContents contents =
         card::ListCard(session->Cart(), *found.card, session->Pump());
     if (options.json)
-      PrintJson(contents, out);
+      PrintJson(*found.card, contents, out);
     else
       PrintText(contents, out);
     status = 0;

@@ -7,6 +7,7 @@
 #include "card/card_verify.h"
 #include "cli/attended_job.h"
 #include "cli/card_job_runner.h"
+#include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/json_text.h"
@@ -22,11 +23,11 @@ int RunCardRead(const Arguments& args, std::ostream& out, std::ostream& err) {
         const card::JobOutcome outcome =
             card::ReadCardToFile(session.Cart(), card, *options.file, session.Control());
         if (!outcome.Ok())
-          return ReportOutcome(outcome, options, attended, o, e);
+          return ReportOutcome(outcome, options, attended, o, e, &card);
         attended.ClearProgressLine();
         const std::string description = card::CardDescription(card);
         if (options.json) {
-          o << "{\"card\":" << JsonString(description) << ",\"bytes\":" << card.Bytes()
+          o << '{' << JsonCardMembers(&card) << ",\"bytes\":" << card.Bytes()
             << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file)) << "}\n";
         } else {
           o << description << " read to " << encoding::NameToUtf8(*options.file) << " ("
@@ -47,14 +48,15 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
           card::JobOutcome outcome = result.outcome;
           if (outcome.status == card::JobStatus::kCancelled)
             outcome = card::JobOutcome::Failed("Cancelled.");
-          const int status = ReportOutcome(outcome, options, attended, o, e);
+          const int status = ReportOutcome(outcome, options, attended, o, e, &card);
           return result.outcome.status == card::JobStatus::kCancelled ? attended.CancelledStatus()
                                                                       : status;
         }
         attended.ClearProgressLine();
         const std::string name = encoding::NameToUtf8(*options.file);
         if (options.json) {
-          o << "{\"file\":" << JsonString(name) << ",\"bytes\":" << result.bytes
+          o << '{' << JsonCardMembers(&card) << ",\"file\":" << JsonString(name)
+            << ",\"bytes\":" << result.bytes
             << ",\"matches\":" << (result.Matches() ? "true" : "false")
             << ",\"banksDiffering\":" << result.banksDiffering;
           if (!result.Matches()) {

@@ -9,14 +9,18 @@
 #include <vector>
 
 #include "card/card_backup.h"
+#include "card/card_listing.h"
 #include "card/card_write_job.h"
 #include "card/image_file.h"
+#include "card/write_confirmation.h"
 #include "cli/attended_job.h"
+#include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
+#include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
@@ -38,12 +42,8 @@ std::optional<std::string> ReadImage(const std::string& path, std::vector<std::u
 }
 
 void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
-  out << "{\"card\":";
-  if (result.cardMbit != 0)
-    out << int{result.cardMbit};
-  else
-    out << "null";
-  out << ",\"bytes\":" << result.bytes << ",\"erasedSectors\":" << result.erasedUnits
+  out << '{' << JsonCardMembers(result.cardMbit, result.cardName) << ",\"bytes\":" << result.bytes
+      << ",\"erasedSectors\":" << result.erasedUnits
       << ",\"programmedBytes\":" << result.programmedBytes
       << ",\"backup\":" << (result.backupPath.empty() ? "null" : JsonString(result.backupPath))
       << ",\"verified\":" << (result.verified ? "true" : "false");
@@ -90,17 +90,28 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.
   std::ostream& logStream = options.json ? err : out;
-  const auto log = [&logStream](const std::string& line) { logStream << line << std::endl; };
 
   card::JobControl control;
   card::CardWriteResult result;
   int cancelledStatus = 1;
   {
     AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
+    // The progress line goes first, or the text would run on from it.
+    const auto log = [&logStream, &attended](const std::string& line) {
+      attended.ClearProgressLine();
+      logStream << line << std::endl;
+    };
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);
     xchanger::CartAccess cart(link);
+    // What the write destroys, from a fresh listing, before it starts.
+    if (const card::CardIdentification found = card::IdentifyCard(cart); found.card) {
+      const std::string loss =
+          card::WriteLossLine(card::ListCard(cart, *found.card, pump), image.size());
+      if (!loss.empty())
+        log(encoding::Windows1252ToUtf8(loss));
+    }
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
     cancelledStatus = attended.CancelledStatus();
     attended.ClearProgressLine();

@@ -2,29 +2,16 @@
 
 #include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cmath>
 #include <ostream>
+
+#include "card/job_progress_text.h"
 
 namespace velwin::cli {
 namespace {
 
 constexpr auto kRedrawEvery = std::chrono::milliseconds(100);
-
-const char* PhaseName(card::JobPhase phase) {
-  switch (phase) {
-    case card::JobPhase::kReading:
-      return "reading";
-    case card::JobPhase::kComparing:
-      return "comparing";
-    case card::JobPhase::kBackingUp:
-      return "backing up";
-    case card::JobPhase::kErasing:
-      return "erasing";
-    case card::JobPhase::kProgramming:
-      return "programming";
-  }
-  return "working";
-}
 
 }  // namespace
 
@@ -45,32 +32,28 @@ void ProgressLine::Clear() {
   drawn_ = false;
 }
 
+std::string ProgressLine::Text(const card::JobProgress& progress, double secondsRun) {
+  // A write learns how much it has to do only once it has read the card, so
+  // its total may shrink and the fraction jump ahead; it is never shown
+  // going back.
+  fraction_ = std::max(fraction_, progress.Fraction());
+  const auto percent = static_cast<unsigned>(std::floor(fraction_ * 100.0));
+  std::string line = card::JobStepText(progress) + "  " + std::to_string(percent) + "%";
+  const std::string left = card::TimeLeftText(secondsRun, fraction_);
+  if (!left.empty())
+    line += "  " + left;
+  return line;
+}
+
 void ProgressLine::Show(const card::JobProgress& progress) {
   if (!enabled_)
     return;
   const Clock::time_point now = Clock::now();
-  const bool last = progress.bytesDone >= progress.bytesToDo;
-  if (now - lastDraw_ < kRedrawEvery && !last)
+  const std::string line = Text(progress, std::chrono::duration<double>(now - start_).count());
+  const bool last = fraction_ >= 1.0;
+  if (now - lastDraw_ < kRedrawEvery && !last && drawn_)
     return;
   lastDraw_ = now;
-
-  const double seconds = std::chrono::duration<double>(now - start_).count();
-  const double rate = seconds > 0 ? static_cast<double>(progress.bytesDone) / seconds : 0.0;
-  const unsigned percent =
-      progress.bytesToDo == 0
-          ? 100u
-          : static_cast<unsigned>(progress.bytesDone * 100 / progress.bytesToDo);
-  char line[128];
-  if (rate > 0) {
-    const auto left = static_cast<unsigned long>(
-        static_cast<double>(progress.bytesToDo - progress.bytesDone) / rate);
-    std::snprintf(line, sizeof line, "%s %3u%%  bank %u  %.0f KiB/s  %lu:%02lu left",
-                  PhaseName(progress.phase), percent, static_cast<unsigned>(progress.bank),
-                  rate / 1024.0, left / 60, left % 60);
-  } else {
-    std::snprintf(line, sizeof line, "%s %3u%%  bank %u", PhaseName(progress.phase), percent,
-                  static_cast<unsigned>(progress.bank));
-  }
   err_ << "\r\x1b[K" << line << std::flush;
   drawn_ = true;
 }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 
 #include "card/job_progress.h"
 
@@ -12,8 +13,9 @@ namespace velwin::cli {
 // logs and pipes never see it.
 bool StderrIsTerminal();
 
-// One line on a terminal, redrawn in place: phase, percent, bank, KiB/s and
-// the time left, e.g. "reading  45%  bank 230  612 KiB/s  0:07 left".
+// One line on a terminal, redrawn in place: the phase and the unit in hand,
+// the percent of the whole job and the time left, e.g.
+// "Erasing sector 5 of 16  52%  1:20 left". The percent never goes back.
 class ProgressLine {
  public:
   using Clock = std::chrono::steady_clock;
@@ -27,8 +29,11 @@ class ProgressLine {
 
   // Called at every bank boundary; redraws at most ten times a second.
   void Show(const card::JobProgress& progress);
-  // Erases the line, before a result is printed on the same terminal.
+  // Erases the line, before anything else is printed on the same terminal;
+  // the next report draws it again.
   void Clear();
+  // The line for a report after secondsRun, as Show draws it.
+  std::string Text(const card::JobProgress& progress, double secondsRun);
 
  private:
   std::ostream& err_;
@@ -36,6 +41,7 @@ class ProgressLine {
   bool drawn_ = false;
   Clock::time_point start_;
   Clock::time_point lastDraw_;
+  double fraction_ = 0.0;  // the most shown so far
 };
 
 }  // namespace velwin::cli

@@ -36,6 +36,8 @@ constexpr const char* kSramUsage =
     "--trace FILE writes a trace of every port access to FILE, for a bug report.\n"
     "save and load analyse the cart first, then move the SRAM of grid row N.\n"
     "save-all writes the SRAM of every listed game to FOLDER as \"NN Title.sav\".\n"
+    "load keeps the game's old save first in $XDG_DATA_HOME/velwin/sram-backups\n"
+    "(~/.local/share/velwin/sram-backups) and stops when it cannot.\n"
     "Exit status: 0 done, 1 failed (no X-Changer or cart, a transfer or file error),\n"
     "2 bad arguments.\n";
 

@@ -89,6 +89,7 @@ void CardMenu::RunOnCard(bool save, const CardJob& job) {
 
 void CardMenu::ReadCardToFile() {
   RunOnCard(true, [this](const std::string& path, const card::CardIdentity& card) {
+    host_.SetStopNote("Stopping leaves no new file; a file of that name stays as it was.");
     const card::JobOutcome outcome = card::ReadCardToFile(cart_, card, path, jobBar_.Control());
     if (!outcome.Ok())
       return OutcomeText(outcome);
@@ -99,6 +100,7 @@ void CardMenu::ReadCardToFile() {
 
 void CardMenu::CompareCardWithFile() {
   RunOnCard(false, [this](const std::string& path, const card::CardIdentity& card) {
+    host_.SetStopNote("Stopping changes nothing on the card or in the file.");
     const card::VerifyResult result =
         card::VerifyCardWithFile(cart_, card, path, jobBar_.Control());
     if (result.outcome.Ok())

@@ -29,6 +29,12 @@ class LinkJobHost {
   virtual void LogStatus(const std::string& message) = 0;
   // The folder the card's file dialogs start in: the saved SRAM folder.
   virtual QString CardDialogFolder() const = 0;
+  // What stopping the job in hand would leave, for a host that asks before
+  // it stops one; a job says it again as that changes.
+  virtual void SetStopNote(const std::string& note) { (void)note; }
+  // Whether the user asked to stop the job in hand before it could take a
+  // stop itself (while the card is identified and listed).
+  virtual bool StopRequested() const { return false; }
 };
 
 // The name of a file as the log shows it, in the log's code page: the

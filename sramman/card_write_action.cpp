@@ -25,6 +25,10 @@
 namespace velwin::sramman {
 namespace {
 
+std::string BackupFolder() {
+  return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+}
+
 bool AskYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, gui::ApplicationTitle(), question,
                                QMessageBox::Yes | QMessageBox::No,
@@ -48,6 +52,12 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
 }
 
+QAction* CardWriteAction::AddRestoreAction(QMenu* menu) {
+  restore_ = menu->addAction(QStringLiteral("Restore Card from Backup\u2026"));
+  connect(restore_, &QAction::triggered, this, &CardWriteAction::RestoreCardFromBackup);
+  return restore_;
+}
+
 void CardWriteAction::WriteFileToCard() {
   if (!host_.BeginLinkJob())
     return;
@@ -62,9 +72,33 @@ void CardWriteAction::WriteFileToCard() {
   const QStringList chosen = dialogs_.Run(window_, request);
   if (chosen.isEmpty())
     return;
-  const std::string path =
-      QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+}
 
+void CardWriteAction::RestoreCardFromBackup() {
+  if (!host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  const std::string folder = BackupFolder();
+  const QString shownFolder = QFile::decodeName(QByteArray::fromStdString(folder));
+  if (folder.empty() || !QFileInfo(shownFolder).isDir()) {
+    host_.LogStatus("No card backups yet: no write has saved one.");
+    return;
+  }
+  gui::FileDialogRequest request;
+  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.initialDirectory = shownFolder;
+  request.filters = {QStringLiteral("Card backups (*.gb)"), QStringLiteral("All files (*.*)")};
+  request.pathMustExist = true;
+  request.fileMustExist = true;
+  const QStringList chosen = dialogs_.Run(window_, request);
+  if (chosen.isEmpty())
+    return;
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+}
+
+void CardWriteAction::WriteImage(const std::string& path) {
+  host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
     if (const auto problem = card::ReadImageFile(path, image)) {
@@ -76,8 +110,9 @@ void CardWriteAction::WriteFileToCard() {
     return;
   }
 
-  // The question names the card in the X-Changer now and the games the
-  // write would overwrite, so the card must be identified and listed first.
+  // The question names the card in the X-Changer now, the games the write
+  // would overwrite and the blocks it would find locked, so the card must be
+  // identified, listed and asked first.
   const card::CardIdentification found = card::IdentifyCard(cart_);
   if (!found.card) {
     host_.LogStatus(found.error);
@@ -92,18 +127,35 @@ void CardWriteAction::WriteFileToCard() {
   }
   xchanger::NoEventPump pump;
   const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
+  const std::vector<std::uint32_t> locked =
+      card::LockedBlocksInRange(cart_, clock_, *chip, image.size());
   card::CardWriteOptions options;
-  options.backupFolder = card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
-  const std::string question = card::WriteConfirmationText(
-      contents, chip->sizeBytes, ShownName(path), image.size(), options.backupFolder);
-  if (!confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
+  // Agreeing to a write over locked blocks is agreeing to clear their lock
+  // bits: without that the write would stop at the first of them.
+  options.unlock = !locked.empty();
+  std::string question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(path),
+                                                     image.size(), options.backupFolder);
+  if (!locked.empty())
+    question += "\n\n" + card::UnlockOfferText(*chip, locked);
+  // The identification waits with the window's events let in: a close
+  // asked for meanwhile stops the job before the question.
+  if (host_.StopRequested() ||
+      !confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
     return;
 
   jobBar_.Begin(true);
-  const card::CardWriteResult result =
-      card::WriteCard(cart_, clock_, image, options, jobBar_.Control(),
-                      [this](const std::string& line) { host_.LogStatus(line); });
+  const card::CardWriteResult result = card::WriteCard(
+      cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {
+        // The only line before the first erase names the backup: from here
+        // on a stop leaves the card part written.
+        host_.SetStopNote(
+            "Stopping finishes the step in hand and may leave the card part written; the "
+            "backup named in the log holds the card as it was (velwin-cli card write "
+            "BACKUP puts it back).");
+        host_.LogStatus(line);
+      });
   if (result.outcome.Ok()) {
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {

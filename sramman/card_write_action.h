@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <string>
 
 #include "gui/file_dialog.h"
 #include "sramman/card_menu.h"
@@ -17,10 +18,11 @@ class QWidget;
 namespace velwin::sramman {
 
 // "Write File to Card…" in the Card menu: writes an image onto the flash
-// card after a confirmation that names the card and what the write
-// overwrites, with the job bar's progress and Cancel. The old card goes to
-// the backup folder first; the results go to the log in the command line's
-// words.
+// card after a confirmation that names the card, what the write overwrites
+// (its games, a multi-game card's menu) and, on a card with locked blocks,
+// offers to clear the lock bits; with the job bar's progress and Cancel.
+// The old card goes to the backup folder first; the results go to the log
+// in the command line's words.
 class CardWriteAction : public QObject {
   Q_OBJECT
 
@@ -33,13 +35,22 @@ class CardWriteAction : public QObject {
                   LinkJobHost& host);
 
   QAction* Action() const { return action_; }
+  // Adds "Restore Card from Backup…" to menu: the same write, of a backup
+  // chosen in the card backup folder. Null until added.
+  QAction* AddRestoreAction(QMenu* menu);
+  QAction* RestoreAction() const { return restore_; }
   // Tests answer the question in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
  public slots:
   void WriteFileToCard();
+  void RestoreCardFromBackup();
 
  private:
+  // Reads the image at path and writes it after the confirmation; the link
+  // job is claimed.
+  void WriteImage(const std::string& path);
+
   QWidget* window_;
   xchanger::CartAccess& cart_;
   xchanger::ChipClock& clock_;
@@ -47,6 +58,7 @@ class CardWriteAction : public QObject {
   LinkJobBar& jobBar_;
   LinkJobHost& host_;
   QAction* action_ = nullptr;
+  QAction* restore_ = nullptr;
   Confirm confirm_;
 };
 

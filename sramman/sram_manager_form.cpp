@@ -1,23 +1,29 @@
 #include "sramman/sram_manager_form.h"
 
 #include <QApplication>
+#include <QColor>
 #include <QDir>
 #include <QEvent>
 #include <QFile>
 #include <QFont>
 #include <QHeaderView>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QStyle>
 #include <QTableWidget>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
 #include <QTextCursor>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/settings_store.h"
+#include "sramman/failure_line.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 #include "sramman/sram_port.h"
@@ -40,6 +46,12 @@ QString FromAnsi(const std::string& text) {
 
 std::string ToAnsi(const QString& text) {
   return encoding::Utf8ToWindows1252(text.toStdString());
+}
+
+bool AskYesNo(QWidget* parent, const QString& question) {
+  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
 }
 
 template <typename T>
@@ -83,6 +95,7 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       link_(*port_, *ticks_, *pump_),
       cart_(link_),
       manager_(cart_, *pump_, *this),
+      askClose_(AskYesNo),
       portProblem_(std::move(parts.portProblem)) {
   setObjectName(QStringLiteral("SRAMManForm"));
   setWindowTitle(QStringLiteral("VELTRA SRAM Manager by Ostrel & Vannik"));
@@ -117,6 +130,7 @@ void TSRAMManForm::BuildControls() {
   cardMenu_ = new CardMenu(menuBar_, this, cart_, dialogs_, *jobBar_, *this);
   cardWrite_ = new CardWriteAction(cardMenu_->Menu(), this, cart_, port_->Clock(), dialogs_,
                                    *jobBar_, *this);
+  cardWrite_->AddRestoreAction(cardMenu_->Menu());
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -227,11 +241,25 @@ void TSRAMManForm::FormClose() {
 }
 
 void TSRAMManForm::done(int result) {
-  // A link job lets window events in; the window stays until it is over,
-  // and closing it asks the job to stop where it can.
+  // A link job lets window events in; the window stays until it is over.
+  // Closing it asks first, saying what stopping the job leaves, and then
+  // asks the job to stop where it can and closes the window once it has.
   if (manager_.Busy() || linkJobRunning_) {
-    jobBar_->RequestCancel();
-    return;
+    if (askingToClose_ || closeWhenJobEnds_)
+      return;
+    askingToClose_ = true;
+    const QString question = QStringLiteral("A job on the cart is still running.\n\n") +
+                             FromAnsi(stopNote_) +
+                             QStringLiteral("\n\nStop it and close the window?");
+    const bool stop = askClose_(this, question);
+    askingToClose_ = false;
+    if (!stop)
+      return;
+    if (manager_.Busy() || linkJobRunning_) {
+      closeWhenJobEnds_ = true;
+      jobBar_->RequestCancel();
+      return;
+    }
   }
   FormClose();
   // Let a printer on the same port have it while the window is closed.
@@ -257,6 +285,7 @@ bool TSRAMManForm::BeginLinkJob() {
     return false;
   }
   linkJobRunning_ = true;
+  stopNote_ = "Stopping changes nothing on the cart.";
   SetCommandsEnabled(false);
   return true;
 }
@@ -264,11 +293,17 @@ bool TSRAMManForm::BeginLinkJob() {
 void TSRAMManForm::EndLinkJob() {
   linkJobRunning_ = false;
   SetCommandsEnabled(true);
+  if (closeWhenJobEnds_) {
+    // After the command has logged how it ended.
+    closeWhenJobEnds_ = false;
+    QTimer::singleShot(0, this, [this] { done(QDialog::Rejected); });
+  }
 }
 
 void TSRAMManForm::Button3Click() {
   if (!BeginLinkJob())
     return;
+  SetStopNote("Analyse Cart runs to its end first; it changes nothing on the cart.");
   manager_.AnalyseCart();
   // Without a port the search has just logged "No X-Changer found"; the
   // reason, with what to do about it, follows every time, as the log was
@@ -306,6 +341,9 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
 void TSRAMManForm::Transfer(bool save) {
   if (!BeginLinkJob())
     return;
+  SetStopNote(save ? "Stopping leaves no new file; a file of that name stays as it was."
+                   : "Until the first bank is written, stopping leaves the cart's save as it "
+                     "was; once writing has begun, the load runs to its end.");
   // The bar starts once the file is chosen; a load cannot stop half-way.
   const auto choose = [this, save] {
     auto path = ChooseSavFile(save);
@@ -336,11 +374,18 @@ void TSRAMManForm::ClearLog() {
 
 void TSRAMManForm::LogStatus(const std::string& message) {
   const QString line = QStringLiteral("\u2022 ") + FromAnsi(message);
-  if (memo1_->document()->isEmpty()) {
-    memo1_->setPlainText(line);
-  } else {
-    memo1_->appendPlainText(line);
+  // A failure in bold red, so it stands out from the lime lines of what was
+  // found and done; every other line keeps the memo's own colours.
+  QTextCharFormat format;
+  if (IsFailureMessage(message)) {
+    format.setForeground(QColor(0xFF, 0x50, 0x50));
+    format.setFontWeight(QFont::Bold);
   }
+  QTextCursor cursor(memo1_->document());
+  cursor.movePosition(QTextCursor::End);
+  if (!memo1_->document()->isEmpty())
+    cursor.insertBlock(QTextBlockFormat(), format);
+  cursor.insertText(line, format);
   // Scroll to the line just added, as the memo of a long log must: the
   // outcome of a transfer is the newest line, below any earlier error.
   memo1_->moveCursor(QTextCursor::End);

@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -71,6 +72,12 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   // Appends "<bullet> message" to the status log (8-bit text).
   void LogStatus(const std::string& message) override;
 
+  // Asked when the window is closed while a link job runs: the question
+  // says what stopping the job leaves; true stops the job and closes the
+  // window once it is over. Tests answer it in advance.
+  using CloseQuestion = std::function<bool(QWidget* parent, const QString& question)>;
+  void SetCloseQuestion(CloseQuestion ask) { askClose_ = std::move(ask); }
+
  public slots:
   void Button3Click();  // "Analyse Cart"
   void Button1Click();  // "Save Marked": cart to file
@@ -96,6 +103,8 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   bool BeginLinkJob() override;
   void EndLinkJob() override;
   QString CardDialogFolder() const override { return openDialogDir_; }
+  void SetStopNote(const std::string& note) override { stopNote_ = note; }
+  bool StopRequested() const override { return closeWhenJobEnds_; }
 
   void BuildControls();
   void FormCreate();
@@ -121,6 +130,10 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   CardMenu* cardMenu_ = nullptr;          // owned by the window, as a QObject child
   CardWriteAction* cardWrite_ = nullptr;  // likewise
   bool linkJobRunning_ = false;
+  std::string stopNote_;  // what stopping the link job in hand leaves
+  CloseQuestion askClose_;
+  bool askingToClose_ = false;
+  bool closeWhenJobEnds_ = false;
   QTableWidget* stringGrid1_ = nullptr;
   QPlainTextEdit* memo1_ = nullptr;
   QToolButton* button1_ = nullptr;

@@ -3,13 +3,17 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <ctime>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "encoding/windows1252.h"
 #include "fileio/atomic_file.h"
 #include "fileio/file_error.h"
 #include "sramman/directory_of.h"
+#include "sramman/sram_backup.h"
 
 namespace velwin::sramman {
 namespace {
@@ -90,7 +94,7 @@ std::optional<SramTransfer::SelectedGame> SramTransfer::GameToTransfer() {
     view_.LogStatus("SRAM size of selected game unknown; nothing transferred.");
     return std::nullopt;
   }
-  SelectedGame game{entry, *info};
+  SelectedGame game{entry, *info, view_.Cell(0, row)};
   if (!BanksOnCard(game))
     return std::nullopt;
   return game;
@@ -202,6 +206,34 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
   return {ok, DirectoryOf(*path), fileError};
 }
 
+// The save on the cart may be the only copy of months of play, and the file
+// about to replace it may be the wrong one: it is read as a save reads it and
+// kept in a file of its own before anything is written. A backup that
+// cannot be kept, or a cart that no longer answers, stops the load.
+bool SramTransfer::KeepOldSave(const SelectedGame& game) {
+  std::vector<std::uint8_t> old;
+  old.reserve(game.info.bankCount * kSramBankBytes);
+  std::vector<std::uint8_t> bank;
+  for (unsigned i = 0; i < game.info.bankCount; ++i) {
+    if (!ReadBankTwice(BankNumber(game.entry, i), bank))
+      return false;
+    old.insert(old.end(), bank.begin(), bank.end());
+  }
+  if (!CartStillAnswers("Cart no longer answers; nothing written."))
+    return false;
+  const std::string folder = SramBackupFolder([](const char* name) { return std::getenv(name); });
+  try {
+    const std::string path = WriteSramBackup(folder, game.title, std::time(nullptr), old);
+    view_.LogStatus("Old save kept in " + encoding::Utf8ToWindows1252(path));
+  } catch (const FileError& error) {
+    const std::string where = error.path().empty() ? folder : error.path();
+    view_.LogStatus("Old save not kept: " + std::string(error.what()) + " (" +
+                    encoding::Utf8ToWindows1252(where) + "). Nothing written to the cart.");
+    return false;
+  }
+  return true;
+}
+
 // Reads every bank just written back and compares it with the file; logs the
 // first bank that differs.
 bool SramTransfer::VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image) {
@@ -227,7 +259,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
   const auto path = chooseFile();
   if (!path)
     return {};
-  BeginProgress(2u * game->info.bankCount);  // written, then read back
+  BeginProgress(3u * game->info.bankCount);  // old save read, written, read back
 
   // Read access is all a load needs, so a write-protected backup loads too.
   ByteFile file = ByteFile::Open(*path, ByteFile::Access::kRead);
@@ -248,6 +280,7 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
     }
   }
   file.Close();
+  ok = ok && KeepOldSave(*game);
 
   auto& buffer = cart_.TransferBuffer();
   for (unsigned i = 0; ok && i < game->info.bankCount; ++i) {

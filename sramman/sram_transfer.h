@@ -58,7 +58,10 @@ class SramTransfer {
   // checks that the cart still answers, and replaces an earlier file at that
   // path only once the new one is complete on the disk. A load reads every
   // bank back, compares it with the file and checks that the cart still
-  // answers before it reports success.
+  // answers before it reports success. Before the first bank is written, a
+  // load reads the game's current SRAM (twice, as a save does) and keeps it
+  // in a new file in SramBackupFolder(), logging its path; when that file
+  // cannot be written, nothing is written to the cart.
   TransferResult SaveMarked(const ChooseFile& chooseFile);
   TransferResult LoadMarked(const ChooseFile& chooseFile);
 
@@ -66,6 +69,7 @@ class SramTransfer {
   struct SelectedGame {
     SramGameEntry entry;
     SramKindInfo info;
+    std::string title;  // as the grid shows it
   };
 
   std::optional<SelectedGame> GameToTransfer();
@@ -73,6 +77,7 @@ class SramTransfer {
   bool BankAccepted(std::uint8_t result, std::uint8_t bank);
   bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
   bool CartStillAnswers(const char* failureText);
+  bool KeepOldSave(const SelectedGame& game);
   bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
   void BeginProgress(std::uint64_t bankSteps);
   bool BankStep();

@@ -6,10 +6,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "bench/rom/bench_files.h"
+#include "cli/info_command.h"
 #include "mainwindow/rom/rom_analysis.h"
 #include "mainwindow/rom/status_line.h"
 #include "tests/support/temp_dir.h"
@@ -153,6 +155,31 @@ void BM_AnalyseMostlyFiller(benchmark::State& state) {
   state.counters["ratio_vs_cat"] = meter.Ratio();
 }
 BENCHMARK(BM_AnalyseMostlyFiller)->UseManualTime()->Iterations(9)->Unit(benchmark::kMillisecond);
+
+// The command itself, `velwin-cli info FILE...` on the same 64 files, with
+// its text written to a string: the analysis, the labels and the report of
+// each file, against `cat` of the same files.
+void BM_InfoCommandMostlyFiller(benchmark::State& state) {
+  const auto& paths = MostlyFillerPaths();
+  const std::vector<std::string> catArgs = CatCommand(paths);
+  RatioMeter meter(state.max_iterations);
+  int status = 0;
+  for (auto _ : state) {
+    std::ostringstream out;
+    std::ostringstream err;
+    state.SetIterationTime(meter.Operation([&] { status = cli::RunInfoCommand(paths, out, err); }));
+    meter.Baseline([&] { benchmark::DoNotOptimize(RunProgram(catArgs)); });
+    if (status != 0 || out.str().find("Stripped size:  1048576") == std::string::npos) {
+      state.SkipWithError("info did not measure the files");
+      return;
+    }
+  }
+  state.counters["ratio_vs_cat"] = meter.Ratio();
+}
+BENCHMARK(BM_InfoCommandMostlyFiller)
+    ->UseManualTime()
+    ->Iterations(9)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace velwin::rom::bench

@@ -1,9 +1,7 @@
 #include "mainwindow/rom/stripped_size.h"
 
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/uio.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -16,86 +14,30 @@
 namespace velwin::rom {
 namespace {
 
-// The blocks of the file, newest request first, either straight from the
-// page cache through a read-only mapping, or copied by read() when the file
-// cannot be mapped. A mapping saves copying every byte that is compared;
-// the filler of a ROM is most of it.
-//
-// The kernel reads ahead only forwards, so a backward scan of a file that is
-// not cached yet would wait for the disk at every block. The blocks below are
-// asked for in advance, in windows that grow with the filler already seen:
-// a ROM with little filler costs little more disk reading than it needs.
-class BlockSource {
- public:
-  BlockSource(fileio::ByteFile& file, std::int64_t size, bool mayMap)
-      : file_(file), size_(size), requestedFrom_(size) {
-    if (mayMap && std::uint64_t(size) <= SIZE_MAX) {
-      void* mapped = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ, MAP_PRIVATE,
-                            file.NativeHandle(), 0);
-      if (mapped != MAP_FAILED)
-        mapped_ = static_cast<const std::uint8_t*>(mapped);
-    }
-  }
-  BlockSource(const BlockSource&) = delete;
-  BlockSource& operator=(const BlockSource&) = delete;
-  ~BlockSource() { Unmap(); }
+// The largest piece read at once. Each read() costs a system call and a walk
+// of the page cache besides the copy; pieces of half a MiB make those small
+// against the copy, and still fit the second-level cache of most processors,
+// so the compare that follows the copy finds the bytes close at hand.
+constexpr std::int64_t kMaxPiece = 16 * kStripBlock;
 
-  // The bytes of [start, end); valid until the next call.
-  const std::uint8_t* Block(std::int64_t start, std::int64_t end, std::int64_t fillerSeen) {
-    RequestBelow(end, fillerSeen);
-    if (mapped_ != nullptr)
-      return mapped_ + start;
-    const auto want = static_cast<std::size_t>(end - start);
-    chunk_.resize(static_cast<std::size_t>(kStripBlock));
-    if (file_.ReadAt(start, std::span(chunk_.data(), want)) != want)
-      throw fileio::FileError(EIO, file_.Path());  // the file shrank under us
-    return chunk_.data();
-  }
+// One buffer for every file this thread measures: a fresh one per file would
+// cost a page fault for each of its pages the first time it is written.
+std::vector<std::uint8_t>& PieceBuffer() {
+  thread_local std::vector<std::uint8_t> buffer(static_cast<std::size_t>(kMaxPiece));
+  return buffer;
+}
 
- private:
-  void RequestBelow(std::int64_t end, std::int64_t fillerSeen) {
-    if (end > requestedFrom_)
-      return;
-    const std::int64_t window =
-        std::clamp<std::int64_t>(fillerSeen, 4 * kStripBlock, 64 * kStripBlock);
-    const std::int64_t from = std::max<std::int64_t>(kStripBlock, end - window);
-    // A file cut short since it was mapped would raise SIGBUS at the first
-    // touch past its new end; the reads report it as an error instead.
-    if (mapped_ != nullptr && file_.Size() < size_)
-      Unmap();
-    // Asking for pages already cached still walks them one by one, which
-    // costs as much as comparing them; so ask only when the window's first
-    // page is not in the cache.
-    if (!IsCached(from))
-      ::posix_fadvise(file_.NativeHandle(), from, end - from, POSIX_FADV_WILLNEED);
-    requestedFrom_ = from;
-  }
-
-  // Whether the byte at offset is in the page cache: a read that may not
-  // wait for the disk gets it.
-  bool IsCached(std::int64_t offset) const {
-    std::uint8_t byte = 0;
-    iovec vector{&byte, 1};
-    return ::preadv2(file_.NativeHandle(), &vector, 1, offset, RWF_NOWAIT) == 1;
-  }
-
-  void Unmap() {
-    if (mapped_ != nullptr)
-      ::munmap(const_cast<std::uint8_t*>(mapped_), static_cast<std::size_t>(size_));
-    mapped_ = nullptr;
-  }
-
-  fileio::ByteFile& file_;
-  std::int64_t size_;
-  const std::uint8_t* mapped_ = nullptr;
-  std::vector<std::uint8_t> chunk_;
-  std::int64_t requestedFrom_;
-};
+// Whether the byte at offset is in the page cache: a read that may not wait
+// for the disk gets it.
+bool IsCached(int fd, std::int64_t offset) {
+  std::uint8_t byte = 0;
+  iovec vector{&byte, 1};
+  return ::preadv2(fd, &vector, 1, offset, RWF_NOWAIT) == 1;
+}
 
 }  // namespace
 
-std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead,
-                            bool mayMap) {
+std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead) {
   // Nothing follows the first block: there is no filler to strip.
   if (size <= kStripBlock)
     return kStripBlock;
@@ -105,22 +47,55 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
   // different byte would cost the square of its length. From the end, the
   // filler value is known at once (the last byte), and the first block met
   // that holds anything else decides the result.
-  BlockSource source(file, size, mayMap);
+  //
+  // The file is read backwards in pieces of whole blocks. The first piece is
+  // the last block alone, since most ROMs have no filler at all; each later
+  // piece is as long as the filler already found, up to kMaxPiece, so a piece
+  // never reads much more than the filler it may turn out to hold.
+  std::vector<std::uint8_t>& buffer = PieceBuffer();
   std::optional<std::uint8_t> filler;
-  std::int64_t blockStart = (size - 1) / kStripBlock * kStripBlock;
-  std::int64_t blockEnd = size;
-  for (; blockStart >= kStripBlock; blockEnd = blockStart, blockStart -= kStripBlock) {
-    const std::uint8_t* bytes = source.Block(blockStart, blockEnd, size - blockEnd);
-    const auto count = static_cast<std::size_t>(blockEnd - blockStart);
+  // Reads [from, to) and compares its blocks from the top down; the stripped
+  // size once one of them is not all filler.
+  const auto scan = [&](std::int64_t from, std::int64_t to) -> std::optional<std::int64_t> {
+    const auto count = static_cast<std::size_t>(to - from);
+    if (file.ReadAt(from, std::span(buffer.data(), count)) != count)
+      throw fileio::FileError(EIO, file.Path());  // the file shrank under us
     bytesRead += count;
-    switch (CheckFillerBlock(bytes, count, filler)) {
-      case FillerBlock::kFiller:
-        break;
-      case FillerBlock::kNotFiller:
+    std::int64_t blockEnd = to;
+    for (std::int64_t blockStart = (to - 1) / kStripBlock * kStripBlock; blockStart >= from;
+         blockEnd = blockStart, blockStart -= kStripBlock) {
+      const auto length = static_cast<std::size_t>(blockEnd - blockStart);
+      if (CheckFillerBlock(buffer.data() + (blockStart - from), length, filler) !=
+          FillerBlock::kFiller) {
         return blockStart + kStripBlock;
-      case FillerBlock::kFileShrank:
-        throw fileio::FileError(EIO, file.Path());  // as a read of the shorter file says
+      }
     }
+    return std::nullopt;
+  };
+
+  const int fd = file.NativeHandle();
+  std::int64_t end = size;  // everything from here on is filler
+  std::int64_t piece = kStripBlock;
+  while (end > kStripBlock) {
+    const std::int64_t lastBlock = (end - 1) / kStripBlock * kStripBlock;
+    const std::int64_t start = std::max(kStripBlock, lastBlock + kStripBlock - piece);
+    // The kernel reads ahead only forwards, so on a file not cached yet every
+    // piece would wait for the disk in turn. The piece below is asked for
+    // together with this one, and arrives while this one is compared.
+    if (!IsCached(fd, start)) {
+      const std::int64_t below = std::max(kStripBlock, start - piece);
+      ::posix_fadvise(fd, below, end - below, POSIX_FADV_WILLNEED);
+    }
+    // The piece's top block first, on its own: filler often begins at a
+    // round address, and then that block is all of the piece to read.
+    if (const auto found = scan(lastBlock, end))
+      return *found;
+    if (start < lastBlock) {
+      if (const auto found = scan(start, lastBlock))
+        return *found;
+    }
+    end = start;
+    piece = std::clamp((size - end) / kStripBlock * kStripBlock, piece, kMaxPiece);
   }
   return kStripBlock;
 }

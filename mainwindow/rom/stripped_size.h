@@ -19,14 +19,11 @@ std::int64_t StrippedSize(const std::string& path, std::uint64_t* bytesRead = nu
 // The stripped size of an open file of the given size, worked out backwards
 // from its end: the filler is the value of the last byte, and the result is
 // the block after the last 32 KiB block (past the first) that holds any other
-// value. Reads the trailing filler and at most one block more, never the
-// first block. Adds what it read to bytesRead. Throws fileio::FileError when
-// a read fails or the file turns out shorter than size.
-//
-// The bytes are compared where they lie in the page cache, through a
-// read-only mapping of the file; a file that cannot be mapped, or mayMap
-// false, is read with read() instead.
-std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead,
-                            bool mayMap = true);
+// value. Never reads the first block. Reads with read() in pieces that grow
+// with the filler found, so it reads the trailing filler, the block that
+// ends it, and at most as much again as the filler (and no more than half a
+// MiB) below that. Adds what it read to bytesRead. Throws fileio::FileError
+// when a read fails or the file turns out shorter than size.
+std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint64_t& bytesRead);
 
 }  // namespace velwin::rom

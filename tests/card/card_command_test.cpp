@@ -73,7 +73,9 @@ TEST(CardRead, ReadsAnMbc5CartThroughItsBankRegisters) {
   const CommandRun run = Card({"read", "--json", "--port", port, file});
   EXPECT_EQ(run.status, 0) << run.err;
   EXPECT_EQ(run.out,
-            "{\"card\":\"game cart, MBC5, 1 MiB\",\"bytes\":1048576,\"file\":\"" + file + "\"}\n");
+            "{\"card\":null,\"cardName\":\"game cart, MBC5, 1 MiB\",\"bytes\":1048576,"
+            "\"file\":\"" +
+                file + "\"}\n");
   EXPECT_TRUE(ReadBytes(file) == rom);
 }
 
@@ -197,7 +199,7 @@ TEST(CardList, ListsEveryGameOfEachKindOfCard) {
   const CommandRun gbpack =
       Card({"list", "--json", "--port", "sim:card=4,rom=" + dir.Write("pack.gb", pack)});
   EXPECT_EQ(gbpack.out,
-            "{\"card\":\"4 Mbit flash card\",\"layout\":\"GBPACK card\",\"games\":["
+            "{\"card\":4,\"cardName\":\"4 Mbit flash card\",\"layout\":\"GBPACK card\",\"games\":["
             "{\"title\":\"FIRST\",\"firstRomBank\":2,\"romBanks\":4,\"sram\":\"256 "
             "k\",\"firstSramBank\":null},"
             "{\"title\":\"SECOND\",\"firstRomBank\":6,\"romBanks\":2,\"sram\":null,"
@@ -211,6 +213,44 @@ TEST(CardList, ListsEveryGameOfEachKindOfCard) {
   EXPECT_EQ(single.out,
             "game cart, MBC1, 256 KiB: single cart\n"
             "0\tPATTERN\tROM bank 0, 16 banks\tSRAM 64 k from bank 0\n");
+}
+
+// Scripts find the card under one name in every card command's JSON, also
+// in a failure: the flash card's size as a number, the name beside it.
+TEST(CardCommand, EveryCommandGivesTheCardTheSameWay) {
+  TempDir dir;
+  const auto rom = PatternCard(2 * 1024 * 1024, 0x1B, 0x06);
+  const std::string port = "sim:card=16,rom=" + dir.Write("card.gb", rom);
+  const std::string image =
+      dir.Write("image.gb", std::vector<std::uint8_t>(rom.begin(), rom.begin() + 70000));
+  const std::string flash = "{\"card\":16,\"cardName\":\"16 Mbit flash card\",";
+  const std::vector<cli::Arguments> commands = {
+      {"read", "--json", "--port", port, dir.File("read.gb")},
+      {"verify", "--json", "--port", port, image},
+      {"list", "--json", "--port", port},
+      {"write", "--json", "--no-backup", "--port", port, image},
+      {"verify", "--json", "--port", port, dir.Path().string()},  // fails on the file
+  };
+  for (const cli::Arguments& args : commands) {
+    const CommandRun run = Card(args);
+    EXPECT_EQ(run.out.rfind(flash, 0), 0u) << args[0] << ": " << run.out << run.err;
+  }
+
+  const std::string cart =
+      "sim:card=none,rom=" + dir.Write("cart.gb", PatternCard(1024 * 1024, 0x03, 0x05));
+  const std::string refused = Card({"read", "--json", "--port", cart, dir.File("c.gb")}).out;
+  EXPECT_EQ(refused.rfind("{\"card\":null,\"cardName\":\"game cart, MBC1, 1 MiB\",", 0), 0u)
+      << refused;
+  const std::string gameWrite = Card({"write", "--json", "--port", cart, image}).out;
+  EXPECT_EQ(gameWrite.rfind("{\"card\":null,\"cardName\":\"game cart, MBC1, 1 MiB\",", 0), 0u)
+      << gameWrite;
+  for (const std::string verb : {"list", "write"}) {
+    cli::Arguments args = {verb, "--json", "--port", "sim:card=none"};
+    if (verb == "write")
+      args.push_back(image);
+    const std::string none = Card(args).out;
+    EXPECT_EQ(none.rfind("{\"card\":null,\"cardName\":null,", 0), 0u) << verb << ": " << none;
+  }
 }
 
 TEST(CardCommand, UsageErrorsExitTwo) {

@@ -101,7 +101,8 @@ TEST_F(CardWrite, WritesEachChipAndKeepsTheOldCardAndTheSram) {
 }
 
 std::string Json(int card, std::size_t bytes, int erased, std::size_t programmed) {
-  return "{\"card\":" + std::to_string(card) + ",\"bytes\":" + std::to_string(bytes) +
+  return "{\"card\":" + std::to_string(card) + ",\"cardName\":\"" + std::to_string(card) +
+         " Mbit flash card\",\"bytes\":" + std::to_string(bytes) +
          ",\"erasedSectors\":" + std::to_string(erased) +
          ",\"programmedBytes\":" + std::to_string(programmed) +
          ",\"backup\":null,\"verified\":true}\n";

@@ -1,10 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QRegularExpression>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "sramman/link_job_bar.h"
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_port.h"
 #include "tests/guisupport/qt_application.h"
@@ -16,6 +24,7 @@
 namespace velwin::sramman::testing {
 namespace {
 
+using velwin::testing::Bytes;
 using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
@@ -24,7 +33,7 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   gui::testing::EnsureQtApplication();
   TempDir files;
   qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files.File("config")));
-  qputenv("XDG_DATA_HOME", QByteArray::fromStdString(files.File("data")));
+  const ScopedDataHome data(files.File("data"));
   auto old = Pattern(512 * 1024, 5);
   PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
   const std::string romFile = files.Write("card.gb", old);
@@ -63,15 +72,233 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
 
   agree = true;
   dialogs.QueueAnswer({imageFile});
+  // What the bar says while the job runs: its phase, the page in hand and
+  // the time left, never moving back.
+  QStringList shown;
+  std::vector<int> values;
+  QProgressBar* bar = form.JobBar()->Bar();
+  QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
+    if (bar->maximum() <= 1)
+      return;  // the bar at rest, before and after the job
+    shown.push_back(bar->text());
+    values.push_back(value);
+  });
   form.CardWrite()->Action()->trigger();
   EXPECT_EQ(lastLog(), "\u2022 Card verified: 262144 bytes.");
+  EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
+  EXPECT_FALSE(
+      shown.filter(QRegularExpression("^Backing up bank \\d+ of 32 \u00B7 \\d+:\\d\\d left$"))
+          .isEmpty())
+      << shown.join('\n').toStdString();
+  EXPECT_FALSE(shown.filter(QRegularExpression("^Programming page \\d+ of \\d+ \u00B7 ")).isEmpty())
+      << shown.join('\n').toStdString();
+  EXPECT_FALSE(shown.filter(QRegularExpression("^Verifying page ")).isEmpty());
   ASSERT_TRUE(port.Flush(flushError));
   auto expected = old;
   std::copy(image.begin(), image.end(), expected.begin());
   EXPECT_TRUE(ReadBytes(romFile) == expected);
   EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
   qunsetenv("VELWIN_CONFIG_DIR");
-  qunsetenv("XDG_DATA_HOME");
+}
+
+// The SRAM manager on a simulated card, with its settings, dialogs, card
+// backups and questions kept apart from the user's.
+class CardWriteJobs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    gui::testing::EnsureQtApplication();
+    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files_.File("config")));
+  }
+  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
+
+  void Open(const std::string& card, const Bytes& contents, const std::string& faults = "") {
+    romFile_ = files_.Write("card.gb", contents);
+    SramManagerParts parts;
+    parts.dialogs = &dialogs_;
+    parts.messages = &messages_;
+    std::string error;
+    parts.port = OpenSramPort("sim:card=" + card + ",rom=" + romFile_ + faults, error);
+    ASSERT_TRUE(parts.port) << error;
+    port_ = parts.port.get();
+    form_ = std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
+    form_->CardWrite()->SetConfirm([this](QWidget*, const QString& question) {
+      asked_.append(question);
+      return agree_;
+    });
+  }
+  // Writes the image file after the question, answered with agree.
+  void WriteImage(const std::string& path, bool agree) {
+    agree_ = agree;
+    dialogs_.QueueAnswer({QString::fromStdString(path)});
+    form_->CardWrite()->Action()->trigger();
+  }
+  Bytes CardNow() {
+    std::string error;
+    EXPECT_TRUE(port_->Flush(error)) << error;
+    return ReadBytes(romFile_);
+  }
+  QString LastLog() const { return form_->Memo1()->toPlainText().split('\n').last(); }
+  std::vector<std::filesystem::path> Backups() const {
+    std::vector<std::filesystem::path> found;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator(backupFolder_, error))
+      found.push_back(entry.path());
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+  TempDir files_;
+  const ScopedDataHome data_{files_.File("data")};
+  const std::string backupFolder_ = files_.File("data/velwin/card-backups");
+  gui::testing::ScriptedFileDialogs dialogs_;
+  gui::testing::RecordingMessageBoxes messages_;
+  std::string romFile_;
+  xchanger::PortBackend* port_ = nullptr;
+  std::unique_ptr<TSRAMManForm> form_;
+  QStringList asked_;
+  bool agree_ = false;
+};
+
+TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
+  auto old = Pattern(512 * 1024, 5);
+  PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
+  Open("4", old);
+  form_->CardWrite()->RestoreAction()->trigger();
+  EXPECT_EQ(LastLog(), "\u2022 No card backups yet: no write has saved one.");
+  EXPECT_TRUE(dialogs_.Requests().empty());
+
+  auto image = Pattern(512 * 1024, 6);
+  PutHeader(image, 0, "NEWGAME", 0x04, 0x02);
+  WriteImage(files_.Write("new.gb", image), true);
+  ASSERT_EQ(CardNow(), image);
+  ASSERT_EQ(Backups().size(), 1u);
+  const std::filesystem::path backup = Backups()[0];
+
+  agree_ = true;
+  dialogs_.QueueAnswer({QString::fromStdString(backup.string())});
+  form_->CardWrite()->RestoreAction()->trigger();
+  const gui::FileDialogRequest& request = dialogs_.Requests().back();
+  EXPECT_EQ(request.initialDirectory, QString::fromStdString(backupFolder_));
+  EXPECT_TRUE(request.fileMustExist);
+  EXPECT_TRUE(asked_.last().startsWith("Write " + QString::fromStdString(backup.filename()) +
+                                       " (524288 bytes) onto the 4 Mbit flash card?"))
+      << asked_.last().toStdString();
+  EXPECT_TRUE(asked_.last().contains(", with NEWGAME.")) << asked_.last().toStdString();
+  EXPECT_EQ(LastLog(), "\u2022 Card verified: 524288 bytes.");
+  EXPECT_EQ(CardNow(), old);
+  // The card the restore replaced is kept as well, beside the first.
+  ASSERT_EQ(Backups().size(), 2u);
+  EXPECT_EQ(ReadBytes(backup), old);
+  EXPECT_EQ(ReadBytes(Backups()[0] == backup ? Backups()[1] : Backups()[0]), image);
+}
+
+TEST_F(CardWriteJobs, QuestionSaysAMultiGameCardLosesItsMenu) {
+  auto card = MenuCard({{"LANTERN", 0x80, 0x30}, {"TIDEPOOL", 0x00, 0x00}, {"MOTH", 0x80, 0x31}});
+  card.resize(512 * 1024, 0xFF);
+  Open("4", card);
+  WriteImage(files_.Write("small.gb", Pattern(64 * 1024, 3)), false);
+  ASSERT_EQ(asked_.size(), 1);
+  EXPECT_TRUE(
+      asked_[0].contains("the rest of the card stays as it is.\nThe card's menu is "
+                         "overwritten: its 3 games become unreachable. Its games: "
+                         "LANTERN, TIDEPOOL, MOTH.\n"))
+      << asked_[0].toStdString();
+  EXPECT_EQ(CardNow(), card);
+}
+
+// The 64 Mbit card's blocks carry lock bits: the question names the locked
+// ones in the range and agreeing clears them for the write.
+TEST_F(CardWriteJobs, LockedBlocksAreOfferedToBeClearedForTheWrite) {
+  const auto old = Pattern(8 * 1024 * 1024, 1);
+  Open("64", old, ",locked=1");
+  const auto image = Pattern(512 * 1024, 2);
+  const std::string imageFile = files_.Write("image.gb", image);
+  const QString offer = "Locked: block 1 (0x020000-0x03FFFF). Yes clears the card's lock bits";
+
+  WriteImage(imageFile, false);
+  ASSERT_EQ(asked_.size(), 1);
+  EXPECT_TRUE(asked_[0].contains(offer)) << asked_[0].toStdString();
+  EXPECT_EQ(CardNow(), old);
+
+  WriteImage(imageFile, true);
+  EXPECT_EQ(LastLog(), "\u2022 Card verified: 524288 bytes.");
+  auto expected = old;
+  std::copy(image.begin(), image.end(), expected.begin());
+  EXPECT_EQ(CardNow(), expected);
+
+  // A write that stops short of the locked block is offered nothing.
+  WriteImage(files_.Write("first.gb", Pattern(64 * 1024, 4)), false);
+  EXPECT_FALSE(asked_.last().contains("Locked:")) << asked_.last().toStdString();
+}
+
+// Closing the window once the backup is saved: the question says what
+// stopping leaves; No lets the write finish, Yes stops it and the window
+// closes when it has.
+TEST_F(CardWriteJobs, ClosingDuringAWriteAsksAndSaysWhatStoppingLeaves) {
+  const auto old = Pattern(512 * 1024, 5);
+  Open("4", old);
+  const auto image = Pattern(512 * 1024, 6);
+  const std::string imageFile = files_.Write("image.gb", image);
+  QStringList closeAsked;
+  bool stop = false;
+  form_->SetCloseQuestion([&](QWidget*, const QString& question) {
+    closeAsked.append(question);
+    return stop;
+  });
+  const auto closeOnceBackedUp = [this](QTimer& poll) {
+    poll.setInterval(0);
+    const int before = form_->Memo1()->toPlainText().count("Old card contents saved to");
+    QObject::connect(&poll, &QTimer::timeout, form_.get(), [this, &poll, before] {
+      if (form_->Memo1()->toPlainText().count("Old card contents saved to") > before) {
+        poll.stop();
+        form_->reject();
+      }
+    });
+    poll.start();
+  };
+
+  form_->show();
+  {
+    QTimer poll;
+    closeOnceBackedUp(poll);
+    WriteImage(imageFile, true);
+  }
+  ASSERT_EQ(closeAsked.size(), 1);
+  EXPECT_TRUE(
+      closeAsked[0].contains("may leave the card part written; the backup named in the "
+                             "log holds the card as it was"))
+      << closeAsked[0].toStdString();
+  EXPECT_EQ(LastLog(), "\u2022 Card verified: 524288 bytes.");
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(form_->isVisible());
+  EXPECT_EQ(CardNow(), image);
+
+  stop = true;
+  {
+    QTimer poll;
+    closeOnceBackedUp(poll);
+    WriteImage(files_.Write("old.gb", old), true);
+  }
+  ASSERT_EQ(closeAsked.size(), 2);
+  EXPECT_TRUE(LastLog().startsWith("\u2022 Cancelled. ")) << LastLog().toStdString();
+  EXPECT_TRUE(LastLog().endsWith(" holds the card as it was.")) << LastLog().toStdString();
+  EXPECT_NE(CardNow(), old) << "stopped before the card was whole again";
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form_->isVisible());
+
+  // A close while the card is still being identified: the write never
+  // starts, and its question is not asked.
+  form_->show();
+  const Bytes before = CardNow();
+  const qsizetype questions = asked_.size();
+  QTimer::singleShot(0, form_.get(), [this] { form_->reject(); });
+  WriteImage(imageFile, true);
+  ASSERT_EQ(closeAsked.size(), 3);
+  EXPECT_TRUE(closeAsked[2].contains("Nothing on the card has changed yet"));
+  EXPECT_EQ(asked_.size(), questions);
+  EXPECT_EQ(CardNow(), before);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(form_->isVisible());
 }
 
 }  // namespace

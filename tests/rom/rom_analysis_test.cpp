@@ -126,12 +126,15 @@ TEST_F(RomAnalysisTest, AWriteProtectedRomIsAnalysedAsUsual) {
   EXPECT_EQ(status_.Text(), "Accessing locked.gb ...  OK");
 }
 
-TEST_F(RomAnalysisTest, ReadsTheHeaderTheFillerAndOneBlock) {
+TEST_F(RomAnalysisTest, ReadsTheHeaderTheFillerAndLittleMore) {
   RomImage rom = Tetris(16 * kBlock);
   rom.Fill(0x150, 6 * kBlock, 0x31).Fill(6 * kBlock, 16 * kBlock, 0xFF);
   const RomAnalysis result = Analyse(Write("big.gb", rom));
   EXPECT_EQ(labels_.fssize, std::to_string(6 * kBlock));
-  EXPECT_EQ(result.bytesRead, 336u + 10 * kBlock + kBlock);
+  // The filler is read in growing pieces, the last of which may reach below
+  // the code's last block, but never into the first block.
+  EXPECT_GE(result.bytesRead, 336u + 10 * kBlock + kBlock);
+  EXPECT_LE(result.bytesRead, 336u + 15 * kBlock);
 }
 
 TEST_F(RomAnalysisTest, SizesBeyondTwoGigabytesAreShownInFull) {

@@ -110,5 +110,41 @@ TEST_F(CardMenuWindow, AnSramSaveShowsItsProgressAndCanBeCancelled) {
   EXPECT_FALSE(std::filesystem::exists(files_.File("game.sav")));
 }
 
+// Load Marked keeps the game's save as it was on the cart before it writes,
+// and writes nothing when that save cannot be kept.
+TEST_F(CardMenuWindow, LoadMarkedKeepsTheOldSaveOrWritesNothing) {
+  const ScopedDataHome data(files_.File("data"));
+  form_->Button3Click();
+  form_->StringGrid1()->selectRow(0);
+  const auto saveCart = [this](const char* name) {
+    dialogs_.QueueAnswer({File(name)});
+    form_->Button1Click();
+    return ReadBytes(files_.File(name));
+  };
+  const auto before = saveCart("before.sav");
+  ASSERT_EQ(before.size(), 8192u);
+  const auto first = Pattern(8192, 0x21);
+  dialogs_.QueueAnswer({QString::fromStdString(files_.Write("first.sav", first))});
+  form_->Button2Click();
+  const QStringList log = form_->Memo1()->toPlainText().split('\n');
+  ASSERT_GE(log.size(), 2);
+  const QString keptLine = log[log.size() - 2];
+  ASSERT_TRUE(keptLine.startsWith("\u2022 Old save kept in ")) << keptLine.toStdString();
+  const std::string kept = keptLine.mid(19).toStdString();
+  EXPECT_TRUE(kept.starts_with(files_.File("data/velwin/sram-backups/PATTERN "))) << kept;
+  EXPECT_EQ(ReadBytes(kept), before);
+  EXPECT_EQ(LastLogLine(), "\u2022 64kbit SRAM transferred to cart.");
+  EXPECT_EQ(saveCart("after.sav"), first);
+
+  // A data folder that is a file: no backup, no load.
+  const ScopedDataHome unusable(files_.Write("not-a-folder", std::vector<std::uint8_t>{1}));
+  dialogs_.QueueAnswer({QString::fromStdString(files_.Write("second.sav", Pattern(8192, 0x33)))});
+  form_->Button2Click();
+  EXPECT_TRUE(LastLogLine().startsWith("\u2022 Old save not kept: File not found ("))
+      << LastLogLine().toStdString();
+  EXPECT_TRUE(LastLogLine().endsWith("). Nothing written to the cart."));
+  EXPECT_EQ(saveCart("unchanged.sav"), first);
+}
+
 }  // namespace
 }  // namespace velwin::sramman::testing

@@ -2,6 +2,7 @@
 
 #include <sys/mount.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -87,19 +88,52 @@ TEST(SramCommand, SaveWritesTheRowsBanks) {
   EXPECT_EQ(DemoSramBankText(4), "velwin demo save: Tidepool Tactics, bank 4 of 4\n");
 }
 
+// The path a load logged keeping the cart's old save in; empty without one.
+std::string KeptSavePath(const std::string& out) {
+  const std::string kept = "\u2022 Old save kept in ";
+  const auto at = out.find(kept);
+  if (at == std::string::npos)
+    return {};
+  const auto begin = at + kept.size();
+  return out.substr(begin, out.find('\n', begin) - begin);
+}
+
 TEST(SramCommand, LoadIntoASimulatedCartIsWrittenBackToItsFile) {
   TempDir dir;
+  const ScopedDataHome data(dir.File("data"));
   auto rom = BlankRom(2);
   PutHeader(rom, 0, "POCKET", 0, 3);
   WriteBytes(dir.File("cart.gb"), rom);
-  WriteBytes(dir.File("cart.srm"), std::vector<std::uint8_t>(32768, 0));
-  const auto image = Pattern(32768, 5);
+  const auto old = Pattern(32768, 2);
+  WriteBytes(dir.File("cart.srm"), old);
+  // An emulator's save carries its clock after the SRAM; only the SRAM is
+  // loaded.
+  auto image = Pattern(32768, 5);
+  image.resize(32768 + 48, 0x11);
   WriteBytes(dir.File("in.sav"), image);
   const std::string port = "sim:rom=" + dir.File("cart.gb") + ",sram=" + dir.File("cart.srm");
   const CommandRun run = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
   EXPECT_EQ(run.status, 0) << run.err;
-  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 256kbit SRAM transferred to cart.\n");
+  const std::string kept = KeptSavePath(run.out);
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 Old save kept in " + kept +
+                         "\n\u2022 256kbit SRAM transferred to cart.\n");
+  EXPECT_TRUE(kept.starts_with(dir.File("data/velwin/sram-backups/POCKET 2")) &&
+              kept.ends_with(".sav"))
+      << kept;
+  EXPECT_EQ(ReadBytes(kept), old);
+  image.resize(32768);
   EXPECT_EQ(ReadBytes(dir.File("cart.srm")), image);
+
+  // A second load within the same second keeps the save it replaces in a
+  // file of its own: the first backup is never written over.
+  WriteBytes(dir.File("in.sav"), Pattern(32768, 8));
+  const CommandRun again = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
+  EXPECT_EQ(again.status, 0) << again.err;
+  const std::string keptAgain = KeptSavePath(again.out);
+  EXPECT_NE(keptAgain, kept);
+  EXPECT_EQ(ReadBytes(keptAgain), image);
+  EXPECT_EQ(ReadBytes(kept), old);
+  EXPECT_EQ(ReadBytes(dir.File("cart.srm")), Pattern(32768, 8));
 }
 
 TEST(SramCommand, FailedTransfersExitNonZero) {
@@ -236,9 +270,9 @@ TEST_P(FaultyLink, FlakyLoadFailsVerifyAtTheBank) {
   const CommandRun run =
       Sram({"load", "--port", Port("flaky=9000"), "--row", "0", dir_.File("old.sav")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out,
-            "\u2022 Cart \"POCKET\" found.\n"
-            "\u2022 Verify failed: SRAM bank 1 differs from the file.\n");
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 Old save kept in " +
+                         KeptSavePath(run.out) +
+                         "\n\u2022 Verify failed: SRAM bank 1 differs from the file.\n");
 }
 
 TEST_P(FaultyLink, NoisyOrUnpluggedSaveLeavesTheBackup) {
@@ -271,7 +305,8 @@ TEST_P(FaultyLink, FailedWriteBackComesInsteadOfTheSuccessLine) {
             "sim:rom=" + dir_.File("cart.gb") + ",sram=" + srm + ",modes=" + GetParam(), "--row",
             "0", dir_.File("old.sav")});
   EXPECT_EQ(run.status, 1);
-  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 SRAM image \"" + srm +
+  EXPECT_EQ(run.out, "\u2022 Cart \"POCKET\" found.\n\u2022 Old save kept in " +
+                         KeptSavePath(run.out) + "\n\u2022 SRAM image \"" + srm +
                          "\" not written: File not found\n");
 }
 
@@ -287,11 +322,19 @@ TEST_P(FaultyLink, LoadOfAllFFUnpluggedAtEveryBankBoundaryFails) {
   SimRig rig(std::move(config));
   rig.manager.AnalyseCart();
   const auto accesses = [&rig] { return rig.sim.Counters().reads + rig.sim.Counters().writes; };
-  const std::uint64_t analysed = accesses();
+  // The old save is read (every bank twice, then the cart check) before the
+  // first bank is written.
+  for (std::uint8_t bank = 0; bank < 4; ++bank) {
+    rig.cart.ReadSramBank(bank);
+    rig.cart.ReadSramBank(bank);
+  }
+  xchanger::CartHeader header;
+  rig.cart.ReadCartHeader(0, header);
+  const std::uint64_t backedUp = accesses();
   rig.cart.WriteSramBank(0);
-  const std::uint64_t perBank = accesses() - analysed;
+  const std::uint64_t perBank = accesses() - backedUp;
   for (std::uint64_t bank = 0; bank <= 4; ++bank) {
-    const std::string after = std::to_string(analysed + bank * perBank);
+    const std::string after = std::to_string(backedUp + bank * perBank);
     const CommandRun run =
         Sram({"load", "--port", Port("unplug=" + after), "--row", "0", dir_.File("ff.sav")});
     EXPECT_TRUE(run.status == 1 && run.out.ends_with("the load could not be verified.\n"))
@@ -352,6 +395,48 @@ TEST(SramCommand, SaveOnAFullFileSystemLeavesTheBackup) {
   const CommandRun all = Sram({"save-all", "--port", "demo", dir.File("small")});
   EXPECT_NE(all.err.find(dir.File("small/01 Tidepool Tactics.sav") + ": Disk full\n"),
             std::string::npos);
+}
+
+// The old save goes nowhere: the load stops before the first bank is
+// written, and leaves nothing half-made in the backup folder.
+TEST(SramCommand, LoadStopsWhenTheOldSaveCannotBeKept) {
+  TempDir dir;
+  auto rom = BlankRom(2);
+  PutHeader(rom, 0, "POCKET", 0, 3);
+  WriteBytes(dir.File("cart.gb"), rom);
+  const auto old = Pattern(32768, 2);
+  WriteBytes(dir.File("cart.srm"), old);
+  WriteBytes(dir.File("in.sav"), Pattern(32768, 5));
+  const std::string port = "sim:rom=" + dir.File("cart.gb") + ",sram=" + dir.File("cart.srm");
+  WriteBytes(dir.File("file"), std::vector<std::uint8_t>(3, 1));
+  std::filesystem::create_directory(dir.File("small"));
+  const SmallFileSystem small(dir.File("small"));
+  const std::string lockedFolder = dir.File("locked/velwin/sram-backups");
+  std::filesystem::create_directories(lockedFolder);
+  const velwin::testing::ImmutableFile locked(lockedFolder);
+  struct Case {
+    std::string dataHome;
+    std::string reason;
+    bool possible;
+  };
+  for (const Case& c : {Case{dir.File("file"), "File not found", true},
+                        Case{dir.File("small"), "Disk full", small.Mounted()},
+                        Case{dir.File("locked"), "File access denied", locked.Applied()}}) {
+    if (!c.possible)
+      continue;  // no tmpfs or no immutable attribute here
+    const ScopedDataHome data(c.dataHome);
+    const CommandRun run = Sram({"load", "--port", port, "--row", "0", dir.File("in.sav")});
+    EXPECT_EQ(run.status, 1) << c.dataHome;
+    EXPECT_TRUE(run.out.starts_with(
+        "\u2022 Cart \"POCKET\" found.\n\u2022 Old save not kept: " + c.reason + " (" + c.dataHome))
+        << run.out;
+    EXPECT_TRUE(run.out.ends_with(". Nothing written to the cart.\n")) << run.out;
+    EXPECT_EQ(ReadBytes(dir.File("cart.srm")), old) << c.dataHome;
+    const std::string folder = c.dataHome + "/velwin/sram-backups";
+    if (std::filesystem::is_directory(folder)) {
+      EXPECT_TRUE(std::filesystem::is_empty(folder)) << folder;
+    }
+  }
 }
 
 TEST(SramCommand, SaveAllMakesItsFolderOrRefusesItBeforeReadingTheCart) {

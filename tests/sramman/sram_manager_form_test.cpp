@@ -7,6 +7,7 @@
 #include <QPlainTextEdit>
 #include <QSizeGrip>
 #include <QTableWidget>
+#include <QTextBlock>
 #include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
@@ -387,6 +388,36 @@ TEST_F(SramManagerWindow, PortThatCannotBeOpenedIsExplainedInTheLog) {
     EXPECT_EQ(LogLines(*form),
               QStringList({QStringLiteral("\u2022 No X-Changer found"), atStart[0]}));
   }
+}
+
+// A failure stands out from the lines of what was found and done, which
+// keep the memo's lime.
+TEST_F(SramManagerWindow, FailuresStandOutInTheLog) {
+  const auto bold = [](const TSRAMManForm& form, int line) {
+    const QTextBlock block = form.Memo1()->document()->findBlockByNumber(line);
+    const QTextCharFormat format = block.begin().fragment().charFormat();
+    return format.fontWeight() == QFont::Bold && format.foreground().color() != Qt::green;
+  };
+  const auto none = MakeForm("sim:lpt=none");
+  none->Button3Click();
+  ASSERT_EQ(LogLines(*none), QStringList({QStringLiteral("\u2022 No X-Changer found")}));
+  EXPECT_TRUE(bold(*none, 0));
+
+  const auto demo = MakeForm();
+  demo->Button3Click();
+  demo->StringGrid1()->selectRow(0);
+  dialogs_.QueueAnswer({QString::fromStdString(files_.File("lantern.sav"))});
+  demo->Button1Click();
+  const QStringList lines = LogLines(*demo);
+  ASSERT_EQ(lines.last(), QStringLiteral("\u2022 64kbit read from cart."))
+      << lines.join('\n').toStdString();
+  for (int i = 0; i < lines.size(); ++i)
+    EXPECT_FALSE(bold(*demo, i)) << lines[i].toStdString();
+  // The line after a failure is back to the memo's own colours.
+  none->Button3Click();
+  none->LogStatus("64kbit SRAM transferred to cart.");
+  EXPECT_TRUE(bold(*none, 0));
+  EXPECT_FALSE(bold(*none, 1));
 }
 
 TEST_F(SramManagerWindow, NoPortDescriptionTakesTheEnvironmentsPort) {

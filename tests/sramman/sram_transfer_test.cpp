@@ -110,7 +110,15 @@ TEST_P(SramTransfer, LoadWritesTheFileIntoTheGamesBanksOnly) {
   WriteBytes(path, image);
   Rig().view.SelectRow(kMedium);
   EXPECT_TRUE(Rig().manager.LoadMarked(Answer(path)).succeeded);
-  EXPECT_EQ(Rig().view.Log(), Log({"256kbit SRAM transferred to cart."}));
+  // The game's own banks as they were are kept before the load, named
+  // after the game.
+  ASSERT_EQ(Rig().view.Log().size(), 2u);
+  const std::string kept = Rig().view.Log()[0].substr(std::string("Old save kept in ").size());
+  EXPECT_EQ(Rig().view.Log(),
+            Log({"Old save kept in " + kept, "256kbit SRAM transferred to cart."}));
+  EXPECT_NE(kept.find("/velwin/sram-backups/MEDIUM "), std::string::npos) << kept;
+  EXPECT_EQ(ReadBytes(kept),
+            std::vector<std::uint8_t>(before.begin() + 4 * kBank, before.begin() + 8 * kBank));
   EXPECT_EQ(SramBanks(Rig(), 4, 4), image);
   EXPECT_EQ(SramBanks(Rig(), 0, 4),
             std::vector<std::uint8_t>(before.begin(), before.begin() + 4 * kBank));
@@ -251,7 +259,7 @@ TEST_P(TransferRules, LongerFileUsesOnlyItsFirstBanks) {
   EXPECT_TRUE(Rig().manager.LoadMarked(Answer(dir_.File("long.sav"))).succeeded);
   EXPECT_EQ(SramBanks(Rig(), 4, 4),
             std::vector<std::uint8_t>(image.begin(), image.begin() + 4 * kBank));
-  EXPECT_EQ(Rig().view.Log(), Log({"256kbit SRAM transferred to cart."}));
+  EXPECT_EQ(Rig().view.Log().back(), "256kbit SRAM transferred to cart.");
 }
 
 TEST_P(TransferRules, MissingFileOrDirectoryFailsTheOpen) {

@@ -1,10 +1,35 @@
 #include "tests/sramman/test_carts.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "gbheader/header_logo.h"
+#include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
+namespace {
+
+// Every SRAM load keeps the cart's old save in XDG_DATA_HOME: the tests'
+// loads keep theirs in a folder of the test run's own, removed at its end,
+// never among the user's. A test that looks at the kept saves sets a folder
+// of its own.
+struct TestRunDataHome {
+  TestRunDataHome() { setenv("XDG_DATA_HOME", folder.File("data").c_str(), 1); }
+  velwin::testing::TempDir folder;
+};
+const TestRunDataHome kTestRunDataHome;
+
+}  // namespace
+
+ScopedDataHome::ScopedDataHome(const std::string& folder) {
+  if (const char* saved = std::getenv("XDG_DATA_HOME"))
+    saved_ = saved;
+  setenv("XDG_DATA_HOME", folder.c_str(), 1);
+}
+
+ScopedDataHome::~ScopedDataHome() {
+  setenv("XDG_DATA_HOME", saved_.c_str(), 1);
+}
 
 std::vector<std::uint8_t> Pattern(std::size_t size, std::uint8_t seed) {
   std::vector<std::uint8_t> bytes(size);

@@ -37,4 +37,17 @@ std::vector<std::uint8_t> MenuCard(const std::vector<MenuEntry>& entries,
                                    std::string_view signature = "VELTRA",
                                    std::string_view title = "MENU");
 
+// Points XDG_DATA_HOME, where loads keep old saves and writes old cards, at
+// folder for its lifetime, then back at the test run's own folder.
+class ScopedDataHome {
+ public:
+  explicit ScopedDataHome(const std::string& folder);
+  ~ScopedDataHome();
+  ScopedDataHome(const ScopedDataHome&) = delete;
+  ScopedDataHome& operator=(const ScopedDataHome&) = delete;
+
+ private:
+  std::string saved_;
+};
+
 }  // namespace velwin::sramman::testing

@@ -1,0 +1,44 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "cli/card_command.h"
+#include "tests/sramman/test_carts.h"
+#include "tests/support/temp_dir.h"
+
+namespace velwin::card::testing {
+namespace {
+
+using sramman::testing::Pattern;
+using sramman::testing::PutHeader;
+using velwin::testing::TempDir;
+
+constexpr std::size_t kCardBytes = 512 * 1024;
+constexpr std::size_t kBank = 16 * 1024;
+
+// Before it starts, the write says which games it overwrites and what
+// becomes of a multi-game card's menu, from a listing of the card.
+TEST(CardWriteLoss, NamesTheGamesAndTheMenuTheWriteOverwrites) {
+  TempDir dir;
+  const sramman::testing::ScopedDataHome data(dir.File("data"));
+
+  // A GBPACK card: its menu in banks 0-1, GAMEA in banks 2-5, GAMEB in
+  // banks 6-7. Six banks reach into GAMEA but not GAMEB.
+  auto gbpack = Pattern(kCardBytes, 3);
+  PutHeader(gbpack, 0, "GBPACK", 0x04, 0x00);
+  PutHeader(gbpack, 2, "GAMEA", 0x01, 0x02);
+  PutHeader(gbpack, 6, "GAMEB", 0x00, 0x00);
+  const std::string loss =
+      "This write overwrites GAMEA. The card's menu is overwritten: its 2 games become "
+      "unreachable. Its games: GAMEA, GAMEB.\n";
+  const cli::Arguments args{"write", "--port", "sim:card=4,rom=" + dir.Write("card.gb", gbpack),
+                            dir.Write("image.gb", Pattern(6 * kBank, 4))};
+  std::ostringstream out;
+  std::ostringstream err;
+  EXPECT_EQ(cli::RunCardCommand(args, out, err), 0) << err.str();
+  EXPECT_TRUE(out.str().starts_with(loss)) << out.str();
+}
+
+}  // namespace
+}  // namespace velwin::card::testing
