@@ -4,9 +4,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/command_line.h"
 #include "app/designed_fonts.h"
+#include "app/display_check.h"
 #include "app/window_icon.h"
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
@@ -38,6 +41,12 @@ int main(int argc, char* argv[]) {
   // where no display can be reached.
   if (const int status = velwin::app::AnswerWithoutDisplay(argc, argv); status >= 0)
     return status;
+  if (const auto missing =
+          velwin::app::MissingDisplayText([](const char* name) { return std::getenv(name); },
+                                          velwin::app::PlatformOption(argc, argv))) {
+    std::fprintf(stderr, "%s\n", missing->c_str());
+    return 1;
+  }
 
   QApplication application(argc, argv);
   QApplication::setWindowIcon(velwin::app::VelwinIcon());
@@ -69,6 +78,9 @@ int main(int argc, char* argv[]) {
   // A port that cannot be opened is explained in the SRAM manager's log.
   const auto sramManager = velwin::sramman::CreateSramManager(&form1, portDescription);
   form1.SetSramManagerWindow(sramManager.get());
+  // "Write to Card…" runs the SRAM manager's card write on the ROM.
+  form1.SetCardWriter(
+      [manager = sramManager.get()](const QString& romPath) { manager->WriteRomToCard(romPath); });
 
   form1.show();
   if (parser.isSet(screenshot)) {

@@ -1,10 +1,15 @@
 #include "card/card_backup.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
+#include "card/backup_listing.h"
 #include "fileio/atomic_file.h"
+#include "fileio/byte_file.h"
 #include "fileio/file_error.h"
 
 namespace velwin::card {
@@ -15,6 +20,35 @@ constexpr const char* kSubfolder = "velwin/card-backups";
 
 bool Absolute(const char* path) {
   return path != nullptr && path[0] == '/';
+}
+
+// A backup name with "-N" before its ".gb".
+std::string NumberedName(const std::string& name, int n) {
+  return n < 2 ? name : name.substr(0, name.size() - 3) + "-" + std::to_string(n) + ".gb";
+}
+
+// Whether the file at path holds exactly contents. A file that cannot be
+// read holds nothing.
+bool HoldsExactly(const std::string& path, std::span<const std::uint8_t> contents) {
+  try {
+    fileio::ByteFile file = fileio::ByteFile::Open(path, fileio::ByteFile::Access::kRead);
+    if (static_cast<std::uint64_t>(file.Size()) != contents.size())
+      return false;
+    std::vector<std::uint8_t> chunk(1u << 16);
+    std::size_t offset = 0;
+    while (offset < contents.size()) {
+      const std::size_t want = std::min(chunk.size(), contents.size() - offset);
+      const auto part = std::span<std::uint8_t>(chunk).first(want);
+      if (file.Read(part) != want ||
+          !std::equal(part.begin(), part.end(),
+                      contents.begin() + static_cast<std::ptrdiff_t>(offset)))
+        return false;
+      offset += want;
+    }
+    return true;
+  } catch (const fileio::FileError&) {
+    return false;
+  }
 }
 
 }  // namespace
@@ -47,17 +81,46 @@ std::string WriteCardBackup(const std::string& folder, std::uint8_t cardMbit, st
   if (error) {
     throw fileio::FileError(error.value(), folder);
   }
+  // What killed jobs left: only temporary files of this program whose
+  // process is gone.
+  fileio::AtomicFile::RemoveLeftoversIn(folder);
   // Two writes within one second get two backups: a later backup of an
-  // already changed card must never replace the older, truer one.
+  // already changed card must never replace the older, truer one. The name
+  // is taken only where none exists (CommitNew), so another program that
+  // takes it first just moves this backup on to the next number.
   const std::string name = CardBackupName(cardMbit, now);
-  std::string path = folder + "/" + name;
-  for (int n = 2; std::filesystem::exists(path, error); ++n) {
-    path = folder + "/" + name.substr(0, name.size() - 3) + "-" + std::to_string(n) + ".gb";
+  for (int n = 1;; ++n) {
+    const std::string path = folder + "/" + NumberedName(name, n);
+    if (std::filesystem::exists(path, error))
+      continue;
+    try {
+      fileio::AtomicFile file = fileio::AtomicFile::Begin(path);
+      file.File().Write(contents);
+      file.CommitNew();
+      return path;
+    } catch (const fileio::FileError& e) {
+      if (e.code() != EEXIST)
+        throw fileio::FileError(e.code(), e.path().empty() ? path : e.path());
+    }
   }
-  fileio::AtomicFile file = fileio::AtomicFile::Begin(path);
-  file.File().Write(contents);
-  file.Commit();
-  return path;
+}
+
+std::string KeepCardBackup(const std::string& folder, std::uint8_t cardMbit, std::time_t now,
+                           std::span<const std::uint8_t> contents) {
+  const std::vector<BackupEntry> backups = ListCardBackups(folder);
+  if (!backups.empty() && HoldsExactly(backups.back().path, contents))
+    return backups.back().path;
+  return WriteCardBackup(folder, cardMbit, now, contents);
+}
+
+std::string BackupFailureText(const fileio::FileError& error) {
+  std::string text = error.what();
+  // "I/O error N" says nothing by itself.
+  if (text.starts_with("I/O error"))
+    text += " (" + std::string(std::strerror(error.code())) + ")";
+  if (!error.path().empty())
+    text += ": " + error.path();
+  return text;
 }
 
 }  // namespace velwin::card

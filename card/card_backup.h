@@ -6,6 +6,10 @@
 #include <span>
 #include <string>
 
+namespace velwin::fileio {
+class FileError;
+}
+
 namespace velwin::card {
 
 // Where the old contents of a card go before a write changes it:
@@ -20,9 +24,24 @@ std::string CardBackupFolder(const std::function<const char*(const char*)>& getE
 std::string CardBackupName(std::uint8_t cardMbit, std::time_t now);
 
 // Writes contents to a new file in folder (created when missing) by the
-// atomic rule, never over an earlier backup, and returns its path. Throws
-// fileio::FileError naming the file or folder that failed.
+// atomic rule and returns its path. The file is created only where no file
+// of its name exists, so it never replaces another backup, not even one
+// another program writes at the same moment; a taken name gets "-2", "-3",
+// ... The path returned is the file that holds contents. Temporary files
+// that killed jobs left in folder go first. Throws fileio::FileError naming
+// the file or folder that failed.
 std::string WriteCardBackup(const std::string& folder, std::uint8_t cardMbit, std::time_t now,
                             std::span<const std::uint8_t> contents);
+
+// As WriteCardBackup, but when the newest backup in folder already holds
+// exactly contents, returns its path and writes nothing: the folder never
+// holds the same card twice in a row.
+std::string KeepCardBackup(const std::string& folder, std::uint8_t cardMbit, std::time_t now,
+                           std::span<const std::uint8_t> contents);
+
+// Why a backup could not be written, in the program's words for the error,
+// a plainer cause where those say only "I/O error N", and the file or
+// folder concerned: "Disk full (/home/ada/.local/share/velwin/...)".
+std::string BackupFailureText(const fileio::FileError& error);
 
 }  // namespace velwin::card

@@ -1,5 +1,6 @@
 #include "card/card_kind.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace velwin::card {
@@ -84,6 +85,7 @@ CardIdentification IdentifyCard(xchanger::CartAccess& cart) {
   CardIdentity card;
   card.flashMbit = cart.IdentifyFlashCard();
   cart.ReadCartHeader(0, card.header);
+  std::copy_n(cart.TransferBuffer().begin(), card.head.size(), card.head.begin());
   card.headerValid = xchanger::CartAccess::CartHeaderValid(card.header);
   if (card.flashMbit != 0) {
     // A flash card is read whole, whatever its header says; a blank one has
@@ -109,13 +111,20 @@ std::string CardDescription(const CardIdentity& card) {
   return "game cart, " + controller + ", " + size;
 }
 
-bool CartStillAnswers(xchanger::CartAccess& cart, const CardIdentity& card) {
-  if (card.headerValid) {
+std::string NoLongerAnswers(xchanger::CartAccess& cart, const CardIdentity& card, bool sameHead) {
+  bool same = cart.IdentifyFlashCard() == card.flashMbit;
+  if (same && sameHead) {
     xchanger::CartHeader header;
     cart.ReadCartHeader(0, header);
-    return xchanger::CartAccess::CartHeaderValid(header);
+    same = std::equal(card.head.begin(), card.head.end(), cart.TransferBuffer().begin());
   }
-  return cart.IdentifyFlashCard() == card.flashMbit;
+  if (same)
+    return {};
+  // The X-Changer's own registers echo what is written to them, with or
+  // without a cart: a search that finds none tells a dropped link.
+  if (!cart.Link().FindXChanger())
+    return kXChangerStoppedAnswering;
+  return "The cart no longer answers as the same card: was it moved or pulled out?";
 }
 
 }  // namespace velwin::card

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -23,7 +24,10 @@ struct CardIdentity {
   std::uint32_t bankCount = 0;  // 16 KiB ROM banks; 0 when the size is unknown
   xchanger::CartHeader header;  // ROM bank 0's, as read when identifying
   bool headerValid = false;     // a blank flash card has none
-  std::string controller;       // a game cart's bank controller: "MBC5", "none", "MBC1", ...
+  // ROM bank 0's first 512 bytes as the header read gave them: what the cart
+  // must still answer after a read, to be the same card.
+  std::array<std::uint8_t, xchanger::kHeaderBlockSize> head{};
+  std::string controller;  // a game cart's bank controller: "MBC5", "none", "MBC1", ...
   // Why this cart cannot be read whole, or empty: a controller that switches
   // banks another way, or a ROM size code no cart has.
   std::string refusal;
@@ -53,9 +57,18 @@ std::string ControllerName(std::uint8_t cartType);
 // cart type byte correctly: no controller, or an MBC5.
 bool BanksSwitchTheMbc5Way(std::uint8_t cartType);
 
-// The cart still answers when ROM bank 0 still carries the header logo it
-// had, or, on a flash card without a header, when its chip still identifies
-// as the same card. A cart pulled out reads as a bus nobody drives.
-bool CartStillAnswers(xchanger::CartAccess& cart, const CardIdentity& card);
+// Why the X-Changer and the cart no longer answer as they did when card was
+// identified, or empty when they do: the chip must identify as the same card
+// and, with sameHead, ROM bank 0 must start with the same 512 bytes (a job
+// that wrote bank 0 asks without). A pulled cart or a dropped link reads as
+// a bus nobody drives, which two reads agree on, so this is asked after
+// every long read; a dropped link is named as such, never as a fault of the
+// chip. Sends only identification sequences and reads: on a game cart
+// those land on its bank controller's registers, none in the SRAM at
+// 0xA000-0xBFFF, so checking the bus never changes a save.
+std::string NoLongerAnswers(xchanger::CartAccess& cart, const CardIdentity& card, bool sameHead);
+
+// The words for a link that dropped during a job.
+inline constexpr const char* kXChangerStoppedAnswering = "The X-Changer stopped answering.";
 
 }  // namespace velwin::card

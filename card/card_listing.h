@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,16 @@ struct CardContents {
 // run once per header read of the GBPACK walk, as the analysis does.
 CardContents ListCard(xchanger::CartAccess& cart, const CardIdentity& card,
                       xchanger::EventPump& pump);
+
+// Why a listing of card just made is not to be trusted, or empty: the cart
+// must still answer as the same card, and the data lines must have shown
+// themselves sound in the chip's known answers and the start of ROM bank 0
+// (DataLineCheck).
+std::string ListingFault(xchanger::CartAccess& cart, const CardIdentity& card);
+
+// The games in an image of a flash card of flashMbit (a backup), by the
+// same rules; banks past the image's end read as erased flash. A flashMbit
+// of 0 describes the image by its size.
+CardContents ListImage(std::span<const std::uint8_t> image, std::uint8_t flashMbit);
 
 }  // namespace velwin::card

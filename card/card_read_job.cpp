@@ -2,13 +2,33 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdio>
 
+#include "card/data_line_check.h"
 #include "fileio/atomic_file.h"
 
 namespace velwin::card {
 namespace {
 
-constexpr const char* kCartGone = "Cart no longer answers; nothing written.";
+// The header checksum covers 0x134-0x14C; a Game Boy refuses to start a cart
+// whose byte 0x14D does not match, so every real game cart carries it right.
+constexpr std::size_t kChecksumFirst = 0x134;
+constexpr std::size_t kChecksumLast = 0x14C;
+constexpr std::size_t kChecksumAt = 0x14D;
+
+std::string HeaderChecksumFault(std::span<const std::uint8_t> bank0) {
+  std::uint8_t sum = 0;
+  for (std::size_t i = kChecksumFirst; i <= kChecksumLast; ++i)
+    sum = static_cast<std::uint8_t>(sum - bank0[i] - 1u);
+  if (sum == bank0[kChecksumAt])
+    return {};
+  char text[160];
+  std::snprintf(text, sizeof text,
+                "The header checksum 0x%02X does not match the header (0x%02X): the cart was "
+                "read wrong; clean the cart's contacts and try again.",
+                bank0[kChecksumAt], sum);
+  return text;
+}
 
 std::string UnstableText(std::uint32_t bank) {
   return "Read unstable: ROM bank " + std::to_string(bank) + " differs between two reads.";
@@ -61,6 +81,37 @@ JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const
   return JobOutcome::Done();
 }
 
+JobOutcome ReadCardBanks(xchanger::CartAccess& cart, const CardIdentity& card, JobControl& control,
+                         const BankReadPlan& plan, const BankSink& sink) {
+  DataLineCheck lines;
+  lines.SeeKnownAnswers(card);
+  std::string headerFault;
+  const auto checked = [&](std::uint32_t bank, std::span<const std::uint8_t> bytes,
+                           std::string& error) {
+    lines.SeeData(bytes);
+    if (bank == 0 && card.kind == CardKind::kGameCart)
+      headerFault = HeaderChecksumFault(bytes);
+    return sink(bank, bytes, error);
+  };
+  JobOutcome outcome = ReadBanksTwice(cart, control, plan, checked);
+  if (outcome.status == JobStatus::kCancelled)
+    return outcome;
+  // A link that drops in the middle of a bank makes its two reads differ:
+  // that is the link's doing, not an unstable read. (A cart that answers
+  // otherwise after an unstable read keeps that message: a noisy link may
+  // well garble the check too.)
+  std::string gone = NoLongerAnswers(cart, card, true);
+  if (!outcome.Ok() && gone != kXChangerStoppedAnswering)
+    return outcome;
+  if (!gone.empty())
+    return JobOutcome::Failed(std::move(gone));
+  if (std::string fault = lines.Fault(); !fault.empty())
+    return JobOutcome::Failed(std::move(fault));
+  if (!headerFault.empty())
+    return JobOutcome::Failed(std::move(headerFault));
+  return outcome;
+}
+
 JobOutcome ReadCardImage(xchanger::CartAccess& cart, const CardIdentity& card, std::uint64_t bytes,
                          std::vector<std::uint8_t>& image, JobControl& control) {
   if (!card.refusal.empty())
@@ -75,9 +126,7 @@ JobOutcome ReadCardImage(xchanger::CartAccess& cart, const CardIdentity& card, s
     std::copy_n(read.begin(), count, image.begin() + static_cast<std::ptrdiff_t>(offset));
     return true;
   };
-  JobOutcome outcome = ReadBanksTwice(cart, control, plan, keep);
-  if (outcome.Ok() && !CartStillAnswers(cart, card))
-    outcome = JobOutcome::Failed(kCartGone);
+  JobOutcome outcome = ReadCardBanks(cart, card, control, plan, keep);
   if (!outcome.Ok())
     image.clear();
   return outcome;
@@ -88,7 +137,8 @@ JobOutcome ReadCardToFile(xchanger::CartAccess& cart, const CardIdentity& card,
   if (!card.refusal.empty())
     return JobOutcome::Failed(card.refusal);
   // An earlier file at path stays as it is until the new one is complete on
-  // the disk; dropping the temporary file on any way out removes it.
+  // the disk; dropping the temporary file on any way out removes it. (Begin
+  // also removes what a killed read of the same file left.)
   fileio::AtomicFile file = fileio::AtomicFile::Begin(path);
   BankReadPlan plan;
   plan.bankCount = card.bankCount;
@@ -96,11 +146,9 @@ JobOutcome ReadCardToFile(xchanger::CartAccess& cart, const CardIdentity& card,
     file.File().Write(bytes);
     return true;
   };
-  JobOutcome outcome = ReadBanksTwice(cart, control, plan, write);
+  JobOutcome outcome = ReadCardBanks(cart, card, control, plan, write);
   if (!outcome.Ok())
     return outcome;
-  if (!CartStillAnswers(cart, card))
-    return JobOutcome::Failed(kCartGone);
   file.Commit();
   return outcome;
 }

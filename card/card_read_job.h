@@ -39,13 +39,21 @@ using BankSink = std::function<bool(std::uint32_t bank, std::span<const std::uin
 JobOutcome ReadBanksTwice(xchanger::CartAccess& cart, JobControl& control, const BankReadPlan& plan,
                           const BankSink& sink);
 
-// The card's first `bytes` bytes into memory, read as above; then checks that
-// the cart still answers.
+// ReadBanksTwice for a job that trusts what it read about card. After the
+// last bank the cart must still answer as the same card (identification and
+// the first 512 bytes of ROM bank 0), the data lines must have shown
+// themselves sound (DataLineCheck) and, on a game cart whose bank 0 was read,
+// the header checksum must match the header. Any of these failing fails the
+// read with its reason, the link's drop named first as the likeliest cause.
+JobOutcome ReadCardBanks(xchanger::CartAccess& cart, const CardIdentity& card, JobControl& control,
+                         const BankReadPlan& plan, const BankSink& sink);
+
+// The card's first `bytes` bytes into memory, read by ReadCardBanks.
 JobOutcome ReadCardImage(xchanger::CartAccess& cart, const CardIdentity& card, std::uint64_t bytes,
                          std::vector<std::uint8_t>& image, JobControl& control);
 
 // The whole card into a file that replaces the one at path only once it is
-// complete and the cart still answers. Any failure or cancel leaves neither
+// complete and ReadCardBanks trusts it. Any failure or cancel leaves neither
 // the file nor a temporary file, and an earlier file as it was. File errors
 // throw fileio::FileError naming path.
 JobOutcome ReadCardToFile(xchanger::CartAccess& cart, const CardIdentity& card,

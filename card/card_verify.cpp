@@ -63,9 +63,7 @@ VerifyResult VerifyCardWithFile(xchanger::CartAccess& cart, const CardIdentity& 
     }
     return true;
   };
-  result.outcome = ReadBanksTwice(cart, control, plan, compare);
-  if (result.outcome.Ok() && !CartStillAnswers(cart, card))
-    result.outcome = JobOutcome::Failed("Cart no longer answers; the compare is void.");
+  result.outcome = ReadCardBanks(cart, card, control, plan, compare);
   return result;
 }
 

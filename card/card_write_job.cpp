@@ -131,18 +131,23 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     std::copy(bytes.begin(), bytes.end(), old.begin() + std::ptrdiff_t{bank} * kRomBankBytes);
     return true;
   };
-  result.outcome = ReadBanksTwice(cart, control, read, keep);
+  // The read is trusted, and anything erased, only once the cart still
+  // answers as the same card and the data lines proved sound: a dropped link
+  // or a stuck line reads the same wrong bytes twice.
+  result.outcome = ReadCardBanks(cart, card, control, read, keep);
   if (!result.outcome.Ok())
     return result;
   progress.bytesDone = readBytes;
   progress.AddRead(2 * readBytes);
 
-  if (options.backup) {
+  // A card that already holds the image loses nothing: no backup of it.
+  const bool changesCard = !std::equal(image.begin(), image.end(), old.begin());
+  if (options.backup && changesCard) {
     try {
-      result.backupPath = WriteCardBackup(options.backupFolder, card.flashMbit, options.now, old);
+      result.backupPath = KeepCardBackup(options.backupFolder, card.flashMbit, options.now, old);
     } catch (const fileio::FileError& e) {
-      result.outcome = JobOutcome::Failed("Backup not written: " + std::string(e.what()) + " (" +
-                                          e.path() + "). Nothing was erased.");
+      result.outcome = JobOutcome::Failed("Backup not written: " + BackupFailureText(e) +
+                                          ". Nothing was erased.");
       return result;
     }
     log("Old card contents saved to " + result.backupPath);
@@ -174,6 +179,12 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     driver->LockUnit(block);
   if (!result.outcome.Ok()) {
     driver->ResetToReadArray();
+    // A link that dropped reads as a chip reporting errors or locks: say
+    // what really happened.
+    if (result.outcome.status == JobStatus::kFailed) {
+      if (std::string gone = NoLongerAnswers(cart, card, false); !gone.empty())
+        result.outcome.message = std::move(gone);
+    }
     return result;
   }
   // 5. The whole image range has now been compared with the image, each

@@ -20,6 +20,14 @@ extern "C" void AskToCancel(int signal) {
     control->RequestCancel();
 }
 
+// A signal the program was started with ignored (a background job of a
+// shell script, nohup) stays ignored: whoever started it asked for that.
+void Attend(int signal, const struct sigaction& action, struct sigaction& old) {
+  ::sigaction(signal, nullptr, &old);
+  if (old.sa_handler != SIG_IGN)
+    ::sigaction(signal, &action, nullptr);
+}
+
 }  // namespace
 
 CancelOnSignals::CancelOnSignals(card::JobControl& control) {
@@ -29,8 +37,8 @@ CancelOnSignals::CancelOnSignals(card::JobControl& control) {
   struct sigaction action {};
   action.sa_handler = AskToCancel;
   sigemptyset(&action.sa_mask);
-  ::sigaction(SIGINT, &action, &gOldInt);
-  ::sigaction(SIGTERM, &action, &gOldTerm);
+  Attend(SIGINT, action, gOldInt);
+  Attend(SIGTERM, action, gOldTerm);
 }
 
 CancelOnSignals::~CancelOnSignals() {

@@ -6,8 +6,9 @@ namespace velwin::cli {
 
 // While it lives, SIGINT and SIGTERM ask the job on control to stop at its
 // next bank boundary instead of killing the program half-way, so the job
-// can remove its temporary file and leave the chip in read mode. The
-// handlers it replaced come back when it goes.
+// can remove its temporary file and leave the chip in read mode. A signal
+// ignored when it came stays ignored. The handlers it replaced come back
+// when it goes.
 class CancelOnSignals {
  public:
   explicit CancelOnSignals(card::JobControl& control);

@@ -16,10 +16,8 @@ struct CardVerb {
 
 // One row per card command.
 constexpr CardVerb kCardVerbs[] = {
-    {"read", RunCardRead},
-    {"verify", RunCardVerify},
-    {"list", RunCardList},
-    {"write", RunCardWrite},
+    {"read", RunCardRead},   {"verify", RunCardVerify},   {"list", RunCardList},
+    {"write", RunCardWrite}, {"backups", RunCardBackups},
 };
 
 }  // namespace

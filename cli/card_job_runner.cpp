@@ -6,18 +6,19 @@
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
-#include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 
 namespace velwin::cli {
 namespace {
 
-void ReportFailure(const CardOptions& options, const std::string& reason, std::ostream& out,
+void ReportFailure(const CardOptions& options, std::string reason, std::ostream& out,
                    std::ostream& err, const card::CardIdentity* card) {
+  // Every failure has its words; an empty one would be a fault here.
+  if (reason.empty())
+    reason = "The job failed without saying why.";
   ReportCardFailure(err, *options.file, reason);
   if (options.json) {
-    out << '{' << JsonCardMembers(card)
-        << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file))
+    out << '{' << JsonCardMembers(card) << ",\"file\":" << JsonString(*options.file)
         << ",\"error\":" << JsonString(reason) << "}\n";
   }
 }
@@ -41,15 +42,19 @@ int RunCardJob(std::string_view verb, const Arguments& args,
   if (const auto problem = ParseCardOptions(args, ownFlags, true, options)) {
     return ReportCardUsage(err, verb, *problem, options);
   }
-  const auto session = CardSession::Open(options.port, err, options.trace);
+  const auto session =
+      CardSession::Open(options.port, err, options.json ? &out : nullptr, options.trace);
   if (!session)
     return 1;
   int status = 1;
+  // The signals stay attended up to the last step, the simulated cart's
+  // files written back included, so a signal there cannot kill the program
+  // before it has said what it did.
+  AttendedJob attended(session->Control(), err, StderrIsTerminal());
   const card::CardIdentification found = session->Identify();
   if (!found.card) {
     ReportFailure(options, found.error, out, err, nullptr);
   } else {
-    AttendedJob attended(session->Control(), err, StderrIsTerminal());
     try {
       status = job(*session, *found.card, options, attended, out, err);
     } catch (const fileio::FileError& error) {

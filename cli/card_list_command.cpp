@@ -65,18 +65,25 @@ int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (const auto problem = ParseCardOptions(args, {}, false, options)) {
     return ReportCardUsage(err, "list", *problem, options);
   }
-  const auto session = CardSession::Open(options.port, err, options.trace);
+  const auto session =
+      CardSession::Open(options.port, err, options.json ? &out : nullptr, options.trace);
   if (!session)
     return 1;
   int status = 1;
   const card::CardIdentification found = session->Identify();
-  if (!found.card) {
-    ReportCardFailure(err, "card list", found.error);
+  const card::CardContents contents =
+      found.card ? card::ListCard(session->Cart(), *found.card, session->Pump())
+                 : card::CardContents{};
+  // A listing is shown only when the cart still answers as the same card
+  // and the data lines proved sound.
+  const std::string error =
+      found.card ? card::ListingFault(session->Cart(), *found.card) : found.error;
+  if (!error.empty()) {
+    ReportCardFailure(err, "card list", error);
     if (options.json)
-      out << '{' << JsonCardMembers(nullptr) << ",\"error\":" << JsonString(found.error) << "}\n";
+      out << '{' << JsonCardMembers(found.card ? &*found.card : nullptr)
+          << ",\"error\":" << JsonString(error) << "}\n";
   } else {
-    const card::CardContents contents =
-        card::ListCard(session->Cart(), *found.card, session->Pump());
     if (options.json)
       PrintJson(*found.card, contents, out);
     else

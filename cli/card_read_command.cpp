@@ -10,8 +10,8 @@
 #include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
+#include "cli/file_failure.h"
 #include "cli/json_text.h"
-#include "encoding/windows1252.h"
 
 namespace velwin::cli {
 
@@ -28,10 +28,10 @@ int RunCardRead(const Arguments& args, std::ostream& out, std::ostream& err) {
         const std::string description = card::CardDescription(card);
         if (options.json) {
           o << '{' << JsonCardMembers(&card) << ",\"bytes\":" << card.Bytes()
-            << ",\"file\":" << JsonString(encoding::NameToUtf8(*options.file)) << "}\n";
+            << ",\"file\":" << JsonString(*options.file) << "}\n";
         } else {
-          o << description << " read to " << encoding::NameToUtf8(*options.file) << " ("
-            << card.Bytes() << " bytes).\n";
+          o << description << " read to " << ShownName(*options.file) << " (" << card.Bytes()
+            << " bytes).\n";
         }
         return 0;
       });
@@ -53,9 +53,8 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
                                                                       : status;
         }
         attended.ClearProgressLine();
-        const std::string name = encoding::NameToUtf8(*options.file);
         if (options.json) {
-          o << '{' << JsonCardMembers(&card) << ",\"file\":" << JsonString(name)
+          o << '{' << JsonCardMembers(&card) << ",\"file\":" << JsonString(*options.file)
             << ",\"bytes\":" << result.bytes
             << ",\"matches\":" << (result.Matches() ? "true" : "false")
             << ",\"banksDiffering\":" << result.banksDiffering;
@@ -65,7 +64,7 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
           }
           o << "}\n";
         } else {
-          o << card::VerifyResultText(result, name) << '\n';
+          o << card::VerifyResultText(result, ShownName(*options.file)) << '\n';
         }
         return result.Matches() ? 0 : 1;
       });

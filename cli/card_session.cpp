@@ -6,6 +6,7 @@
 
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
+#include "cli/json_text.h"
 #include "cli/port_arguments.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
@@ -64,13 +65,13 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
 }
 
 std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err,
-                                               const std::string& trace) {
+                                               std::ostream* json, const std::string& trace) {
   std::string error;
   sramman::SramPortOptions portOptions;
   portOptions.tracePath = trace;
   auto backend = sramman::OpenSramPort(port, error, portOptions);
   if (!backend) {
-    err << "velwin-cli: port \"" << port << "\" could not be opened: " << error << '\n';
+    ReportPortFailure(port, error, err, json);
     return nullptr;
   }
   return std::make_unique<CardSession>(std::move(backend));
@@ -85,6 +86,14 @@ bool CardSession::Flush(std::ostream& err) {
     return true;
   err << "velwin-cli: " << error << '\n';
   return false;
+}
+
+void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
+                       std::ostream* json) {
+  err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(error)
+      << '\n';
+  if (json)
+    *json << "{\"port\":" << JsonString(port) << ",\"error\":" << JsonString(error) << "}\n";
 }
 
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {

@@ -45,8 +45,10 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
 class CardSession {
  public:
   // Opens the port; on failure prints "velwin-cli: port ... could not be
-  // opened: WHY" on err and returns null.
+  // opened: WHY" on err (and, given json, {"port": PORT, "error": WHY} on
+  // it) and returns null. trace: the file for a trace of every port access.
   static std::unique_ptr<CardSession> Open(const std::string& port, std::ostream& err,
+                                           std::ostream* json = nullptr,
                                            const std::string& trace = {});
 
   explicit CardSession(std::unique_ptr<xchanger::PortBackend> port);
@@ -71,6 +73,11 @@ class CardSession {
   xchanger::CartAccess cart_;
   card::JobControl control_;
 };
+
+// "velwin-cli: port "PORT" could not be opened: WHY" on err, and the object
+// {"port": PORT, "error": WHY} on json when given.
+void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
+                       std::ostream* json);
 
 // "velwin-cli: NAME: REASON" on err, the name shown as UTF-8.
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason);

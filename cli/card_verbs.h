@@ -11,5 +11,6 @@ int RunCardRead(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err);
 int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err);
+int RunCardBackups(const Arguments& args, std::ostream& out, std::ostream& err);
 
 }  // namespace velwin::cli

@@ -55,6 +55,18 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
   out << "}\n";
 }
 
+// How to put the backup back after a write that stopped with part of the
+// card changed: the command to run, the path quoted for a shell.
+std::string RestoreHint(const card::CardWriteResult& result) {
+  if (result.backupPath.empty() || result.writtenBegin == result.writtenEnd)
+    return {};
+  std::string quoted = "'";
+  for (const char c : result.backupPath)
+    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  quoted += "'";
+  return " To put it back: velwin-cli card write " + quoted;
+}
+
 }  // namespace
 
 int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -70,6 +82,11 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   std::vector<std::uint8_t> image;
   if (const auto problem = ReadImage(imagePath, image)) {
     ReportCardFailure(err, imagePath, *problem);
+    if (options.json) {
+      card::CardWriteResult refused;
+      refused.outcome = card::JobOutcome::Failed(*problem);
+      PrintJson(refused, out);
+    }
     return 1;
   }
   std::string portError;
@@ -77,7 +94,7 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   portOptions.tracePath = options.trace;
   const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
   if (!port) {
-    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    ReportPortFailure(options.port, portError, err, options.json ? &out : nullptr);
     return 1;
   }
 
@@ -93,13 +110,15 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
 
   card::JobControl control;
   card::CardWriteResult result;
-  int cancelledStatus = 1;
+  // The signals stay attended to the end, the card's file written back and
+  // the result said included: a signal during those last steps is noted,
+  // and what the write did is still reported as it is.
+  AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
   {
-    AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
     // The progress line goes first, or the text would run on from it.
     const auto log = [&logStream, &attended](const std::string& line) {
       attended.ClearProgressLine();
-      logStream << line << std::endl;
+      logStream << ShownName(line) << std::endl;
     };
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;
@@ -113,12 +132,16 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
         log(encoding::Windows1252ToUtf8(loss));
     }
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
-    cancelledStatus = attended.CancelledStatus();
     attended.ClearProgressLine();
   }
-  // A simulated card writes its contents back to its file now.
+  // A simulated card writes its contents back to its file now; the card is
+  // verified only once that file holds the image too.
   std::string flushError;
   const bool flushed = port->Flush(flushError);
+  if (!flushed && result.outcome.Ok()) {
+    result.verified = false;
+    result.outcome = card::JobOutcome::Failed(flushError);
+  }
 
   // The image was written as it was read at the start; a file that changed
   // meanwhile is reported, since the card no longer matches it.
@@ -136,21 +159,26 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     if (!options.json)
       out << "Card verified: " << result.bytes << " bytes.\n";
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
-    err << "velwin-cli: card write cancelled. " << card::StoppedWriteText(result, result.backupPath)
-        << '\n';
+    err << "velwin-cli: card write cancelled. "
+        << card::StoppedWriteText(result, ShownName(result.backupPath))
+        << ShownName(RestoreHint(result)) << '\n';
   } else {
     std::string reason = result.outcome.message;
-    if (!reason.empty() && reason.back() != '.')
+    if (reason.empty())
+      reason = "The write failed without saying why.";
+    if (reason.back() != '.')
       reason += '.';
-    ReportCardFailure(err, imagePath,
-                      reason + " " + card::StoppedWriteText(result, result.backupPath));
+    ReportCardFailure(
+        err, imagePath,
+        reason + " " + card::StoppedWriteText(result, result.backupPath) + RestoreHint(result));
   }
-  if (!flushed) {
-    err << "velwin-cli: " << flushError << '\n';
-    return 1;
-  }
+  if (!flushed && !result.outcome.message.starts_with(flushError))
+    err << "velwin-cli: " << ShownName(flushError) << '\n';
+  const int cancelledStatus = attended.CancelledStatus();
   if (result.outcome.status == card::JobStatus::kCancelled)
     return cancelledStatus;
+  if (result.outcome.Ok() && cancelledStatus != 1)
+    err << "velwin-cli: the signal came after the last step; the write is complete.\n";
   return result.outcome.Ok() ? 0 : 1;
 }
 

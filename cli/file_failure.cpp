@@ -95,7 +95,8 @@ std::string ShownName(const std::string& name) {
 }
 
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason) {
-  err << "velwin-cli: " << ShownName(path) << ": " << reason << '\n';
+  // A reason may name files too (a backup, a folder): shown by the same rule.
+  err << "velwin-cli: " << ShownName(path) << ": " << ShownName(reason) << '\n';
 }
 
 void ReportFileError(std::ostream& err, const fileio::FileError& error) {

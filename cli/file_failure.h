@@ -27,8 +27,8 @@ std::string AnalysisFailureReason(const std::string& path, int systemError, std:
 // terminal.
 std::string ShownName(const std::string& name);
 
-// One line on err: "velwin-cli: NAME: REASON", the name as ShownName shows
-// it.
+// One line on err: "velwin-cli: NAME: REASON", the name and the reason (which
+// may name other files) as ShownName shows them.
 void ReportFileFailure(std::ostream& err, const std::string& path, const std::string& reason);
 
 // The same line for a file error, named by the file it concerns; a bare

@@ -32,6 +32,7 @@ constexpr std::string_view kMainHelp =
     "                                 list the games on it\n"
     "  card write [--port PORT] [--json] [--unlock] [--no-backup] IMAGE\n"
     "                                 write an image onto the flash card\n"
+    "  card backups [--json]          list the backups card write kept\n"
     "\n"
     "options:\n"
     "  -h, --help     show this help; after a command, that command's help\n"
@@ -43,7 +44,9 @@ constexpr std::string_view kMainHelp =
     "     entry failed its analysis, an invalid IPS file, no X-Changer or no cart,\n"
     "     a verify failed, or a database that exists cannot be read\n"
     "  2  usage error\n"
-    "  130, 143  a card job stopped by SIGINT or SIGTERM (nothing written)\n"
+    "  130, 143  a card job stopped by SIGINT or SIGTERM: a read wrote no file;\n"
+    "            a write may have written part of the card, and its backup holds\n"
+    "            the old card (velwin-cli card write BACKUP puts it back)\n"
     "\n"
     "More in the manual page velwin-cli(1).\n";
 
@@ -151,6 +154,7 @@ constexpr std::string_view kCardHelp =
     "       velwin-cli card verify [--port PORT] [--json] FILE\n"
     "       velwin-cli card list [--port PORT] [--json]\n"
     "       velwin-cli card write [--port PORT] [--json] [--unlock] [--no-backup] IMAGE\n"
+    "       velwin-cli card backups [--json]\n"
     "\n"
     "Works on the whole card in the X-Changer: one of the 4, 16 and 64 Mbit flash\n"
     "cards, or a game cart with no bank controller or an MBC5, read by its header.\n"
@@ -159,12 +163,20 @@ constexpr std::string_view kCardHelp =
     "  verify   compare FILE with the card's first size-of-FILE bytes\n"
     "  list     the card's kind and size, then every game on it\n"
     "  write    write IMAGE onto the flash card from address 0; the rest of the card\n"
-    "           stays. The old card goes first to a backup file in\n"
-    "           $XDG_DATA_HOME/velwin/card-backups (~/.local/share/velwin/...);\n"
-    "           only what differs is erased and programmed, then read back.\n"
-    "           Checked against emulated chips only, not yet on a real card.\n"
-    "A progress line shows on stderr when it is a terminal. SIGINT and SIGTERM stop\n"
-    "a job at the next bank, leaving no file behind.\n"
+    "           stays. The old card goes first to a new backup file in\n"
+    "           $XDG_DATA_HOME/velwin/card-backups (~/.local/share/velwin/...),\n"
+    "           none when the write changes nothing, the newest one again when it\n"
+    "           already holds the card; only what differs is erased and\n"
+    "           programmed, then read back. `velwin-cli card write BACKUP` puts a\n"
+    "           backup back. Checked against emulated chips only.\n"
+    "  backups  every backup: path, card, size, date and the games it holds\n"
+    "A job trusts what it read only when the cart still answers as the same card\n"
+    "and each data line was seen at 0 and at 1; \"Data line D3 always reads 0\"\n"
+    "means dirty contacts. A progress line shows on stderr when it is a terminal.\n"
+    "SIGINT and SIGTERM stop a job at the next bank: a read leaves no file; a\n"
+    "write finishes the page or sector in hand, says which range it wrote and\n"
+    "names the backup that holds the old card. A signal ignored at start stays\n"
+    "ignored. JSON names are the file's bytes, a byte that is not UTF-8 as \\udcXX.\n"
     "\n"
     "options:\n"
     "  --port PORT  how to reach the X-Changer, as for the sram command\n"
@@ -181,7 +193,8 @@ constexpr std::string_view kCardHelp =
     "     be read, an unstable read, an I/O error (verify: or the card differs;\n"
     "     write: not a flash card, a failed erase, program or verify)\n"
     "  2  usage error\n"
-    "  130  stopped by SIGINT; 143  stopped by SIGTERM\n";
+    "  130  stopped by SIGINT; 143  stopped by SIGTERM (write: part of the card\n"
+    "       may be written; the backup holds the old card)\n";
 
 constexpr std::array<std::pair<std::string_view, std::string_view>, 6> kCommandHelp = {{
     {"info", kInfoHelp},

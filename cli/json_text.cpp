@@ -6,9 +6,11 @@
 #include "encoding/windows1252.h"
 
 namespace velwin::cli {
-// File names on Linux are bytes; a name that is not valid UTF-8 (often an
-// old Latin-1 name) still gives valid JSON, each byte that does not decode
-// shown as its Windows-1252 character.
+// File names on Linux are bytes, and a name need not be UTF-8 (an old
+// Latin-1 name often is not). Every byte that does not decode as UTF-8 goes
+// out as the escape \udcXX of the lone surrogate U+DC00 + the byte (0x80 to
+// 0xFF), the rule Python calls surrogateescape: a reader gets the name's
+// exact bytes back from it (os.fsencode), and no two names look alike.
 std::string JsonString(std::string_view utf8) {
   std::string out;
   out.reserve(utf8.size() + 2);
@@ -16,7 +18,9 @@ std::string JsonString(std::string_view utf8) {
   for (std::size_t i = 0; i < utf8.size();) {
     const std::size_t length = encoding::DecodeUtf8(utf8.substr(i)).length;
     if (length == 0) {
-      out += encoding::NameToUtf8(utf8.substr(i, 1));
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\udc%02x", static_cast<unsigned char>(utf8[i]));
+      out += escaped;
       ++i;
       continue;
     }

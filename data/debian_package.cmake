@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_NAME velwin)
 set(CPACK_PACKAGE_VENDOR "The velwin developers")
 # The project has no mailing list yet; the .invalid address says so.
 set(CPACK_PACKAGE_CONTACT "The velwin developers <velwin@maintainers.invalid>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Game Boy ROM and flash card manager with SRAM backup")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Game Boy ROM and flash card manager: write cards, back up saves")
 # Lines as Debian wants them, under 80 columns; an empty one starts a paragraph.
 string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "velwin collects Game Boy ROM images for a flash card, shows each ROM's"
@@ -15,10 +15,14 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
        "It writes stripped copies of the ROMs for the VELTRA flashing tool and"
        "applies IPS patches."
        ""
-       "Its SRAM manager talks to an X-Changer cart reader on the parallel port"
-       "(through ppdev or direct port access) and copies the battery saves of the"
-       "games on a card to and from .sav files. velwin-cli does the same from the"
-       "command line.")
+       "With an X-Changer cart reader/writer on the parallel port (through ppdev"
+       "or direct port access) it reads, checks and writes the flash card: it"
+       "reads the whole card to a file, compares it with a file, and writes a ROM"
+       "or card image onto the 4, 16 or 64 Mbit card, keeping a backup of the old"
+       "contents and comparing the written card with the image. Its SRAM manager"
+       "copies the battery saves of the games on a card to and from .sav files."
+       ""
+       "velwin-cli does the same from the command line.")
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)

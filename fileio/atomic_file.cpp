@@ -1,13 +1,16 @@
 #include "fileio/atomic_file.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
+#include <string_view>
 
 #include "fileio/file_error.h"
 
@@ -42,14 +45,67 @@ void SyncFolderOf(const std::string& path) {
     throw FileError(err);
 }
 
-// Follows a symbolic link (also a dangling one: the save creates the file it
-// names), so the link itself stays in place.
+constexpr std::string_view kTempSuffix = ".velwin-tmp";
+// As the kernel's own limit on links followed while resolving one path.
+constexpr int kMostLinksFollowed = 40;
+
+// Follows a symbolic link, also a dangling one (the save creates the file it
+// names), so the link itself stays in place. A loop of links is left as it
+// is: opening it fails with ELOOP, as a plain create would.
 std::string ResolvedTarget(const std::string& path) {
+  fs::path current(path);
   std::error_code ec;
-  if (!fs::is_symlink(path, ec))
-    return path;
-  const fs::path resolved = fs::weakly_canonical(path, ec);
-  return ec ? path : resolved.string();
+  for (int hop = 0; hop < kMostLinksFollowed && fs::is_symlink(current, ec); ++hop) {
+    const fs::path next = fs::read_symlink(current, ec);
+    if (ec)
+      return path;
+    current = next.is_absolute() ? next : current.parent_path() / next;
+  }
+  return current.string();
+}
+
+// A running process of this PID; one of another user counts as running.
+bool ProcessRuns(pid_t pid) {
+  return ::kill(pid, 0) == 0 || errno != ESRCH;
+}
+
+// The writer's PID in a temporary file name ".NAME.PID.velwin-tmp", or 0
+// when the name is not one of ours.
+pid_t WriterOf(std::string_view name) {
+  if (name.size() < 2 || name.front() != '.' || !name.ends_with(kTempSuffix))
+    return 0;
+  name.remove_suffix(kTempSuffix.size());
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos || dot == 0)
+    return 0;
+  const std::string_view digits = name.substr(dot + 1);
+  pid_t pid = 0;
+  const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+  if (error != std::errc() || end != digits.data() + digits.size() || pid <= 0)
+    return 0;
+  return pid;
+}
+
+// Removes the temporary files in folder whose writer is gone; with a target
+// name, only those written for it.
+void RemoveDeadTemps(const fs::path& folder, const std::string& targetName) {
+  std::error_code ec;
+  fs::directory_iterator it(folder.empty() ? fs::path(".") : folder, ec);
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
+    const std::string name = it->path().filename().string();
+    const pid_t pid = WriterOf(name);
+    if (pid == 0 || ProcessRuns(pid))
+      continue;
+    const std::string prefix = "." + targetName + ".";
+    if (!targetName.empty() && !name.starts_with(prefix))
+      continue;
+    // A target name with dots of its own could pass the prefix test for
+    // another target's temporary file; the PID must follow the prefix.
+    if (!targetName.empty() && name.find('.', prefix.size()) != name.size() - kTempSuffix.size()) {
+      continue;
+    }
+    ::unlink(it->path().c_str());
+  }
 }
 
 // The permission bits of the file to be replaced, nothing for a new file.
@@ -82,12 +138,24 @@ std::string AtomicFile::TempPathFor(const std::string& target) {
   const fs::path path(target);
   // Built by appending: GCC 12 warns falsely (-Wrestrict) about "." + name.
   std::string name(1, '.');
-  name.append(path.filename().string()).append(".velwin-tmp");
+  name.append(path.filename().string())
+      .append(".")
+      .append(std::to_string(::getpid()))
+      .append(kTempSuffix);
   return (path.parent_path() / name).string();
 }
 
 void AtomicFile::RemoveLeftover(const std::string& path) {
-  ::unlink(TempPathFor(ResolvedTarget(path)).c_str());
+  const fs::path target(ResolvedTarget(path));
+  RemoveDeadTemps(target.parent_path(), target.filename().string());
+  // Earlier versions named the temporary file without the PID.
+  std::string name(1, '.');
+  name.append(target.filename().string()).append(kTempSuffix);
+  ::unlink((target.parent_path() / name).c_str());
+}
+
+void AtomicFile::RemoveLeftoversIn(const std::string& folder) {
+  RemoveDeadTemps(folder, {});
 }
 
 AtomicFile AtomicFile::Begin(const std::string& path) {
@@ -99,8 +167,9 @@ AtomicFile AtomicFile::Begin(const std::string& path) {
     return AtomicFile(std::move(target), {}, std::move(device));
   }
 
+  RemoveLeftover(target);
   std::string temp = TempPathFor(target);
-  // What an earlier, killed save of this target left behind.
+  // Our own, from an earlier save in this process that could not clean up.
   ::unlink(temp.c_str());
   ByteFile file = ByteFile::Create(temp);
   AtomicFile atomic(std::move(target), std::move(temp), std::move(file));
@@ -131,6 +200,26 @@ void AtomicFile::Commit() {
   file_.Close();
   if (std::rename(temp_.c_str(), target_.c_str()) != 0)
     ThrowErrno();
+  done_ = true;
+  SyncFolderOf(target_);
+}
+
+void AtomicFile::CommitNew() {
+  if (temp_.empty())
+    throw FileError(EEXIST, target_);
+  SyncOrThrow(file_.NativeHandle());
+  file_.Close();
+  // A hard link is made only where no name exists, atomically: two
+  // programs racing for one name cannot both win it.
+  // File systems without hard links (FAT) get the same promise from a
+  // rename that refuses to replace.
+  if (::link(temp_.c_str(), target_.c_str()) == 0) {
+    ::unlink(temp_.c_str());
+  } else if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP) ||
+             ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) !=
+                 0) {
+    ThrowErrno();
+  }
   done_ = true;
   SyncFolderOf(target_);
 }

@@ -11,12 +11,15 @@ namespace velwin::fileio {
 // failure at any point leaves the earlier file as it was (a backup must never
 // be made worse by the save that should refresh it).
 //
-// The bytes go to ".NAME.velwin-tmp" beside the target; Commit() flushes it
-// to disk, renames it over the target and flushes the folder. Dropping the
-// object without a commit removes the temporary file. A program killed
-// half-way leaves it behind, and the next save of the same target removes it
-// first. A symbolic link at the path is followed: the file it points to is
-// replaced and the link stays. A replaced file keeps its permission bits; a
+// The bytes go to ".NAME.PID.velwin-tmp" beside the target, PID being the
+// writing process's; Commit() flushes it to disk, renames it over the target
+// and flushes the folder. Dropping the object without a commit removes the
+// temporary file. A program killed half-way leaves it behind; the next save
+// of the same target removes it first, but only once no process of that PID
+// runs any more, so two programs saving the same name at once never delete
+// each other's bytes. A symbolic link at the path is followed, also a
+// dangling one (the save then creates the file it names): the file it points
+// to is replaced and the link stays. A replaced file keeps its permission bits; a
 // new one gets those a plain create gives (0666 less the umask). A character
 // device (such as /dev/full) cannot be renamed over and is written directly.
 // (On Windows the rename would map to MoveFileEx with
@@ -40,11 +43,19 @@ class AtomicFile {
   // Flushes the file, puts it in the target's place and flushes the folder.
   // Throws FileError; before the rename the target is still untouched.
   void Commit();
+  // As Commit(), but only when no file of the target's name exists yet:
+  // throws FileError(EEXIST) and leaves the earlier file alone otherwise.
+  // For files that must never replace one another, such as backups.
+  void CommitNew();
 
-  // The temporary file's name for a target, beside it.
+  // This process's temporary file name for a target, beside it.
   static std::string TempPathFor(const std::string& target);
-  // Removes what a killed writer of path left behind, if anything.
+  // Removes what killed writers of path left behind, if anything.
   static void RemoveLeftover(const std::string& path);
+  // Removes every temporary file of this kind in folder whose writer is
+  // gone, whatever target it was for. Files of other programs, and those
+  // of a process still running, stay.
+  static void RemoveLeftoversIn(const std::string& folder);
 
  private:
   AtomicFile(std::string target, std::string temp, ByteFile file)

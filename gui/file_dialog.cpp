@@ -29,6 +29,9 @@ QStringList NativeFileDialogs::Run(QWidget* parent, const FileDialogRequest& req
   if (!request.defaultSuffix.isEmpty()) {
     dialog.setDefaultSuffix(request.defaultSuffix);
   }
+  if (!request.fileName.isEmpty()) {
+    dialog.selectFile(request.fileName);
+  }
   if (dialog.exec() != QDialog::Accepted) {
     return {};
   }

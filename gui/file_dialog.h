@@ -14,6 +14,7 @@ struct FileDialogRequest {
   Kind kind = Kind::kOpenOne;
   QString title;
   QString initialDirectory;
+  QString fileName;  // the name proposed in the initial directory
   QStringList filters;
   QString defaultSuffix;         // "sav" for SRAM files
   bool promptOverwrite = false;  // save: ask before replacing a file

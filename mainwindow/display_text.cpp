@@ -1,5 +1,7 @@
 #include "mainwindow/display_text.h"
 
+#include <QFile>
+
 #include "encoding/windows1252.h"
 
 namespace velwin::mainwindow {
@@ -10,6 +12,10 @@ QString DisplayText(const std::string& bytes) {
 
 std::string EightBitText(const QString& text) {
   return encoding::Utf8ToWindows1252(text.toStdString());
+}
+
+std::string NativePath(const QString& path) {
+  return QFile::encodeName(path).toStdString();
 }
 
 }  // namespace velwin::mainwindow

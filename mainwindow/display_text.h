@@ -13,4 +13,7 @@ QString DisplayText(const std::string& bytes);
 // the code page become '?'.
 std::string EightBitText(const QString& text);
 
+// Paths go to the core as the bytes the file system knows them by.
+std::string NativePath(const QString& path);
+
 }  // namespace velwin::mainwindow

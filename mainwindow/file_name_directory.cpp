@@ -34,4 +34,8 @@ QString DirectoryOfFileName(const QString& fileName, PathStyle style) {
   return style == PathStyle::kWindows ? WindowsDirectory(fileName) : PosixDirectory(fileName);
 }
 
+QString DialogStartFolder(const QString& lastFileName, const QString& savedDirectory) {
+  return lastFileName.isEmpty() ? savedDirectory : DirectoryOfFileName(lastFileName);
+}
+
 }  // namespace velwin::mainwindow

@@ -21,4 +21,8 @@ enum class PathStyle {
 // separator; empty for a bare name.
 QString DirectoryOfFileName(const QString& fileName, PathStyle style = PathStyle::kNative);
 
+// The folder a dialog opens in: the folder of the file chosen last, or the
+// one the settings remembered.
+QString DialogStartFolder(const QString& lastFileName, const QString& savedDirectory);
+
 }  // namespace velwin::mainwindow

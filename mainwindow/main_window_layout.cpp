@@ -181,6 +181,21 @@ void BuildStatusBar(QWidget& window, MainWindowControls& controls) {
   status->SetPanelText(kTotalSizePanel, QStringLiteral("Total size"));
   status->SetPanelText(kStrippedSizePanel, QStringLiteral("Stripped size"));
   status->SetPanelText(kFreeSpacePanel, QStringLiteral("Free space"));
+  // The panels show bare numbers; the tips say what each one counts.
+  status->SetPanelToolTip(kTotalSizePanel,
+                          QStringLiteral("Total size: the sizes of the listed ROM files added up, "
+                                         "in bytes"));
+  status->SetPanelToolTip(
+      kStrippedSizePanel,
+      QStringLiteral("Stripped size: the bytes the listed ROMs take on a card,\n"
+                     "each without its trailing filler, in whole blocks of "
+                     "32768 bytes.\nIts colour names the smallest card that "
+                     "holds them:\ngreen 4 Mbit, yellow 16 Mbit, blue 64 "
+                     "Mbit, red none"));
+  status->SetPanelToolTip(kFreeSpacePanel,
+                          QStringLiteral("Free space: the bytes left on the card named beside it\n"
+                                         "(which keeps 32768 bytes for itself);\nwith \"no fit\", "
+                                         "the bytes by which the 64 Mbit card is exceeded"));
   controls.status = status;
 }
 

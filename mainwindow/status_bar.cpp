@@ -1,7 +1,9 @@
 #include "mainwindow/status_bar.h"
 
 #include <qdrawutil.h>
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace velwin::mainwindow {
 namespace {
@@ -15,7 +17,10 @@ constexpr int kBevel = 1;
 }  // namespace
 
 StatusBar::StatusBar(std::vector<int> panelWidths, QWidget* parent)
-    : QWidget(parent), widths_(std::move(panelWidths)), texts_(widths_.size()) {
+    : QWidget(parent),
+      widths_(std::move(panelWidths)),
+      texts_(widths_.size()),
+      toolTips_(widths_.size()) {
   setAutoFillBackground(true);
   setBackgroundRole(QPalette::Button);
 }
@@ -33,6 +38,34 @@ void StatusBar::SetPanelText(int panel, const QString& text) {
   }
   texts_[static_cast<std::size_t>(panel)] = text;
   update();
+}
+
+void StatusBar::SetPanelToolTip(int panel, const QString& tip) {
+  if (panel >= 0 && panel < PanelCount())
+    toolTips_[static_cast<std::size_t>(panel)] = tip;
+}
+
+bool StatusBar::event(QEvent* event) {
+  if (event->type() != QEvent::ToolTip)
+    return QWidget::event(event);
+  const auto* help = static_cast<QHelpEvent*>(event);
+  for (int panel = 0; panel < PanelCount(); ++panel) {
+    const QRect area = PanelRect(panel);
+    // The bar's full height and the gap after the panel belong to it, so no
+    // stripe between two panels is without a tip.
+    if (help->pos().x() >= area.left() - 1 &&
+        help->pos().x() <= area.right() + 1 + kBevel + kPanelGap) {
+      const QString& tip = toolTips_[static_cast<std::size_t>(panel)];
+      if (!tip.isEmpty()) {
+        QToolTip::showText(help->globalPos(), tip, this, area);
+        return true;
+      }
+      break;
+    }
+  }
+  QToolTip::hideText();
+  event->ignore();
+  return true;
 }
 
 QRect StatusBar::PanelRect(int panel) const {

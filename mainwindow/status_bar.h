@@ -24,16 +24,20 @@ class StatusBar : public QWidget {
   // Setting the text a panel already holds repaints nothing.
   void SetPanelText(int panel, const QString& text);
   void SetDrawPanel(DrawPanel drawPanel) { drawPanel_ = std::move(drawPanel); }
+  // The tool tip shown over a panel; none by default.
+  void SetPanelToolTip(int panel, const QString& tip);
 
   // The area inside a panel's bevel, in the bar's coordinates.
   QRect PanelRect(int panel) const;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  bool event(QEvent* event) override;
 
  private:
   std::vector<int> widths_;
   std::vector<QString> texts_;
+  std::vector<QString> toolTips_;
   DrawPanel drawPanel_;
 };
 

@@ -1,64 +1,31 @@
 #include "mainwindow/velwinmain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
-#include <QDropEvent>
-#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
-#include <QMimeData>
 #include <QPainter>
 #include <QSignalBlocker>
 #include <QToolButton>
-#include <QUrl>
 
-#include "encoding/windows1252.h"
-#include "fileio/file_error.h"
 #include "gui/default_folder.h"
 #include "gui/settings_store.h"
-#include "ips/ips_patch.h"
 #include "mainwindow/display_text.h"
 #include "mainwindow/file_name_directory.h"
 #include "mainwindow/flash/flash_job.h"
 #include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/rom/header_info.h"
+#include "mainwindow/rom_drop_filter.h"
+#include "mainwindow/rom_list_actions.h"
 #include "mainwindow/rom_list_delegate.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
 
 namespace velwin::mainwindow {
 namespace {
-
-// Paths go to the core as the bytes the file system knows them by.
-std::string NativePath(const QString& path) {
-  return QFile::encodeName(path).toStdString();
-}
-
-std::string Quoted(const std::string& name) {
-  return "\"" + name + "\"";
-}
-
-// The local files among dropped URLs.
-QStringList DroppedFiles(const QMimeData* mime) {
-  QStringList files;
-  if (mime == nullptr || !mime->hasUrls()) {
-    return files;
-  }
-  for (const QUrl& url : mime->urls()) {
-    if (url.isLocalFile()) {
-      files.append(url.toLocalFile());
-    }
-  }
-  return files;
-}
-
-// The folder a dialog opens in: the folder of the file chosen last, or the
-// one the settings remembered.
-QString StartFolder(const QString& lastFileName, const QString& savedDirectory) {
-  return lastFileName.isEmpty() ? savedDirectory : DirectoryOfFileName(lastFileName);
-}
 
 // A Game Boy refuses to start a cart whose header checksum is wrong, so the
 // checksum value says so before the ROM goes onto a card: a tool tip, and
@@ -78,6 +45,12 @@ void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header) {
     palette.setColor(QPalette::WindowText, Qt::red);
   value.setPalette(palette);
 }
+
+#ifndef Q_OS_WIN
+constexpr const char* kWithoutVeltraText =
+    "To put one ROM on the card without it, select the ROM and choose \"Write to Card\u2026\" "
+    "from the list's context menu (Ctrl+W).";
+#endif
 
 }  // namespace
 
@@ -114,9 +87,10 @@ TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
   valueLabels_ = controls.valueLabels;
   ConnectControls(controls);
   connect(romsList_, &QListWidget::itemSelectionChanged, this, [this] {
-    // A mouse press that changes the selection is followed by a click on
-    // the same item; one analysis is enough.
-    listClickPending_ = QApplication::mouseButtons() != Qt::NoButton;
+    // A left press that changes the selection is followed by a click on
+    // the same item; one analysis is enough. The right button, which opens
+    // the context menu, is followed by none.
+    listClickPending_ = QApplication::mouseButtons().testFlag(Qt::LeftButton);
     ROMsListClick();
   });
   connect(romsList_, &QListWidget::itemClicked, this, [this] {
@@ -131,8 +105,15 @@ TForm1::TForm1(TForm1Dependencies dependencies, QWidget* parent)
 
 TForm1::~TForm1() = default;
 
+rom::StatusLine& TForm1::Status() const {
+  return *statusLine_;
+}
+
 void TForm1::ConnectControls(const MainWindowControls& controls) {
-  romsList_->viewport()->installEventFilter(this);  // files dropped on the list
+  // Files dropped on the list are added as if chosen with Add.
+  new RomDropFilter(romsList_->viewport(), [this](const QStringList& files) {
+    RunHandler([this, &files] { AddRomFiles(files); });
+  });
   romsList_->setItemDelegate(
       new RomListDelegate([this](QPainter& painter, int index,
                                  const QRect& rect) { ROMsListDrawItem(painter, index, rect); },
@@ -146,6 +127,10 @@ void TForm1::ConnectControls(const MainWindowControls& controls) {
   connect(controls.veltra, &QToolButton::clicked, this, [this] { C(); });
   connect(controls.sramButton, &QToolButton::clicked, this, [this] { SRAMButtonClick(); });
   connect(controls.ips, &QToolButton::clicked, this, [this] { IPSClick(); });
+  const RomListActions actions = AddRomListActions(*romsList_);
+  connect(actions.writeToCard, &QAction::triggered, this, [this] { WriteToCardClick(); });
+  connect(actions.add, &QAction::triggered, this, [this] { AddROMsClick(); });
+  connect(actions.remove, &QAction::triggered, this, [this] { RemoveROMsClick(); });
 }
 
 void TForm1::SetSramManagerWindow(QDialog* window) {
@@ -243,7 +228,7 @@ void TForm1::AddROMsClick() {
   RunHandler([this] {
     gui::FileDialogRequest request;
     request.kind = gui::FileDialogRequest::Kind::kOpenMany;
-    request.initialDirectory = StartFolder(romsDialogFileName_, romsDialogDirectory_);
+    request.initialDirectory = DialogStartFolder(romsDialogFileName_, romsDialogDirectory_);
 #ifndef Q_OS_WIN
     // As the SRAM dialogs do: a program started from a menu has no current
     // folder of the user's choosing.
@@ -343,37 +328,6 @@ void TForm1::ROMsListDrawItem(QPainter& painter, int index, const QRect& rect) {
                    Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, name);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event) {
-  if (romsList_ == nullptr || watched != romsList_->viewport()) {
-    return QWidget::eventFilter(watched, event);
-  }
-  switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-      auto* drag = static_cast<QDragMoveEvent*>(event);
-      if (DroppedFiles(drag->mimeData()).isEmpty()) {
-        drag->ignore();
-      } else {
-        drag->acceptProposedAction();
-      }
-      return true;
-    }
-    case QEvent::Drop: {
-      auto* drop = static_cast<QDropEvent*>(event);
-      const QStringList files = DroppedFiles(drop->mimeData());
-      if (files.isEmpty()) {
-        drop->ignore();
-        return true;
-      }
-      drop->acceptProposedAction();
-      RunHandler([this, &files] { AddRomFiles(files); });
-      return true;
-    }
-    default:
-      return QWidget::eventFilter(watched, event);
-  }
-}
-
 // Status bar -------------------------------------------------------------
 
 void TForm1::StatusDrawPanel(QPainter& painter, int panel, const QRect& rect) {
@@ -387,7 +341,7 @@ void TForm1::StatusDrawPanel(QPainter& painter, int panel, const QRect& rect) {
   }
 }
 
-// Flash job, IPS, SRAM manager -------------------------------------------
+// Flash job, Write to Card, SRAM manager -------------------------------------------
 
 void TForm1::C() {
   RunHandler([this] {
@@ -395,11 +349,22 @@ void TForm1::C() {
     for (const QString& path : RomPaths()) {
       paths.push_back(NativePath(path));
     }
-    flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+    try {
+      flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+    } catch (const flash::FlashJobError& error) {
+#ifndef Q_OS_WIN
+      // The tool is a DOS and Windows program: on Linux it is usually not
+      // there at all, and the card can be written without it.
+      if (error.toolMissing())
+        throw flash::FlashJobError(std::string(error.what()) + " " + kWithoutVeltraText,
+                                   error.name(), error.reason(), true);
+#endif
+      throw;
+    }
   });
 }
 
-void TForm1::IPSClick() {
+void TForm1::WriteToCardClick() {
   RunHandler([this] {
     const QList<QListWidgetItem*> selected = romsList_->selectedItems();
     if (selected.isEmpty()) {
@@ -410,50 +375,9 @@ void TForm1::IPSClick() {
       statusLine_->SetText(" Please select SINGLE ROM from list !");
       return;
     }
-    const QString romPath = selected.front()->text();
-    const std::string romName = EightBitText(QFileInfo(romPath).fileName());
-    statusLine_->SetText(" Selecting IPS file for " + Quoted(romName));
-    statusLine_->RepaintNow();
-
-    gui::FileDialogRequest request;
-    request.kind = gui::FileDialogRequest::Kind::kOpenOne;
-    request.title = QStringLiteral("Select IPS file to patch ") + DisplayText(Quoted(romName));
-    request.initialDirectory = StartFolder(ipsDialogFileName_, ipsDialogDirectory_);
-    request.filters = {QStringLiteral("IPS files (*.ips)"), QStringLiteral("All files (*.*)")};
-    request.fileMustExist = true;
-    request.pathMustExist = true;
-    const QStringList chosen = deps_.fileDialogs.Run(this, request);
-    if (chosen.isEmpty()) {
-      statusLine_->SetText(" Patching " + Quoted(romName) + " aborted.");
-      return;
-    }
-    ipsDialogFileName_ = chosen.first();
-    PatchRom(romPath, chosen.first());
+    if (cardWriter_)
+      cardWriter_(selected.front()->text());
   });
-}
-
-void TForm1::PatchRom(const QString& romPath, const QString& ipsPath) {
-  const std::string rom = NativePath(romPath);
-  // The ROM leaves the totals with the sizes it has now and comes back with
-  // the sizes the patch gives it.
-  totals_.Subtract(analyser_.AnalyseRomFile(rom, false));
-  std::string result;
-  try {
-    result = ips::ApplyIpsPatch(NativePath(ipsPath), rom);
-  } catch (...) {
-    // Records written before the failure stay written: count the ROM back
-    // in as it now is, so the totals still cover every listed file.
-    totals_.Add(analyser_.AnalyseRomFile(rom, false));
-    TotalsChanged();
-    throw;
-  }
-  // The result names the ROM file as the file system spells it.
-  // Built by appending: GCC 12 warns falsely (-Wrestrict) about " " + text.
-  std::string text(1, ' ');
-  statusLine_->SetText(text.append(encoding::Utf8ToWindows1252(result)));
-  totals_.Add(analyser_.AnalyseRomFile(rom, false));
-  TotalsChanged();
-  rom::LookupDatabase(labels_, *statusLine_, deps_.baseDirectory);
 }
 
 void TForm1::SRAMButtonClick() {

@@ -53,6 +53,11 @@ class TForm1 : public QWidget {
   // The window SRAMButton shows modally; the window is not owned. Without
   // one the button does nothing.
   void SetSramManagerWindow(QDialog* window);
+  // Writes one ROM file onto the flash card, with its own question,
+  // progress and result; "Write to Card…" hands it the selected ROM.
+  // Without one the command does nothing.
+  using CardWriter = std::function<void(const QString& romPath)>;
+  void SetCardWriter(CardWriter writer) { cardWriter_ = std::move(writer); }
 
   // What the window shows, for whoever drives it.
   std::int32_t TotalFileSize() const { return totals_.TotalFileSize(); }
@@ -69,10 +74,11 @@ class TForm1 : public QWidget {
   // The VELTRA button's handler: the flash job.
   void C();
   void SRAMButtonClick();
+  // "Write to Card…" of the ROM list's menu (Ctrl+W).
+  void WriteToCardClick();
 
  protected:
   void closeEvent(QCloseEvent* event) override;
-  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   class PanelStatusLine;
@@ -97,6 +103,8 @@ class TForm1 : public QWidget {
   void StatusDrawPanel(QPainter& painter, int panel, const QRect& rect);
   void SyncLabels();
   void PatchRom(const QString& romPath, const QString& ipsPath);
+  // Status panel 0 as the analysis sees it.
+  rom::StatusLine& Status() const;
 
   TForm1Dependencies deps_;
   rom::RomInfoLabels labels_;
@@ -112,6 +120,7 @@ class TForm1 : public QWidget {
   QString ipsDialogFileName_;
 
   QPointer<QDialog> sramManager_;
+  CardWriter cardWriter_;
   bool listClickPending_ = false;
 
   QListWidget* romsList_ = nullptr;

@@ -54,6 +54,8 @@ std::optional<std::string> CardMenu::ChooseCardFile(bool save) {
   gui::FileDialogRequest request;
   request.kind =
       save ? gui::FileDialogRequest::Kind::kSave : gui::FileDialogRequest::Kind::kOpenOne;
+  request.title =
+      save ? QStringLiteral("Read Card to File") : QStringLiteral("Compare Card with File");
   request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
   request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
                      QStringLiteral("All files (*.*)")};

@@ -29,6 +29,10 @@ std::string BackupFolder() {
   return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
 }
 
+constexpr const char* kOneGameNote =
+    "\n\nThe card will then hold this one game. A card of several games needs the "
+    "menu program of the VELTRA flashing tool, which velwin does not have.";
+
 bool AskYesNo(QWidget* parent, const QString& question) {
   return QMessageBox::question(parent, gui::ApplicationTitle(), question,
                                QMessageBox::Yes | QMessageBox::No,
@@ -64,6 +68,7 @@ void CardWriteAction::WriteFileToCard() {
   const LinkJobScope scope(host_, jobBar_);
   gui::FileDialogRequest request;
   request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = QStringLiteral("Write File to Card");
   request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
   request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
                      QStringLiteral("All files (*.*)")};
@@ -73,6 +78,13 @@ void CardWriteAction::WriteFileToCard() {
   if (chosen.isEmpty())
     return;
   WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+}
+
+void CardWriteAction::WriteRomToCard(const QString& romPath) {
+  if (romPath.isEmpty() || !host_.BeginLinkJob())
+    return;
+  const LinkJobScope scope(host_, jobBar_);
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(), true);
 }
 
 void CardWriteAction::RestoreCardFromBackup() {
@@ -87,6 +99,7 @@ void CardWriteAction::RestoreCardFromBackup() {
   }
   gui::FileDialogRequest request;
   request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = QStringLiteral("Restore Card from Backup");
   request.initialDirectory = shownFolder;
   request.filters = {QStringLiteral("Card backups (*.gb)"), QStringLiteral("All files (*.*)")};
   request.pathMustExist = true;
@@ -97,7 +110,7 @@ void CardWriteAction::RestoreCardFromBackup() {
   WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
 }
 
-void CardWriteAction::WriteImage(const std::string& path) {
+void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
@@ -139,6 +152,10 @@ void CardWriteAction::WriteImage(const std::string& path) {
                                                      image.size(), options.backupFolder);
   if (!locked.empty())
     question += "\n\n" + card::UnlockOfferText(*chip, locked);
+  // A ROM from the main window's list goes on as the card's only game: the
+  // menu that starts one of several is the flashing tool's own program.
+  if (romFromList)
+    question += kOneGameNote;
   // The identification waits with the window's events let in: a close
   // asked for meanwhile stops the job before the question.
   if (host_.StopRequested() ||

@@ -39,6 +39,10 @@ class CardWriteAction : public QObject {
   // chosen in the card backup folder. Null until added.
   QAction* AddRestoreAction(QMenu* menu);
   QAction* RestoreAction() const { return restore_; }
+  // Write to Card from the main window: the same job on a ROM file chosen
+  // there, without the file dialog. The question adds that the card then
+  // holds this one game.
+  void WriteRomToCard(const QString& romPath);
   // Tests answer the question in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
 
@@ -48,8 +52,9 @@ class CardWriteAction : public QObject {
 
  private:
   // Reads the image at path and writes it after the confirmation; the link
-  // job is claimed.
-  void WriteImage(const std::string& path);
+  // job is claimed. A ROM from the main window's list says in the question
+  // that it becomes the card's only game.
+  void WriteImage(const std::string& path, bool romFromList = false);
 
   QWidget* window_;
   xchanger::CartAccess& cart_;

@@ -46,13 +46,14 @@ std::uint8_t RamCodeOf(const DemoGame& game) {
 }  // namespace
 
 const std::vector<DemoGame>& DemoGames() {
-  // Invented games. "Glass Harbour" starts its 256 kbit at bank 12, where
-  // the transfers refuse it, to show what that looks like.
+  // Invented games, whose saves fill the card's SRAM but for its last bank:
+  // a 256 kbit save may start no later than bank 11, and "Glass Harbour"
+  // sits there, so every game the menu lists can be saved and loaded.
   static const std::vector<DemoGame> games = {
       {"Lantern Keep", true, 0x00},     {"Orbit Gardener", false, 0x00},
       {"Tidepool Tactics", true, 0x31}, {"Copper Caravan", true, 0x05},
       {"Moth and Lamp", true, 0x36},    {"Quarry Quest", false, 0x00},
-      {"Pocket Almanac", true, 0x0A},   {"Glass Harbour", true, 0x3C},
+      {"Pocket Almanac", true, 0x0A},   {"Glass Harbour", true, 0x3B},
   };
   return games;
 }

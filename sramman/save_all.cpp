@@ -29,22 +29,27 @@ std::string Joined(const std::vector<std::string>& lines, std::size_t from) {
 
 }  // namespace
 
-std::string SaveFileName(int row, std::string_view title) {
+std::string GameFileStem(std::string_view title) {
   const std::size_t begin = title.find_first_not_of(' ');
+  if (begin == std::string_view::npos)
+    return {};
   const std::size_t end = title.find_last_not_of(' ');
+  // UTF-8 sequences are made of bytes above 0x7F only, so a byte-wise
+  // replacement never splits a character.
+  std::string text(title.substr(begin, end - begin + 1));
+  for (char& c : text) {
+    if (NotInFileNames(c))
+      c = '_';
+  }
+  return text;
+}
+
+std::string SaveFileName(int row, std::string_view title) {
   // Built by appending: GCC 12 warns falsely (-Wrestrict) about "0" + text.
   std::string name(row < 10 ? 1 : 0, '0');
   name.append(std::to_string(row));
-  if (begin != std::string_view::npos) {
-    // UTF-8 sequences are made of bytes above 0x7F only, so a byte-wise
-    // replacement never splits a character.
-    std::string text(title.substr(begin, end - begin + 1));
-    for (char& c : text) {
-      if (NotInFileNames(c))
-        c = '_';
-    }
-    name.append(" ").append(text);
-  }
+  if (const std::string stem = GameFileStem(title); !stem.empty())
+    name.append(" ").append(stem);
   return name + ".sav";
 }
 

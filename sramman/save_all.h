@@ -26,6 +26,12 @@ struct GameSave {
 // or EROFS when the folder cannot be written.
 int PrepareSaveFolder(const std::string& folder);
 
+// A game's grid text (UTF-8) as a file name: blanks at either end dropped
+// (the menu pads names with them) and every character a file name cannot
+// hold on Linux or Windows (/ \ : * ? " < > | and control characters)
+// replaced by '_'. Empty for a title of blanks.
+std::string GameFileStem(std::string_view title);
+
 // The .sav name for a grid row: the row in at least two digits, a blank and
 // the grid text (UTF-8) with every character a file name cannot hold on
 // Linux or Windows (/ \ : * ? " < > | and control characters) replaced by

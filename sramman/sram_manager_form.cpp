@@ -26,6 +26,7 @@
 #include "sramman/failure_line.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
+#include "sramman/save_all.h"
 #include "sramman/sram_port.h"
 
 namespace velwin::sramman {
@@ -267,6 +268,14 @@ void TSRAMManForm::done(int result) {
   QDialog::done(result);
 }
 
+void TSRAMManForm::WriteRomToCard(const QString& romPath) {
+  // Modal to the main window, like the SRAM button's showing, but without a
+  // loop of its own: the job runs now and lets the window's events in.
+  if (!isVisible())
+    open();
+  cardWrite_->WriteRomToCard(romPath);
+}
+
 void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   for (QToolButton* button : {button1_, button2_, button3_})
     button->setEnabled(enabled);
@@ -329,6 +338,10 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
   request.filters = {QStringLiteral("Gameboy SRAM-files (*.sav)"),
                      QStringLiteral("All files (*.*)")};
   request.defaultSuffix = QStringLiteral("sav");
+  // A save is named after its game, as save-all names it, without the row.
+  const std::string stem = GameFileStem(FromAnsi(Cell(0, SelectedRow())).toStdString());
+  if (save && !stem.empty())
+    request.fileName = QString::fromStdString(stem + ".sav");
   request.promptOverwrite = true;
   request.pathMustExist = true;
   request.fileMustExist = !save;

@@ -69,6 +69,11 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QString OpenDialogDirectory() const { return openDialogDir_; }
   QString SaveDialogDirectory() const { return saveDialogDir_; }
 
+  // Write to Card from the main window: opens this window over it, where
+  // the job's question, progress, Cancel and result are, and writes the ROM
+  // file onto the card. The window stays open with the result in its log.
+  void WriteRomToCard(const QString& romPath);
+
   // Appends "<bullet> message" to the status log (8-bit text).
   void LogStatus(const std::string& message) override;
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "sramman/parallel_port_presence.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
 
@@ -24,8 +25,10 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
   options.busyIsNoFailure = true;
   parts.port = OpenSramPort(description.toStdString(), portError, options);
   if (!parts.port) {
-    parts.portProblem =
-        QString::fromStdString(PortProblemText(description.toStdString(), portError));
+    std::string problem = PortProblemText(description.toStdString(), portError);
+    if (!MachineHasParallelPort())
+      problem.append(" ").append(kNoParallelPortHint);
+    parts.portProblem = QString::fromStdString(problem);
   }
   return std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
 }

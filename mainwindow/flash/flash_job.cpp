@@ -116,7 +116,7 @@ FlashJobError ToolNotStarted(const std::error_code& error) {
                : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
                  "run.");
   return FlashJobError(std::string("Cannot start \"") + kToolProgram + "\": " + reason,
-                       kToolProgram, reason);
+                       kToolProgram, reason, missing);
 }
 
 // Writes the stripped copy of one analysed ROM. The copy must get the size

@@ -27,17 +27,23 @@ inline constexpr const char* kToolPattern = "*.stp";
 // names the file or program, the cause and what to do.
 class FlashJobError : public std::runtime_error {
  public:
-  FlashJobError(std::string text, std::string name, std::string reason)
-      : std::runtime_error(std::move(text)), name_(std::move(name)), reason_(std::move(reason)) {}
+  FlashJobError(std::string text, std::string name, std::string reason, bool toolMissing = false)
+      : std::runtime_error(std::move(text)),
+        name_(std::move(name)),
+        reason_(std::move(reason)),
+        toolMissing_(toolMissing) {}
 
   // The file or program concerned, and what went wrong with it and what to
   // do: what() without the name, for reports that put the name first.
   const std::string& name() const { return name_; }
   const std::string& reason() const { return reason_; }
+  // The tool is not there at all (rather than there but not runnable).
+  bool toolMissing() const { return toolMissing_; }
 
  private:
   std::string name_;
   std::string reason_;
+  bool toolMissing_;
 };
 
 // Run by the job after each ROM's analysis and before its copy, with the

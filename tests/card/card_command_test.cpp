@@ -33,12 +33,21 @@ CommandRun Card(const cli::Arguments& args) {
   return {status, out.str(), err.str()};
 }
 
+// The header checksum a Game Boy checks before it starts a cart.
+void SealHeader(std::vector<std::uint8_t>& rom) {
+  std::uint8_t sum = 0;
+  for (std::size_t i = 0x134; i <= 0x14C; ++i)
+    sum = static_cast<std::uint8_t>(sum - rom[i] - 1);
+  rom[0x14D] = sum;
+}
+
 // A whole card of distinct banks, with a game's header in bank 0.
 std::vector<std::uint8_t> PatternCard(std::size_t bytes, std::uint8_t cartType,
                                       std::uint8_t romSizeCode) {
   auto rom = Pattern(bytes, 3);
   PutHeader(rom, 0, "PATTERN", romSizeCode, 0x02);
   rom[0x147] = cartType;
+  SealHeader(rom);
   return rom;
 }
 

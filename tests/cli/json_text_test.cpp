@@ -18,11 +18,11 @@ TEST(JsonString, KeepsWellFormedUtf8) {
   EXPECT_EQ(JsonString("caf\u00e9 \u4e2d \U0001F3AE"), "\"caf\u00e9 \u4e2d \U0001F3AE\"");
 }
 
-TEST(JsonString, ShowsBytesThatAreNotUtf8AsWindows1252) {
-  EXPECT_EQ(JsonString("a\xE9z"), "\"a\u00E9z\"");                // a Latin-1 file name
-  EXPECT_EQ(JsonString("\xC3"), "\"\u00C3\"");                    // cut short
-  EXPECT_EQ(JsonString("x\xC0\xAF.gb"), "\"x\u00C0\u00AF.gb\"");  // over-long '/'
-  EXPECT_EQ(JsonString("\x81\"\x80"), "\"?\\\"\u20AC\"");         // no character; escapes go on
+TEST(JsonString, EscapesEachByteThatIsNotUtf8SoTheNameCanBeRecovered) {
+  EXPECT_EQ(JsonString("a\xE9z"), R"("a\udce9z")");                // a Latin-1 file name
+  EXPECT_EQ(JsonString("\xC3"), R"("\udcc3")");                    // cut short
+  EXPECT_EQ(JsonString("x\xC0\xAF.gb"), R"("x\udcc0\udcaf.gb")");  // over-long '/'
+  EXPECT_EQ(JsonString("\x81\"\x80\xC3\xA9"), "\"\\udc81\\\"\\udc80\u00e9\"");  // escapes go on
 }
 
 TEST(JsonString1252, DecodesTheCodePage) {

@@ -115,6 +115,22 @@ TEST_F(NativeDialogsTest, SaveDialogAddsTheDefaultSuffix) {
   EXPECT_TRUE(confirms);
 }
 
+TEST_F(NativeDialogsTest, SaveDialogProposesTheRequestedNameInItsFolder) {
+  FileDialogRequest request;
+  request.kind = FileDialogRequest::Kind::kSave;
+  request.initialDirectory = dir_.path();
+  request.fileName = "Lantern Keep.sav";
+  const ModalAnswerer answerer([&](QWidget* modal) {
+    auto* dialog = qobject_cast<QFileDialog*>(modal);
+    ASSERT_NE(dialog, nullptr);
+    static_cast<QDialog*>(dialog)->accept();  // the user only confirms
+  });
+  const QStringList chosen = NativeFileDialogs().Run(nullptr, request);
+  ASSERT_EQ(chosen.size(), 1);
+  EXPECT_EQ(QFileInfo(chosen[0]).absoluteFilePath(),
+            QFileInfo(dir_.path() + "/Lantern Keep.sav").absoluteFilePath());
+}
+
 TEST_F(NativeDialogsTest, ErrorBoxHasTheApplicationTitleTextAndOk) {
   QString title;
   QString text;

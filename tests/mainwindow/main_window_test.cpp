@@ -1,12 +1,15 @@
 // The list click, the status bar, drag and drop, the flash job, the SRAM
 // button and the standard error box.
 
+#include <QApplication>
 #include <QDialog>
 #include <QDropEvent>
+#include <QHelpEvent>
 #include <QMimeData>
 #include <QSizeGrip>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
 #include "mainwindow/status_panels.h"
@@ -157,10 +160,54 @@ TEST_F(MainWindowBehaviourTest, ToolThatCannotStartIsShownAndTheCopiesStay) {
   AddRoms({MakeRom("a.gb")});
   launcher_.failure = std::make_error_code(std::errc::no_such_file_or_directory);
   Press("VELTRA");
+  // On Linux the box also points to the way to the card without the tool.
   EXPECT_EQ(boxes_.Errors(),
             QStringList({"Cannot start \"../veltra\": No such file or directory. Put the VELTRA "
-                         "tool next to the paldmi.tmp folder."}));
+                         "tool next to the paldmi.tmp folder. To put one ROM on the card without "
+                         "it, select the ROM and choose \"Write to Card\u2026\" from the list's "
+                         "context menu (Ctrl+W)."}));
   EXPECT_TRUE(QFile::exists(BaseDir() + "/paldmi.tmp/0.stp"));
+
+  // A tool that is there but may not run is another matter.
+  boxes_.Clear();
+  launcher_.failure = std::make_error_code(std::errc::permission_denied);
+  Press("VELTRA");
+  ASSERT_EQ(boxes_.Errors().size(), 1);
+  EXPECT_FALSE(boxes_.Errors()[0].contains("Write to Card")) << boxes_.Errors()[0].toStdString();
+}
+
+TEST_F(MainWindowBehaviourTest, CtrlOAddsAndDeleteRemovesTheSelectedRoms) {
+  Form().show();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&Form()));
+  const QString a = MakeRom("a.gb");
+  const QString b = MakeRom("b.gb");
+  dialogs_.QueueAnswer({a, b});
+  QTest::keyClick(&List(), Qt::Key_O, Qt::ControlModifier);
+  ASSERT_EQ(List().count(), 2);
+  SelectRows({0});
+  QTest::keyClick(&List(), Qt::Key_Delete);
+  EXPECT_EQ(Form().RomPaths(), QStringList({b}));
+  EXPECT_EQ(Form().TotalFileSize(), 32768);
+}
+
+// The size panels show bare numbers: hovering one tells what it counts.
+TEST_F(MainWindowBehaviourTest, SizePanelsTellWhatTheirNumbersCount) {
+  Form().show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form()));
+  const auto tipAt = [this](QPoint pos) {
+    QHelpEvent help(QEvent::ToolTip, pos, Bar().mapToGlobal(pos));
+    QApplication::sendEvent(&Bar(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
+  };
+  const char* starts[] = {"Total size: ", "Stripped size: ", "Free space: "};
+  for (int panel = kTotalSizePanel; panel <= kFreeSpacePanel; ++panel) {
+    const QString tip = tipAt(Bar().PanelRect(panel).center());
+    EXPECT_TRUE(tip.startsWith(starts[panel - 1])) << panel << ": " << tip.toStdString();
+    EXPECT_TRUE(tip.contains("bytes")) << panel;
+  }
+  // The two pixels between panels 1 and 2 still belong to panel 1.
+  const QRect total = Bar().PanelRect(kTotalSizePanel);
+  EXPECT_TRUE(tipAt(QPoint(total.right() + 2, total.center().y())).startsWith(starts[0]));
 }
 
 TEST_F(MainWindowBehaviourTest, ClosingDeletesTheStrippedCopies) {

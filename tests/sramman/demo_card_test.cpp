@@ -50,9 +50,9 @@ TEST(DemoCard, SavesNoTwoGamesShareABank) {
   const DemoCard card = BuildDemoCard();
   ASSERT_EQ(card.sram.size(), 16u * 8192u);
   const std::string bank13(card.sram.begin() + 13 * 8192, card.sram.begin() + 13 * 8192 + 64);
-  EXPECT_EQ(bank13.rfind("velwin demo save: Glass Harbour, bank 2 of 4\n", 0), 0u);
-  const std::string bank11(card.sram.begin() + 11 * 8192, card.sram.begin() + 11 * 8192 + 64);
-  EXPECT_EQ(bank11.rfind("velwin demo SRAM: free bank 11\n", 0), 0u);
+  EXPECT_EQ(bank13.rfind("velwin demo save: Glass Harbour, bank 3 of 4\n", 0), 0u);
+  const std::string bank15(card.sram.begin() + 15 * 8192, card.sram.begin() + 15 * 8192 + 64);
+  EXPECT_EQ(bank15.rfind("velwin demo SRAM: free bank 15\n", 0), 0u);
 }
 
 }  // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace velwin::app {
+
+// Reads one environment variable; null when it is not set.
+using EnvironmentLookup = std::function<const char*(const char* name)>;
+
+// The value given to the GUI library's -platform (or --platform) option,
+// empty when there is none.
+std::string PlatformOption(int argc, char* argv[]);
+
+// Why no window can open here, as the one line the program ends with, or
+// nothing when it can: the GUI library aborts the process on a display it
+// cannot reach, with a text that blames the installation. X11 needs DISPLAY,
+// Wayland WAYLAND_DISPLAY; the platforms that draw without a display server
+// (offscreen, minimal, vnc, linuxfb, eglfs, ...) need neither. platform is
+// the -platform option, else QT_QPA_PLATFORM, which may list fallbacks
+// separated by ';'.
+std::optional<std::string> MissingDisplayText(const EnvironmentLookup& environment,
+                                              const std::string& platformOption);
+
+}  // namespace velwin::app

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+#include <ctime>
+#include <string>
+#include <vector>
+
+namespace velwin::card {
+
+// One card backup as the backup folder holds it.
+struct BackupEntry {
+  std::string path;
+  std::uint8_t cardMbit = 0;  // from the name; 0 when the name does not tell
+  std::uint64_t bytes = 0;
+  std::time_t modified = 0;  // when it was written
+};
+
+// The card backups in folder ("card-*.gb" regular files), oldest first by
+// the time they were written, then by name. A missing folder has none;
+// files that vanish while the folder is read are left out.
+std::vector<BackupEntry> ListCardBackups(const std::string& folder);
+
+}  // namespace velwin::card

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <filesystem>
+
+#include "xchanger/parport_sysctl.h"
+
+namespace velwin::sramman {
+
+// Whether the machine has any parallel port: a ppdev device (parport0,
+// parport1, ... in deviceFolder) or a port the parport driver lists under
+// sysctlRoot. Without one no X-Changer can be reached however the port is
+// named, and the demo card is the only way to try the SRAM manager.
+bool MachineHasParallelPort(const std::filesystem::path& deviceFolder = "/dev",
+                            const std::filesystem::path& sysctlRoot = xchanger::kParportSysctlRoot);
+
+// What the port problem adds on such a machine.
+inline constexpr const char* kNoParallelPortHint =
+    "This machine has no parallel port: start velwin --demo to try the demo card.";
+
+}  // namespace velwin::sramman
