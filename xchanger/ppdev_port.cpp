@@ -121,6 +121,10 @@ PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& o
 }
 
 void PpdevPortBackend::SetMode(Device& device, int mode) {
+  // Every EPP cycle starts here. A port without EPP hardware has the kernel
+  // make the cycle on the control lines, so the control register may hold
+  // anything afterwards: the next control write goes out whatever it is.
+  device.control = -1;
   if (device.mode != mode && system_->IoctlSetInt(device.fd, PPSETMODE, mode) == 0) {
     device.mode = mode;
   }
@@ -151,7 +155,8 @@ void PpdevPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
       break;
     case kControl:
       // Writing the value the register holds changes no line, so the
-      // X-Changer sees nothing of it: the system call is saved.
+      // X-Changer sees nothing of it: the system call is saved. Known only
+      // between two EPP cycles (see SetMode).
       if (device->control != value && system_->IoctlSetByte(device->fd, PPWCONTROL, value) == 0)
         device->control = value;
       break;
