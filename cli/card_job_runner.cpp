@@ -42,7 +42,8 @@ int RunCardJob(std::string_view verb, const Arguments& args,
   if (const auto problem = ParseCardOptions(args, ownFlags, true, options)) {
     return ReportCardUsage(err, verb, *problem, options);
   }
-  const auto session = CardSession::Open(options.port, err, options.json ? &out : nullptr);
+  const auto session =
+      CardSession::Open(options.port, err, options.json ? &out : nullptr, options.trace);
   if (!session)
     return 1;
   int status = 1;

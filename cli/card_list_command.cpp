@@ -65,7 +65,8 @@ int RunCardList(const Arguments& args, std::ostream& out, std::ostream& err) {
   if (const auto problem = ParseCardOptions(args, {}, false, options)) {
     return ReportCardUsage(err, "list", *problem, options);
   }
-  const auto session = CardSession::Open(options.port, err, options.json ? &out : nullptr);
+  const auto session =
+      CardSession::Open(options.port, err, options.json ? &out : nullptr, options.trace);
   if (!session)
     return 1;
   int status = 1;

@@ -7,6 +7,7 @@
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
+#include "cli/port_arguments.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
 
@@ -33,6 +34,10 @@ std::optional<std::string> ParseCardOptions(const Arguments& args,
       if (i + 1 >= args.size())
         return "--port needs a value";
       options.port = args[++i];
+    } else if (std::optional<std::string> problem;
+               TakeTraceOption(args, i, options.trace, problem)) {
+      if (problem)
+        return problem;
     } else if (arg == "--json") {
       options.json = true;
     } else if (std::find(ownFlags.begin(), ownFlags.end(), arg) != ownFlags.end()) {
@@ -60,9 +65,11 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
 }
 
 std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err,
-                                               std::ostream* json) {
+                                               std::ostream* json, const std::string& trace) {
   std::string error;
-  auto backend = sramman::OpenSramPort(port, error);
+  sramman::SramPortOptions portOptions;
+  portOptions.tracePath = trace;
+  auto backend = sramman::OpenSramPort(port, error, portOptions);
   if (!backend) {
     ReportPortFailure(port, error, err, json);
     return nullptr;

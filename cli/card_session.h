@@ -21,6 +21,7 @@ namespace velwin::cli {
 // The options every card command takes, and the flags of its own.
 struct CardOptions {
   std::string port;
+  std::string trace;  // --trace FILE, empty without
   bool json = false;
   std::vector<std::string> flags;  // those of the command's own flags that were given
   std::optional<std::string> file;
@@ -29,7 +30,7 @@ struct CardOptions {
   bool Has(std::string_view flag) const;
 };
 
-// Parses "[--port PORT] [--json] [FLAG...] [FILE]", the words after the
+// Parses "[--port PORT] [--trace FILE] [--json] [FLAG...] [FILE]", the words after the
 // command's verb; "--" ends the options. Returns the problem, or nothing.
 std::optional<std::string> ParseCardOptions(const Arguments& args,
                                             std::span<const std::string_view> ownFlags,
@@ -45,9 +46,10 @@ class CardSession {
  public:
   // Opens the port; on failure prints "velwin-cli: port ... could not be
   // opened: WHY" on err (and, given json, {"port": PORT, "error": WHY} on
-  // it) and returns null.
+  // it) and returns null. trace: the file for a trace of every port access.
   static std::unique_ptr<CardSession> Open(const std::string& port, std::ostream& err,
-                                           std::ostream* json = nullptr);
+                                           std::ostream* json = nullptr,
+                                           const std::string& trace = {});
 
   explicit CardSession(std::unique_ptr<xchanger::PortBackend> port);
   CardSession(const CardSession&) = delete;

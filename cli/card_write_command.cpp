@@ -99,7 +99,9 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     return 1;
   }
   std::string portError;
-  const auto port = sramman::OpenSramPort(options.port, portError);
+  sramman::SramPortOptions portOptions;
+  portOptions.tracePath = options.trace;
+  const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
   if (!port) {
     ReportPortFailure(options.port, portError, err, options.json ? &out : nullptr);
     return 1;

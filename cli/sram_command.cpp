@@ -10,6 +10,7 @@
 
 #include "cli/file_failure.h"
 #include "cli/json_text.h"
+#include "cli/port_arguments.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/memory_sram_view.h"
@@ -32,6 +33,7 @@ constexpr const char* kSramUsage =
     "\n"
     "PORT is \"direct\", \"ppdev[:/dev/parportN]\", \"sim:rom=FILE,sram=FILE,...\" or \"demo\"\n"
     "for the built-in demo card; without --port, VELWIN_PORT or the machine's default.\n"
+    "--trace FILE writes a trace of every port access to FILE, for a bug report.\n"
     "save and load analyse the cart first, then move the SRAM of grid row N.\n"
     "save-all writes the SRAM of every listed game to FOLDER as \"NN Title.sav\".\n"
     "load keeps the game's old save first in $XDG_DATA_HOME/velwin/sram-backups\n"
@@ -42,6 +44,7 @@ constexpr const char* kSramUsage =
 struct SramOptions {
   std::string verb;
   std::optional<std::string> port;  // as given; an empty one is refused
+  std::string trace;                // --trace FILE, empty without
   bool json = false;
   std::optional<int> row;
   std::optional<std::string> file;
@@ -78,6 +81,10 @@ std::optional<std::string> ParseOptions(const Arguments& args, SramOptions& opti
       } else if (!(options.row = ParseRow(value))) {
         return "--row needs a row number, not '" + value + "'";
       }
+    } else if (std::optional<std::string> problem;
+               TakeTraceOption(args, i, options.trace, problem)) {
+      if (problem)
+        return problem;
     } else if (arg == "--json" && !takesRow) {
       options.json = true;
     } else if (!arg.empty() && arg[0] != '-' && options.verb != "analyse" && !options.file) {
@@ -267,7 +274,9 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   }
 
   std::string portError;
-  const auto port = sramman::OpenSramPort(*options.port, portError);
+  sramman::SramPortOptions portOptions;
+  portOptions.tracePath = options.trace;
+  const auto port = sramman::OpenSramPort(*options.port, portError, portOptions);
   if (!port) {
     err << "velwin-cli: port \"" << ShownName(*options.port)
         << "\" could not be opened: " << portError << '\n';

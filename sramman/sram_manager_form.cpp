@@ -287,6 +287,12 @@ void TSRAMManForm::SetCommandsEnabled(bool enabled) {
 bool TSRAMManForm::BeginLinkJob() {
   if (linkJobRunning_ || manager_.Busy())
     return false;
+  // Another velwin may hold the port, or have taken it while the window
+  // was closed: the job is refused before its first access.
+  if (std::string busy; !port_->Reserve(busy)) {
+    LogStatus(ToAnsi(QString::fromStdString(busy)));
+    return false;
+  }
   linkJobRunning_ = true;
   stopNote_ = "Stopping changes nothing on the cart.";
   SetCommandsEnabled(false);

@@ -1,5 +1,6 @@
 #include "sramman/sram_manager_startup.h"
 
+#include <cstdlib>
 #include <string>
 
 #include "sramman/parallel_port_presence.h"
@@ -15,7 +16,14 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
                                   : portDescription;
   SramManagerParts parts;
   std::string portError;
-  parts.port = OpenSramPort(description.toStdString(), portError);
+  SramPortOptions options;
+  // VELWIN_TRACE names the file for a trace of every port access.
+  if (const char* trace = std::getenv("VELWIN_TRACE"); trace != nullptr)
+    options.tracePath = trace;
+  // The window opens its port at program start: one that another velwin
+  // holds then refuses the first job instead.
+  options.busyIsNoFailure = true;
+  parts.port = OpenSramPort(description.toStdString(), portError, options);
   if (!parts.port) {
     std::string problem = PortProblemText(description.toStdString(), portError);
     if (!MachineHasParallelPort())

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "gbheader/header_logo.h"
+#include "xchanger/block_run.h"
 #include "xchanger/cart_bus.h"
 
 namespace velwin::xchanger {
@@ -238,14 +239,16 @@ void CartAccess::ReadRomBlocks(std::uint16_t bank, std::size_t blocks) {
   CartWrite(kRomBankHighAddress, static_cast<std::uint8_t>(bank >> 8));
   // Bank 0 is only visible at 0x0000; every other bank through the window.
   const std::uint8_t window = bank == 0 ? 0 : kSwitchableBankWindowHigh;
+  if (ReadBlockRun(link_, static_cast<std::uint16_t>(window << 8),
+                   std::span(buffer_).first(blocks * kBlockSize), blockRunsCarry_))
+    return;
   for (std::size_t block = 0; block < blocks; ++block) {
     link_.WriteRegister(AddrHighReg, static_cast<std::uint8_t>(window + block));
     link_.WriteRegister(AddrLowReg, 0x00);
     link_.WriteRegister(ModeReg, kModeBlock);
     link_.SelectRegister(DataReg);
     link_.SetControl(kControlRead);
-    const auto out = buffer_.begin() + static_cast<std::ptrdiff_t>(block * kBlockSize);
-    std::generate_n(out, kBlockSize, [this] { return link_.ReadData(); });
+    link_.ReadDataRun(std::span(buffer_).subspan(block * kBlockSize, kBlockSize));
   }
 }
 
@@ -287,8 +290,7 @@ std::uint8_t CartAccess::ReadSramBank(std::uint8_t bank) {
   SelectSramBank(bank);
   for (std::size_t block = 0; block < kSramBlocks; ++block) {
     StartSramBlock(block, kControlRead);
-    const auto out = buffer_.begin() + static_cast<std::ptrdiff_t>(block * kBlockSize);
-    std::generate_n(out, kBlockSize, [this] { return link_.ReadData(); });
+    link_.ReadDataRun(std::span(buffer_).subspan(block * kBlockSize, kBlockSize));
     link_.WriteRegister(ModeReg, kModeSingle);
   }
   return 0;
@@ -305,8 +307,7 @@ std::uint8_t CartAccess::WriteSramBank(std::uint8_t bank) {
   SelectSramBank(bank);
   for (std::size_t block = 0; block < kSramBlocks; ++block) {
     StartSramBlock(block, kControlWrite);
-    const auto in = buffer_.begin() + static_cast<std::ptrdiff_t>(block * kBlockSize);
-    std::for_each_n(in, kBlockSize, [this](std::uint8_t byte) { link_.WriteData(byte); });
+    link_.WriteDataRun(std::span(buffer_).subspan(block * kBlockSize, kBlockSize));
     link_.WriteRegister(ModeReg, kModeSingle);
   }
   return 0;

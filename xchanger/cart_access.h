@@ -69,6 +69,7 @@ class CartAccess {
   std::uint8_t cardSizeMbit_ = 0;
   std::uint16_t cardBankCount_ = 0;
   std::uint16_t sramBankLimit_ = 0;
+  bool blockRunsCarry_ = true;  // until an X-Changer's latch is seen to stop at a block's end
 };
 
 }  // namespace velwin::xchanger

@@ -26,9 +26,7 @@ void ReadFlashRange(CartAccess& cart, std::uint32_t linear, std::span<std::uint8
     link.WriteRegister(ModeReg, kModeBlock);
     link.SelectRegister(DataReg);
     link.SetControl(kControlRead);
-    for (std::size_t i = 0; i < inBlock; ++i) {
-      bytes[done + i] = link.ReadData();
-    }
+    link.ReadDataRun(bytes.subspan(done, inBlock));
     done += inBlock;
   }
   // Status and toggle reads that follow read one address again and again.

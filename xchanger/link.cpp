@@ -131,6 +131,20 @@ std::uint8_t XChangerLink::ReadData() {
   return io_.PortRead(ports_.EppDataPort);
 }
 
+void XChangerLink::ReadDataRun(std::span<std::uint8_t> data) {
+  if (linkMode_ != kLinkModeSpp)
+    return io_.PortReadRun(ports_.EppDataPort, data);
+  for (std::uint8_t& byte : data)
+    byte = SppReadData();
+}
+
+void XChangerLink::WriteDataRun(std::span<const std::uint8_t> data) {
+  if (linkMode_ != kLinkModeSpp)
+    return io_.PortWriteRun(ports_.EppDataPort, data);
+  for (const std::uint8_t byte : data)
+    SppWriteData(byte);
+}
+
 void XChangerLink::ResetLink() {
   io_.PortWrite(ports_.StatusPort, kClearEppTimeout);
   WriteRegister(ModeReg, kModeIdle);

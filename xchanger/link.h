@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "xchanger/port_io.h"
 
@@ -45,6 +46,12 @@ class XChangerLink {
   void WriteRegister(std::uint8_t reg, std::uint8_t value);
   void WriteData(std::uint8_t value);
   std::uint8_t ReadData();
+  // ReadData or WriteData for each byte in turn; in EPP mode the port gets
+  // them as one run of data cycles.
+  void ReadDataRun(std::span<std::uint8_t> data);
+  void WriteDataRun(std::span<const std::uint8_t> data);
+  // Whether the port takes a run of data cycles for less than its bytes.
+  bool PortTakesRuns() const { return io_.TakesRuns(); }
   void ResetLink();
   void ReleaseLink();
 

@@ -30,6 +30,15 @@ class PortBackend : public PortIo {
   // access.
   virtual void Idle() {}
 
+  // Takes the port for a job, before its first access: false, with why,
+  // when this process may not drive it now (another velwin holds it, or it
+  // cannot be opened again after Idle). Backends that are never shared
+  // always may.
+  virtual bool Reserve(std::string& why) {
+    (void)why;
+    return true;
+  }
+
   // The clock the cart's chips run on: the machine's for a real port, the
   // simulation's own for the simulated X-Changer.
   virtual ChipClock& Clock() { return MachineChipClock(); }

@@ -4,6 +4,16 @@
 
 namespace velwin::xchanger {
 
+void PortIo::PortReadRun(std::uint16_t port, std::span<std::uint8_t> data) {
+  for (std::uint8_t& byte : data)
+    byte = PortRead(port);
+}
+
+void PortIo::PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data) {
+  for (const std::uint8_t byte : data)
+    PortWrite(port, byte);
+}
+
 std::uint32_t SteadyTickCounter::GetTickCount() {
   const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
       std::chrono::steady_clock::now().time_since_epoch());

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 namespace velwin::xchanger {
 
@@ -15,6 +16,17 @@ class PortIo {
   virtual std::uint8_t PortRead(std::uint16_t port) = 0;
   // The I/O base address of parallel port n (1 or 2), 0 when there is none.
   virtual std::uint16_t ReadLptBase(int n) = 0;
+
+  // A run of reads or writes at one port: exactly the accesses that one
+  // PortRead or PortWrite per byte, in order, would make. A backend that can
+  // hand such a run to the hardware at once (ppdev in EPP mode: one read()
+  // or write() for many data cycles) overrides these; the others keep the
+  // byte-by-byte default.
+  virtual void PortReadRun(std::uint16_t port, std::span<std::uint8_t> data);
+  virtual void PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data);
+  // Whether a run costs the port less than its bytes one by one, so that
+  // the link has reason to make runs longer.
+  virtual bool TakesRuns() const { return false; }
 };
 
 // The system's millisecond counter: 32 bits, wrapping.

@@ -1,5 +1,6 @@
 #include "xchanger/ppdev_port.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string_view>
@@ -44,8 +45,22 @@ std::string OpenFailure(const std::string& path, int error) {
 }
 
 // Opens and claims one device; returns the descriptor or -1 with error set.
+// The claim is exclusive where the kernel allows it, so that nothing else
+// (another program, the printer driver) can even ask for the port during a
+// job; the kernel refuses that while another driver such as lp has the port
+// registered, and the port is then claimed the ordinary way. PPEXCL cannot
+// be taken back on a descriptor, hence the second open.
 int OpenDevice(PpdevSystem& system, const std::string& path, std::string& error) {
-  const int fd = system.Open(path);
+  int fd = system.Open(path);
+  if (fd < 0) {
+    error = OpenFailure(path, -fd);
+    return -1;
+  }
+  if (system.Ioctl(fd, PPEXCL) == 0 && system.Ioctl(fd, PPCLAIM) == 0) {
+    return fd;
+  }
+  system.Close(fd);
+  fd = system.Open(path);
   if (fd < 0) {
     error = OpenFailure(path, -fd);
     return -1;
@@ -58,6 +73,10 @@ int OpenDevice(PpdevSystem& system, const std::string& path, std::string& error)
   }
   return fd;
 }
+
+// The kernel hands at most this many bytes to the port per read() or
+// write() of a descriptor that does not block.
+constexpr std::size_t kKernelRun = 1024;
 
 }  // namespace
 
@@ -92,6 +111,7 @@ PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& o
         device.claimed = true;
         device.mode = -1;
         device.reversed = true;
+        device.control = -1;
       }
       offset = static_cast<unsigned>(port - device.base);
       return &device;
@@ -101,6 +121,10 @@ PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& o
 }
 
 void PpdevPortBackend::SetMode(Device& device, int mode) {
+  // Every EPP cycle starts here. A port without EPP hardware has the kernel
+  // make the cycle on the control lines, so the control register may hold
+  // anything afterwards: the next control write goes out whatever it is.
+  device.control = -1;
   if (device.mode != mode && system_->IoctlSetInt(device.fd, PPSETMODE, mode) == 0) {
     device.mode = mode;
   }
@@ -130,7 +154,11 @@ void PpdevPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
       // EPP time-out flag itself around every EPP transfer.
       break;
     case kControl:
-      system_->IoctlSetByte(device->fd, PPWCONTROL, value);
+      // Writing the value the register holds changes no line, so the
+      // X-Changer sees nothing of it: the system call is saved. Known only
+      // between two EPP cycles (see SetMode).
+      if (device->control != value && system_->IoctlSetByte(device->fd, PPWCONTROL, value) == 0)
+        device->control = value;
       break;
     case kEppAddress:
     case kEppData:
@@ -173,6 +201,48 @@ std::uint8_t PpdevPortBackend::PortRead(std::uint16_t port) {
     }
   }
   return value;
+}
+
+PpdevPortBackend::Device* PpdevPortBackend::EppRun(std::uint16_t port) {
+  unsigned offset = 0;
+  Device* device = Find(port, offset);
+  if (device == nullptr || (offset != kEppAddress && offset != kEppData))
+    return nullptr;
+  SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
+  return device;
+}
+
+// A transfer that stops short stopped at a cycle the port could not
+// complete (an EPP time-out). That byte is lost as it would be alone, and
+// the run goes on from the next, so every byte gets its own cycle as it
+// would byte by byte.
+void PpdevPortBackend::PortReadRun(std::uint16_t port, std::span<std::uint8_t> data) {
+  Device* device = EppRun(port);
+  if (device == nullptr)
+    return PortBackend::PortReadRun(port, data);
+  device->reversed = true;
+  while (!data.empty()) {
+    const std::size_t chunk = std::min(data.size(), kKernelRun);
+    const long got = system_->Read(device->fd, data.first(chunk));
+    const std::size_t done = got > 0 ? std::min(static_cast<std::size_t>(got), chunk) : 0;
+    if (done < chunk)
+      data[done] = 0xFF;  // what an open bus reads
+    data = data.subspan(done < chunk ? done + 1 : done);
+  }
+}
+
+void PpdevPortBackend::PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data) {
+  Device* device = EppRun(port);
+  if (device == nullptr)
+    return PortBackend::PortWriteRun(port, data);
+  while (!data.empty()) {
+    const std::size_t chunk = std::min(data.size(), kKernelRun);
+    const long put = system_->Write(device->fd, data.first(chunk));
+    const std::size_t done = put > 0 ? std::min(static_cast<std::size_t>(put), chunk) : 0;
+    if (done > 0)
+      device->reversed = false;
+    data = data.subspan(done < chunk ? done + 1 : done);
+  }
 }
 
 std::uint16_t PpdevPortBackend::ReadLptBase(int n) {
@@ -225,6 +295,10 @@ void PpdevPortBackend::PortWrite(std::uint16_t, std::uint8_t) {}
 std::uint8_t PpdevPortBackend::PortRead(std::uint16_t) {
   return 0xFF;
 }
+void PpdevPortBackend::PortReadRun(std::uint16_t, std::span<std::uint8_t> data) {
+  std::fill(data.begin(), data.end(), std::uint8_t{0xFF});
+}
+void PpdevPortBackend::PortWriteRun(std::uint16_t, std::span<const std::uint8_t>) {}
 std::uint16_t PpdevPortBackend::ReadLptBase(int) {
   return 0;
 }

@@ -20,8 +20,11 @@ inline constexpr std::uint16_t kPpdevBase2 = 0x278;
 // Parallel ports through /dev/parportN. The link's accesses to base + 0..4
 // become the matching ppdev calls: data, status and control registers by
 // ioctl, EPP address and data cycles by read and write in EPP mode (with the
-// address flag for address cycles). The port is claimed while it is in use
-// and released while the program is idle.
+// address flag for address cycles). A run of EPP cycles goes to the kernel
+// in one read() or write(), the transfer mode is set only when it changes,
+// and a control write that would leave the lines as they are is not sent.
+// The port is claimed once, exclusively where the kernel allows it, for as
+// long as the backend is open, and released only while the program is idle.
 class PpdevPortBackend : public PortBackend {
  public:
   struct Device {
@@ -30,6 +33,7 @@ class PpdevPortBackend : public PortBackend {
     int mode = -1;         // the ppdev transfer mode last set, -1 before any
     bool reversed = true;  // data lines possibly left as inputs
     bool claimed = true;
+    int control = -1;  // the control register as last written, -1 when unknown
   };
 
   PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices);
@@ -37,7 +41,10 @@ class PpdevPortBackend : public PortBackend {
 
   void PortWrite(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t PortRead(std::uint16_t port) override;
+  void PortReadRun(std::uint16_t port, std::span<std::uint8_t> data) override;
+  void PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data) override;
   std::uint16_t ReadLptBase(int n) override;
+  bool TakesRuns() const override { return true; }
   void Idle() override;
 
  private:
@@ -46,6 +53,9 @@ class PpdevPortBackend : public PortBackend {
   Device* Find(std::uint16_t port, unsigned& offset);
   void SetMode(Device& device, int mode);
   void Forward(Device& device);
+  // The device and transfer mode for a run at an EPP register; null for
+  // any other port.
+  Device* EppRun(std::uint16_t port);
 
   std::unique_ptr<PpdevSystem> system_;
   std::vector<Device> devices_;

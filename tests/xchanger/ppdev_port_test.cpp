@@ -6,10 +6,17 @@
 #include <linux/parport.h>
 #include <linux/ppdev.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <map>
+#include <numeric>
 #include <set>
 #include <vector>
+
+#include "tests/xchanger/kernel_over_simulator.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+#include "xchanger/sim/simulated_xchanger.h"
 
 namespace velwin::xchanger {
 namespace {
@@ -49,6 +56,10 @@ class FakePpdev : public PpdevSystem {
   void Close(int fd) override { calls->push_back({"close", fd, 0, -1}); }
   int Ioctl(int fd, unsigned long request) override {
     calls->push_back({"ioctl", fd, request, -1});
+    if (request == PPEXCL)
+      exclusive.insert(fd);
+    if (request == PPCLAIM && exclusive.count(fd) != 0 && exclusiveError != 0)
+      return -exclusiveError;
     return request == PPCLAIM && claimError != 0 ? -claimError : 0;
   }
   int IoctlSetInt(int fd, unsigned long request, int value) override {
@@ -69,12 +80,16 @@ class FakePpdev : public PpdevSystem {
     if (readFails) {
       return -EIO;
     }
-    data[0] = readValue;
-    return 1;
+    // A run stops short where the port timed out, as the kernel's does.
+    const std::size_t got = std::min(data.size(), readLimits.empty() ? data.size() : readLimits[0]);
+    if (!readLimits.empty())
+      readLimits.erase(readLimits.begin());
+    std::fill_n(data.begin(), got, readValue);
+    return static_cast<long>(got);
   }
   long Write(int fd, std::span<const std::uint8_t> data) override {
     calls->push_back({"write", fd, 0, data.size() == 1 ? data[0] : -2});
-    return 1;
+    return static_cast<long>(data.size());
   }
 
   std::shared_ptr<std::vector<Call>> calls = std::make_shared<std::vector<Call>>();
@@ -82,6 +97,9 @@ class FakePpdev : public PpdevSystem {
   std::map<std::string, int> openErrors;
   std::map<int, std::string> paths;
   int claimError = 0;
+  int exclusiveError = 0;  // a claim after PPEXCL fails so (another driver has the port)
+  std::set<int> exclusive;
+  std::vector<std::size_t> readLimits;  // bytes the next reads deliver at most
   int nextFd = 10;
   std::uint8_t registerValue = 0x5A;
   std::uint8_t readValue = 0x12;
@@ -115,8 +133,10 @@ TEST_F(Ppdev, ClaimsOnOpenAndReleasesOnClose) {
   EXPECT_EQ(fake_->paths,
             (std::map<int, std::string>{{10, "/dev/parport0"}, {11, "/dev/parport1"}}));
   EXPECT_EQ(openCalls_, (std::vector<Call>{{"open", 10},
+                                           {"ioctl", 10, PPEXCL},
                                            {"ioctl", 10, PPCLAIM},
                                            {"open", 11},
+                                           {"ioctl", 11, PPEXCL},
                                            {"ioctl", 11, PPCLAIM},
                                            {"ioctl", 10, PPDATADIR, 0},
                                            {"ioctl", 11, PPDATADIR, 0}}));
@@ -165,6 +185,23 @@ TEST_F(Ppdev, IdlePortIsReleasedAndClaimedAgainAtTheNextAccess) {
   EXPECT_EQ(*calls_, (std::vector<Call>{{"close", 10}}));
 }
 
+TEST_F(Ppdev, ClaimedExclusivelyWhereTheKernelAllows) {
+  // The printer driver has the port registered: the exclusive claim fails
+  // and a fresh descriptor claims it the ordinary way.
+  configure_ = [](FakePpdev& fake) { fake.exclusiveError = ENXIO; };
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  EXPECT_EQ(openCalls_, (std::vector<Call>{{"open", 10},
+                                           {"ioctl", 10, PPEXCL},
+                                           {"ioctl", 10, PPCLAIM},
+                                           {"close", 10},
+                                           {"open", 11},
+                                           {"ioctl", 11, PPCLAIM},
+                                           {"ioctl", 11, PPDATADIR, 0}}));
+  backend->PortWrite(kPpdevBase1 + 2, 0x01);
+  EXPECT_EQ(calls_->back(), (Call{"ioctl", 11, PPWCONTROL, 0x01}));
+}
+
 TEST_F(Ppdev, SecondPortOnlyWhenItOpensAndNoneWithANamedDevice) {
   configure_ = [](FakePpdev& fake) {
     fake.devices = {"/dev/parport0", "/dev/parport1", "/dev/parport3"};
@@ -193,8 +230,9 @@ TEST_F(Ppdev, OpenFailuresSayWhatToDo) {
   configure_ = [](FakePpdev& fake) { fake.claimError = EBUSY; };
   EXPECT_FALSE(Open());
   EXPECT_NE(error_.find("cannot claim /dev/parport0"), std::string::npos) << error_;
-  // A device that cannot be claimed is closed again.
-  EXPECT_EQ(openCalls_.back(), (Call{"close", 10}));
+  // A device that cannot be claimed is closed again, the exclusive and the
+  // ordinary descriptor alike.
+  EXPECT_EQ(openCalls_.back(), (Call{"close", 11}));
 
   for (const std::string_view bad : {":", "x", "dev"}) {
     EXPECT_FALSE(Open(bad)) << bad;
@@ -258,6 +296,101 @@ TEST_F(Ppdev, DataLinesAreTurnedForwardAfterAnEppRead) {
   EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPDATADIR, 0},
                                         {"ioctl", 10, PPWDATA, 0x02},
                                         {"ioctl", 10, PPWDATA, 0x03}}));
+}
+
+TEST_F(Ppdev, RunsGoToTheKernelWholeAndLoseOnlyATimedOutByte) {
+  auto backend = Open();
+  ASSERT_TRUE(backend) << error_;
+  constexpr std::uint16_t b = kPpdevBase1;
+  // The port times out after three bytes: that cycle reads an open bus and
+  // the run goes on from the next byte.
+  fake_->readValue = 0x21;
+  fake_->readLimits = {3};
+  std::vector<std::uint8_t> read(8, 0);
+  backend->PortReadRun(b + 4, read);
+  EXPECT_EQ(read, (std::vector<std::uint8_t>{0x21, 0x21, 0x21, 0xFF, 0x21, 0x21, 0x21, 0x21}));
+  const std::vector<std::uint8_t> written{1, 2, 3, 4, 5};
+  backend->PortWriteRun(b + 4, written);
+  // Runs longer than the kernel takes at once are split where it must.
+  std::vector<std::uint8_t> big(2500, 0);
+  backend->PortReadRun(b + 4, big);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPSETMODE, IEEE1284_MODE_EPP},
+                                        {"read", 10, 0, 8},
+                                        {"read", 10, 0, 4},
+                                        {"write", 10, 0, -2},
+                                        {"read", 10, 0, 1024},
+                                        {"read", 10, 0, 1024},
+                                        {"read", 10, 0, 452}}));
+  // A control write that changes nothing is not sent, until the port has
+  // been out of our hands.
+  calls_->clear();
+  backend->PortWrite(b + 2, 0x01);
+  backend->PortWrite(b + 2, 0x01);
+  backend->Idle();
+  backend->PortWrite(b + 2, 0x01);
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPWCONTROL, 0x01},
+                                        {"ioctl", 10, PPRELEASE},
+                                        {"ioctl", 10, PPCLAIM},
+                                        {"ioctl", 10, PPWCONTROL, 0x01}}));
+}
+
+class FastTicks : public TickCounter {
+ public:
+  std::uint32_t GetTickCount() override { return now_ += 5; }
+
+ private:
+  std::uint32_t now_ = 0;
+};
+
+TEST(PpdevOverSimulator, CardReadNeedsAtMostOneSystemCallPer64BytesAndReadsExactly) {
+  sim::SimConfig config;
+  config.hasCart = true;
+  config.card = sim::FlashChip::k4Mbit;
+  config.rom.resize(512 * 1024);
+  std::iota(config.rom.begin(), config.rom.end(), std::uint8_t{7});
+  for (std::size_t i = 0; i < config.rom.size(); i += 333)
+    config.rom[i] = static_cast<std::uint8_t>(i >> 9);
+  config.sram.assign(32 * 1024, 0xFF);
+  sim::SimulatedXChanger x(config);
+  auto kernel = std::make_unique<KernelOverSimulator>(x);
+  KernelOverSimulator& counted = *kernel;
+  std::string error;
+  auto port = OpenPpdevPort("", std::move(kernel), error);
+  ASSERT_TRUE(port) << error;
+  FastTicks ticks;
+  NoEventPump pump;
+  XChangerLink link(*port, ticks, pump);
+  CartAccess cart(link);
+  ASSERT_TRUE(link.FindXChanger());
+  ASSERT_EQ(link.LinkMode(), kLinkModeEpp);
+  ASSERT_EQ(cart.IdentifyFlashCard(), 4);
+
+  const auto readCard = [&] {
+    for (std::uint16_t bank = 0; bank < 32; ++bank) {
+      cart.ReadMenuDirectory(bank);
+      const auto from = config.rom.begin() + std::ptrdiff_t{bank} * 0x4000;
+      ASSERT_TRUE(std::equal(from, from + 0x4000, cart.TransferBuffer().begin())) << bank;
+    }
+  };
+  counted.calls = 0;
+  readCard();
+  const std::uint64_t bytes = config.rom.size();
+  std::cout << "system calls per byte of a card read over ppdev EPP: " << counted.calls << " / "
+            << bytes << " = 1/" << bytes / counted.calls << '\n';
+  EXPECT_LE(counted.calls * 64, bytes);
+
+  // Where the latch does not carry into the next block, the run is caught
+  // and the card is read block by block, still exactly.
+  counted.latchStopsAtBlockEnd = true;
+  readCard();
+  counted.latchStopsAtBlockEnd = false;
+
+  // The SRAM goes out in runs too, and arrives whole.
+  std::iota(cart.TransferBuffer().begin(), cart.TransferBuffer().begin() + 0x2000,
+            std::uint8_t{0x40});
+  ASSERT_EQ(cart.WriteSramBank(2), 0);
+  EXPECT_TRUE(std::equal(x.Sram().begin() + 0x4000, x.Sram().begin() + 0x6000,
+                         cart.TransferBuffer().begin()));
 }
 
 }  // namespace
