@@ -113,11 +113,10 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   writeOptions.backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
-  // Real-time scheduling only where a real port's page loads need it.
-  const bool simulated =
-      options.port == sramman::kDemoPortDescription || options.port.rfind("sim", 0) == 0;
+  // Real-time scheduling only where a real port's page loads need it: the
+  // simulator keeps its own time, which no pause can cut.
   xchanger::RealtimePriority realtime;
-  if (!simulated)
+  if (!port->KeepsOwnTime())
     writeOptions.priority = &realtime;
   // The backup's path is said before the first erase; with --json it goes
   // to stderr so that stdout stays one JSON object.

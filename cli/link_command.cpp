@@ -7,6 +7,7 @@
 #include <string>
 
 #include "cli/card_session.h"
+#include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
 #include "sramman/sram_port.h"
@@ -63,16 +64,20 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return 2;
   }
   std::string portError;
-  const auto port = sramman::OpenSramPort(options.port, portError);
+  sramman::SramPortOptions portOptions;
+  portOptions.tracePath = options.trace;
+  const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
   if (!port) {
-    err << "velwin-cli: port \"" << options.port << "\" could not be opened: " << portError << '\n';
+    ReportPortFailure(options.port, portError, err, options.json ? &out : nullptr);
     return 1;
   }
   xchanger::SteadyTickCounter ticks;
   xchanger::NoEventPump pump;
   xchanger::XChangerLink link(*port, ticks, pump);
   if (!link.FindXChanger()) {
-    err << "velwin-cli: No X-Changer found on port \"" << options.port << "\"\n";
+    err << "velwin-cli: No X-Changer found on port \"" << ShownName(options.port) << "\"\n";
+    if (options.json)
+      out << "{\"port\":" << JsonString(options.port) << ",\"error\":\"No X-Changer found\"}\n";
     return 1;
   }
   const std::string mode = link.LinkMode() == xchanger::kLinkModeSpp ? "SPP" : "EPP";

@@ -21,6 +21,7 @@
 #include "gui/message_boxes.h"
 #include "sramman/sav_folder.h"
 #include "xchanger/flash_chip_table.h"
+#include "xchanger/realtime_priority.h"
 
 namespace velwin::sramman {
 namespace {
@@ -42,12 +43,13 @@ bool AskYesNo(QWidget* parent, const QString& question) {
 }  // namespace
 
 CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
-                                 xchanger::ChipClock& clock, gui::FileDialogs& dialogs,
+                                 xchanger::PortBackend& port, gui::FileDialogs& dialogs,
                                  LinkJobBar& jobBar, LinkJobHost& host)
     : QObject(window),
       window_(window),
       cart_(cart),
-      clock_(clock),
+      port_(port),
+      clock_(port.Clock()),
       dialogs_(dialogs),
       jobBar_(jobBar),
       host_(host),
@@ -162,6 +164,11 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
       !confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
     return;
 
+  // A real port's page loads run at real-time priority where the user may
+  // have it; the simulator keeps its own time, which no pause can cut.
+  xchanger::RealtimePriority realtime;
+  if (!port_.KeepsOwnTime())
+    options.priority = &realtime;
   jobBar_.Begin(true);
   const card::CardWriteResult result = card::WriteCard(
       cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {

@@ -10,6 +10,7 @@
 #include "sramman/link_job_bar.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/chip_clock.h"
+#include "xchanger/port_backend.h"
 
 class QAction;
 class QMenu;
@@ -31,7 +32,7 @@ class CardWriteAction : public QObject {
   using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
 
   CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
-                  xchanger::ChipClock& clock, gui::FileDialogs& dialogs, LinkJobBar& jobBar,
+                  xchanger::PortBackend& port, gui::FileDialogs& dialogs, LinkJobBar& jobBar,
                   LinkJobHost& host);
 
   QAction* Action() const { return action_; }
@@ -58,6 +59,7 @@ class CardWriteAction : public QObject {
 
   QWidget* window_;
   xchanger::CartAccess& cart_;
+  xchanger::PortBackend& port_;  // its page loads want real-time priority unless simulated
   xchanger::ChipClock& clock_;
   gui::FileDialogs& dialogs_;
   LinkJobBar& jobBar_;

@@ -129,8 +129,8 @@ void TSRAMManForm::BuildControls() {
   client_->setObjectName(QStringLiteral("ClientArea"));
   jobBar_ = new LinkJobBar(this);
   cardMenu_ = new CardMenu(menuBar_, this, cart_, dialogs_, *jobBar_, *this);
-  cardWrite_ = new CardWriteAction(cardMenu_->Menu(), this, cart_, port_->Clock(), dialogs_,
-                                   *jobBar_, *this);
+  cardWrite_ =
+      new CardWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_, *this);
   cardWrite_->AddRestoreAction(cardMenu_->Menu());
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);

@@ -43,6 +43,7 @@ class LockedPort final : public PortBackend {
   void Idle() override;
   ChipClock& Clock() override { return clock_; }
   bool TakesRuns() const override { return inner_ && inner_->TakesRuns(); }
+  bool KeepsOwnTime() const override { return inner_ && inner_->KeepsOwnTime(); }
 
  private:
   // The open port's clock, or the machine's while none is open; stays one

@@ -42,6 +42,10 @@ class PortBackend : public PortIo {
   // The clock the cart's chips run on: the machine's for a real port, the
   // simulation's own for the simulated X-Changer.
   virtual ChipClock& Clock() { return MachineChipClock(); }
+  // Whether the chips' time is the backend's own (the simulation's): then
+  // no pause of the scheduler can cut a page load, and a write needs no
+  // real-time priority.
+  virtual bool KeepsOwnTime() const { return false; }
 };
 
 // Opens the backend the description names; on failure returns null and sets

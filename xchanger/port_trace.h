@@ -53,6 +53,7 @@ class TracedPort final : public PortBackend {
   bool Reserve(std::string& why) override { return inner_->Reserve(why); }
   ChipClock& Clock() override { return clock_; }
   bool TakesRuns() const override { return inner_->TakesRuns(); }
+  bool KeepsOwnTime() const override { return inner_->KeepsOwnTime(); }
 
  private:
   // The port's clock; a wait first writes out a full buffer.

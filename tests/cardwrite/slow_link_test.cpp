@@ -165,6 +165,23 @@ TEST(LinkTest, FastAndSlowLinks) {
   EXPECT_EQ(LinkTest({"probe"}).status, 2);
 }
 
+// What a user attaches to a bug report: the trace of the link test's own
+// accesses, and a JSON answer even when no X-Changer answers.
+TEST(LinkTest, TracesItsAccessesAndAnswersInJsonWhenNothingIsFound) {
+  const TempDir dir;
+  const std::string trace = (dir.Path() / "link.trace").string();
+  EXPECT_EQ(LinkTest({"test", "--port", "sim:card=16", "--trace", trace}).status, 0);
+  const Bytes written = ReadBytes(trace);
+  const std::string text(written.begin(), written.end());
+  // The probe's first access clears the EPP time-out flag of LPT1.
+  EXPECT_NE(text.find("\n0 0379 w 01\n"), std::string::npos) << text.substr(0, 200);
+  EXPECT_GT(std::count(text.begin(), text.end(), '\n'), 4096 * 4);
+
+  const CommandRun none = LinkTest({"test", "--json", "--port", "sim:lpt=none"});
+  EXPECT_EQ(none.status, 1);
+  EXPECT_EQ(none.out, "{\"port\":\"sim:lpt=none\",\"error\":\"No X-Changer found\"}\n");
+}
+
 // Stands in for real-time scheduling: not permitted, and it notes when
 // the job raises and lowers it, on the simulated clock.
 class RecordedPriority : public xchanger::PageLoadPriority {

@@ -72,6 +72,7 @@ class SimulatedXChanger final : public PortBackend {
   // The simulation's own time: every port access takes the configured
   // time (a microsecond by default), a wait lets the time pass at once.
   ChipClock& Clock() override { return clock_; }
+  bool KeepsOwnTime() const override { return true; }
   std::uint64_t NowMicroseconds() const { return clock_.Now(); }
 
   // The cart's state.
