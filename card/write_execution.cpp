@@ -126,7 +126,16 @@ bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
   driver.ReadArrayMode();
   std::vector<std::uint8_t> readBack(unit.length);
   ReadRange(cart, unit.address, readBack);
-  return !FirstDifference(readBack, old.subspan(unit.address, unit.length));
+  if (FirstDifference(readBack, old.subspan(unit.address, unit.length)))
+    return false;
+  // A link that dropped, or a cart pulled out, reads 0xFF throughout, just
+  // as a blank unit does: the read back of a unit that was blank before the
+  // job would match though not one command reached the chip, and the bytes
+  // the failed write left there would go unreported. Only a chip that still
+  // answers as itself has really taken the old contents back.
+  const bool answers = cart.IdentifyFlashCard() == chip.cardMbit;
+  driver.ResetToReadArray();
+  return answers;
 }
 
 }  // namespace

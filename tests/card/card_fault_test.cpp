@@ -196,6 +196,37 @@ TEST_F(CardFault, ALinkDroppedDuringAWriteIsNamedAndTheBackupIsTrue) {
   }
 }
 
+// A link that drops while a page over blank flash is written: the chip
+// takes the bytes loaded so far, and the failed page's restore then reads
+// back as blank over the dead link as well. The range the message reports
+// must still hold every byte the job changed.
+TEST_F(CardFault, ALinkDroppedOverBlankFlashReportsEveryByteItChanged) {
+  Bytes old = Pattern(32 * kKiB, 5);
+  old.resize(512 * kKiB, 0xFF);
+  const std::string imagePath = dir.Write("image.gb", Pattern(128 * kKiB, 9));
+  for (std::uint64_t unplug = 1960000; unplug < 2100000; unplug += 30000) {
+    SCOPED_TRACE("unplug=" + std::to_string(unplug));
+    const std::string rom = dir.Write("card.gb", old);
+    const CommandRun run =
+        Card({"write", "--port", "sim:card=4,unplug=" + std::to_string(unplug) + ",rom=" + rom,
+              imagePath});
+    ASSERT_EQ(run.status, 1);
+    // "Written: 0x000100-0x0081FF of the card.", or nothing changed.
+    std::size_t from = 1;
+    std::size_t to = 0;
+    if (const std::size_t at = run.err.find("Written: 0x"); at != std::string::npos) {
+      from = std::stoul(run.err.substr(at + 9, 8), nullptr, 16);
+      to = std::stoul(run.err.substr(at + 18, 8), nullptr, 16);
+    }
+    const Bytes now = ReadBytes(rom);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (now[i] != old[i]) {
+        ASSERT_TRUE(i >= from && i <= to) << "byte " << i << " changed outside " << run.err;
+      }
+    }
+  }
+}
+
 // A game cart carries the header checksum a Game Boy checks before it
 // starts it; a read that does not match it is wrong.
 TEST_F(CardFault, AGameCartReadWholeMustMatchItsHeaderChecksum) {
