@@ -16,6 +16,7 @@
 #include "card/job_progress.h"
 #include "cli/cancel_on_signals.h"
 #include "cli/card_command.h"
+#include "sramman/parallel_port_presence.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
@@ -202,6 +203,11 @@ TEST_F(CardBackups, EveryFailureGivesAJsonObject) {
     const CommandRun run = Card(args);
     EXPECT_EQ(run.status, 1) << verb;
     EXPECT_TRUE(run.out.starts_with("{\"port\":\"sim:card=99\",\"error\":\"")) << run.out;
+  }
+  if (!sramman::MachineHasParallelPort()) {
+    const CommandRun direct = Card({"list", "--json", "--port", "direct"});
+    EXPECT_TRUE(direct.out.ends_with(std::string(sramman::kNoParallelPortCliHint) + "\"}\n"))
+        << direct.out;
   }
 }
 

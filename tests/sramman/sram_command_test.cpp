@@ -9,6 +9,7 @@
 
 #include "cli/sram_command.h"
 #include "sramman/demo_card.h"
+#include "sramman/parallel_port_presence.h"
 #include "tests/sramman/sim_rig.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/immutable_file.h"
@@ -486,6 +487,13 @@ TEST(SramCommand, PortThatCannotBeOpened) {
   EXPECT_EQ(empty.err,
             "velwin-cli: port \"\" could not be opened: unknown port \"\": use direct, "
             "direct:BASE, ppdev, ppdev:DEVICE or sim:KEY=VALUE,...\n");
+  EXPECT_EQ(run.err.find("--port demo"), std::string::npos) << "the simulator needs no port";
+  // On a machine without a parallel port a port that needs one leads to the
+  // demo card.
+  if (!MachineHasParallelPort()) {
+    const CommandRun direct = Sram({"analyse", "--port", "direct"});
+    EXPECT_TRUE(direct.err.ends_with(std::string(kNoParallelPortCliHint) + "\n")) << direct.err;
+  }
 }
 
 }  // namespace
