@@ -18,6 +18,10 @@ bool MachineHasParallelPort(const std::filesystem::path& deviceFolder = "/dev",
 inline constexpr const char* kNoParallelPortHint =
     "This machine has no parallel port: start velwin --demo to try the demo card.";
 
+// Whether the port description names real hardware (ppdev, direct), which
+// such a machine cannot have, rather than the simulator or the demo card.
+bool NeedsParallelPort(const std::string& description);
+
 // What a command-line port failure adds on such a machine.
 inline constexpr const char* kNoParallelPortCliHint =
     "This machine has no parallel port: add --port demo to try the demo card.";

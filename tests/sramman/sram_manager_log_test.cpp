@@ -7,6 +7,7 @@
 #include <QTextBlock>
 #include <string>
 
+#include "sramman/parallel_port_presence.h"
 #include "sramman/sram_manager_startup.h"
 #include "tests/sramman/sram_manager_window_fixture.h"
 
@@ -39,6 +40,12 @@ TEST_F(SramManagerWindow, PortThatCannotBeOpenedIsExplainedInTheLog) {
   ASSERT_EQ(atStart.size(), 1);
   EXPECT_TRUE(atStart[0].startsWith(
       QStringLiteral("\u2022 Port \"sim:rom=/nonexistent/cart.gb\" could not be opened: ")));
+  EXPECT_FALSE(atStart[0].contains("--demo")) << "the simulator needs no parallel port";
+  if (!MachineHasParallelPort()) {
+    const auto direct = CreateSramManager(nullptr, QStringLiteral("direct"));
+    EXPECT_TRUE(LogLines(*direct)[0].endsWith(kNoParallelPortHint))
+        << LogLines(*direct)[0].toStdString();
+  }
   // Every analysis gives the reason again, after the line that it explains.
   for (int run = 0; run < 2; ++run) {
     form->Button3Click();
