@@ -122,6 +122,27 @@ TEST_F(CardFault, ABlankCardIsReadRightOrRefused) {
   EXPECT_NE(stuckLow.err.find("Data line D2 always reads 0"), std::string::npos) << stuckLow.err;
 }
 
+// On a blank card the identification codes leave some lines unshown at 1;
+// the read back of the first bytes programmed names such a line, and the
+// blank unit is put back.
+TEST_F(CardFault, AWriteOntoABlankCardNamesALineTheBlankCouldNotShow) {
+  for (const auto& [mbit, line] : {std::pair{"4", 1}, std::pair{"16", 6}}) {
+    SCOPED_TRACE(std::string(mbit) + " Mbit, D" + std::to_string(line));
+    const Bytes blank((mbit == std::string("4") ? 512 : 2048) * kKiB, 0xFF);
+    const std::string rom = dir.Write("blank.gb", blank);
+    const CommandRun run =
+        Card({"write", "--port",
+              "sim:card=" + std::string(mbit) + ",stuck=d" + std::to_string(line) + ":1,rom=" + rom,
+              dir.Write("image.gb", Pattern(64 * kKiB, 2))});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Data line D" + std::to_string(line) +
+                           " always reads 1: clean the cart's contacts and try again."),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(ReadBytes(rom) == blank);
+  }
+}
+
 // The link dropped at points all through a write, the backup reads and the
 // short span between the backup and the first erase included. Whatever the
 // point, a drop is named as such, never as a lock or a chip's status; every
