@@ -36,10 +36,11 @@ std::uint8_t MbitOfName(std::string_view name) {
 
 }  // namespace
 
-std::vector<BackupEntry> ListCardBackups(const std::string& folder) {
+std::vector<BackupEntry> ListCardBackups(const std::string& folder, std::error_code& error) {
   std::vector<BackupEntry> backups;
   std::error_code ec;
   fs::directory_iterator it(folder, ec);
+  error = ec == std::errc::no_such_file_or_directory ? std::error_code() : ec;
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     const std::string name = it->path().filename().string();
     if (!name.starts_with(kPrefix) || !name.ends_with(kSuffix))

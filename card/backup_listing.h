@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace velwin::card {
@@ -17,7 +18,9 @@ struct BackupEntry {
 
 // The card backups in folder ("card-*.gb" regular files), oldest first by
 // the time they were written, then by name. A missing folder has none;
-// files that vanish while the folder is read are left out.
-std::vector<BackupEntry> ListCardBackups(const std::string& folder);
+// files that vanish while the folder is read are left out. A folder that is
+// there but cannot be read (no permission, not a folder) sets error: it may
+// hold backups, so "none" would be false.
+std::vector<BackupEntry> ListCardBackups(const std::string& folder, std::error_code& error);
 
 }  // namespace velwin::card

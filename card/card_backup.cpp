@@ -107,7 +107,10 @@ std::string WriteCardBackup(const std::string& folder, std::uint8_t cardMbit, st
 
 std::string KeepCardBackup(const std::string& folder, std::uint8_t cardMbit, std::time_t now,
                            std::span<const std::uint8_t> contents) {
-  const std::vector<BackupEntry> backups = ListCardBackups(folder);
+  // A folder that cannot be read cannot take the new backup either: the
+  // write below says why.
+  std::error_code unreadable;
+  const std::vector<BackupEntry> backups = ListCardBackups(folder, unreadable);
   if (!backups.empty() && HoldsExactly(backups.back().path, contents))
     return backups.back().path;
   return WriteCardBackup(folder, cardMbit, now, contents);

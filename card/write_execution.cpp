@@ -126,7 +126,55 @@ bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
   driver.ReadArrayMode();
   std::vector<std::uint8_t> readBack(unit.length);
   ReadRange(cart, unit.address, readBack);
-  return !FirstDifference(readBack, old.subspan(unit.address, unit.length));
+  if (FirstDifference(readBack, old.subspan(unit.address, unit.length)))
+    return false;
+  // A link that dropped, or a cart pulled out, reads 0xFF throughout, just
+  // as a blank unit does: the read back of a unit that was blank before the
+  // job would match though not one command reached the chip, and the bytes
+  // the failed write left there would go unreported. Only a chip that still
+  // answers as itself has really taken the old contents back.
+  const bool answers = cart.IdentifyFlashCard() == chip.cardMbit;
+  driver.ResetToReadArray();
+  return answers;
+}
+
+// The check of the data lines before the first erase forgives a card that
+// reads as one fill throughout (0xFF blank, 0x00 programmed over): a line
+// held at the fill's level shows only where the chip's identification codes
+// have it at the other level, and some lines they never do (D1 and D6 on
+// the 4 Mbit card, D6 and D7 on the 16 Mbit card, at 1). The read back of
+// the first bytes programmed over such a line is the first to show it: the
+// one line that the codes never show at the other level and that is at one
+// level in every byte read back, though the image wanted the other there,
+// is named as the cause ("Data line D6 always reads 1: ... "). A read back
+// of nothing but a fill (a unit the chip never wrote), or one that more
+// than one line fits (a chip still busy answers its status byte
+// throughout), names none.
+std::string StuckLineOfReadBack(const xchanger::FlashChipSpec& chip,
+                                std::span<const std::uint8_t> readBack,
+                                std::span<const std::uint8_t> wanted) {
+  const auto fill = [&](std::uint8_t value) {
+    return std::all_of(readBack.begin(), readBack.end(),
+                       [value](std::uint8_t b) { return b == value; });
+  };
+  if (fill(0xFF) || fill(0x00))
+    return {};
+  std::string named;
+  for (int line = 0; line < 8; ++line) {
+    const unsigned bit = 1u << line;
+    const unsigned level = chip.manufacturer & bit;
+    if ((chip.device & bit) != level)
+      continue;
+    const auto atLevel = [&](std::uint8_t b) { return (b & bit) == level; };
+    if (std::all_of(readBack.begin(), readBack.end(), atLevel) &&
+        !std::all_of(wanted.begin(), wanted.end(), atLevel)) {
+      if (!named.empty())
+        return {};
+      named = "Data line D" + std::to_string(line) + " always reads " + (level ? "1" : "0") +
+              ": clean the cart's contacts and try again. ";
+    }
+  }
+  return named;
 }
 
 }  // namespace
@@ -216,9 +264,9 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
           [at](const ProgramStep& s) { return at >= s.address && at < s.address + s.length; });
       const auto index = static_cast<std::size_t>(step - unit.programs.begin());
       if (step == unit.programs.end() || retried[index]) {
-        return fail(unit, "Verify failed at " + HexText(at, 6) + " in " + UnitText(chip, at) +
-                              ": wanted " + HexText(target[at], 2) + ", read " +
-                              HexText(readBack[i], 2) +
+        return fail(unit, StuckLineOfReadBack(chip, readBack, wanted) + "Verify failed at " +
+                              HexText(at, 6) + " in " + UnitText(chip, at) + ": wanted " +
+                              HexText(target[at], 2) + ", read " + HexText(readBack[i], 2) +
                               (step == unit.programs.end() ? "." : " twice."));
       }
       retried[index] = true;

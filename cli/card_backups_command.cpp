@@ -4,6 +4,7 @@
 #include <ctime>
 #include <ostream>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include "card/backup_listing.h"
@@ -92,7 +93,17 @@ int RunCardBackups(const Arguments& args, std::ostream& out, std::ostream& err) 
     return ReportCardUsage(err, "backups", *problem, options);
   const std::string folder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
-  const std::vector<card::BackupEntry> backups = card::ListCardBackups(folder);
+  std::error_code unreadable;
+  const std::vector<card::BackupEntry> backups = card::ListCardBackups(folder, unreadable);
+  if (unreadable) {
+    const std::string reason = "Cannot read the backup folder: " + unreadable.message() + ".";
+    if (options.json)
+      out << "{\"folder\":" << JsonString(folder)
+          << ",\"backups\":null,\"error\":" << JsonString(reason) << "}\n";
+    else
+      ReportFileFailure(err, folder, reason);
+    return 1;
+  }
   if (options.json) {
     out << "{\"folder\":" << JsonString(folder) << ",\"backups\":[";
     for (std::size_t i = 0; i < backups.size(); ++i) {

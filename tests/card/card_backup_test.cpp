@@ -122,6 +122,21 @@ TEST_F(CardBackups, ListsEveryBackupWithTheGamesItHolds) {
   EXPECT_TRUE(text.out.ends_with("\n  OLD GAME\n")) << text.out;
 }
 
+// A folder that may hold backups but cannot be read is not an empty one.
+TEST_F(CardBackups, AFolderThatCannotBeReadIsSaidSo) {
+  std::filesystem::create_directories(Folder().parent_path());
+  velwin::testing::WriteBytes(Folder(), std::string_view("not a folder"));
+  const CommandRun text = Card({"backups"});
+  EXPECT_EQ(text.status, 1);
+  EXPECT_EQ(text.out, "");
+  EXPECT_NE(text.err.find("Cannot read the backup folder: "), std::string::npos) << text.err;
+  const CommandRun json = Card({"backups", "--json"});
+  EXPECT_EQ(json.status, 1);
+  EXPECT_NE(json.out.find("\"backups\":null,\"error\":\"Cannot read the backup folder: "),
+            std::string::npos)
+      << json.out;
+}
+
 // Only temporary files of ours whose writer is gone: in the backup folder,
 // and beside the FILE of a card read.
 TEST_F(CardBackups, TemporaryFilesOfKilledJobsAreRemovedByTheNext) {

@@ -122,6 +122,27 @@ TEST_F(CardFault, ABlankCardIsReadRightOrRefused) {
   EXPECT_NE(stuckLow.err.find("Data line D2 always reads 0"), std::string::npos) << stuckLow.err;
 }
 
+// On a blank card the identification codes leave some lines unshown at 1;
+// the read back of the first bytes programmed names such a line, and the
+// blank unit is put back.
+TEST_F(CardFault, AWriteOntoABlankCardNamesALineTheBlankCouldNotShow) {
+  for (const auto& [mbit, line] : {std::pair{"4", 1}, std::pair{"16", 6}}) {
+    SCOPED_TRACE(std::string(mbit) + " Mbit, D" + std::to_string(line));
+    const Bytes blank((mbit == std::string("4") ? 512 : 2048) * kKiB, 0xFF);
+    const std::string rom = dir.Write("blank.gb", blank);
+    const CommandRun run =
+        Card({"write", "--port",
+              "sim:card=" + std::string(mbit) + ",stuck=d" + std::to_string(line) + ":1,rom=" + rom,
+              dir.Write("image.gb", Pattern(64 * kKiB, 2))});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("Data line D" + std::to_string(line) +
+                           " always reads 1: clean the cart's contacts and try again."),
+              std::string::npos)
+        << run.err;
+    EXPECT_TRUE(ReadBytes(rom) == blank);
+  }
+}
+
 // The link dropped at points all through a write, the backup reads and the
 // short span between the backup and the first erase included. Whatever the
 // point, a drop is named as such, never as a lock or a chip's status; every
@@ -177,6 +198,37 @@ TEST_F(CardFault, ALinkDroppedDuringAWriteIsNamedAndTheBackupIsTrue) {
         EXPECT_NE(run.err.find("velwin-cli card write '" + backups[0].string() + "'"),
                   std::string::npos)
             << run.err;
+      }
+    }
+  }
+}
+
+// A link that drops while a page over blank flash is written: the chip
+// takes the bytes loaded so far, and the failed page's restore then reads
+// back as blank over the dead link as well. The range the message reports
+// must still hold every byte the job changed.
+TEST_F(CardFault, ALinkDroppedOverBlankFlashReportsEveryByteItChanged) {
+  Bytes old = Pattern(32 * kKiB, 5);
+  old.resize(512 * kKiB, 0xFF);
+  const std::string imagePath = dir.Write("image.gb", Pattern(128 * kKiB, 9));
+  for (std::uint64_t unplug = 1960000; unplug < 2100000; unplug += 30000) {
+    SCOPED_TRACE("unplug=" + std::to_string(unplug));
+    const std::string rom = dir.Write("card.gb", old);
+    const CommandRun run =
+        Card({"write", "--port", "sim:card=4,unplug=" + std::to_string(unplug) + ",rom=" + rom,
+              imagePath});
+    ASSERT_EQ(run.status, 1);
+    // "Written: 0x000100-0x0081FF of the card.", or nothing changed.
+    std::size_t from = 1;
+    std::size_t to = 0;
+    if (const std::size_t at = run.err.find("Written: 0x"); at != std::string::npos) {
+      from = std::stoul(run.err.substr(at + 9, 8), nullptr, 16);
+      to = std::stoul(run.err.substr(at + 18, 8), nullptr, 16);
+    }
+    const Bytes now = ReadBytes(rom);
+    for (std::size_t i = 0; i < now.size(); ++i) {
+      if (now[i] != old[i]) {
+        ASSERT_TRUE(i >= from && i <= to) << "byte " << i << " changed outside " << run.err;
       }
     }
   }
