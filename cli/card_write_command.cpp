@@ -180,7 +180,8 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     std::string reason = result.outcome.message;
     if (reason.empty())
       reason = "The write failed without saying why.";
-    if (reason.back() != '.')
+    // Every sentence ends once: a question keeps its mark.
+    if (reason.back() != '.' && reason.back() != '?' && reason.back() != '!')
       reason += '.';
     ReportCardFailure(
         err, imagePath,
