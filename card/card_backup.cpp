@@ -118,8 +118,10 @@ std::string KeepCardBackup(const std::string& folder, std::uint8_t cardMbit, std
 
 std::string BackupFailureText(const fileio::FileError& error) {
   std::string text = error.what();
-  // "I/O error N" says nothing by itself.
-  if (text.starts_with("I/O error"))
+  // "I/O error N" says nothing by itself, and the plain words hide a file
+  // standing where the folder should be, or a file system mounted
+  // read-only: the system's own words say what to mend.
+  if (text.starts_with("I/O error") || error.code() == ENOTDIR || error.code() == EROFS)
     text += " (" + std::string(std::strerror(error.code())) + ")";
   if (!error.path().empty())
     text += ": " + error.path();

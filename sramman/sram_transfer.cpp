@@ -1,9 +1,11 @@
 #include "sramman/sram_transfer.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <span>
 #include <string>
@@ -227,8 +229,13 @@ bool SramTransfer::KeepOldSave(const SelectedGame& game) {
     view_.LogStatus("Old save kept in " + encoding::Utf8ToWindows1252(path));
   } catch (const FileError& error) {
     const std::string where = error.path().empty() ? folder : error.path();
-    view_.LogStatus("Old save not kept: " + std::string(error.what()) + " (" +
-                    encoding::Utf8ToWindows1252(where) + "). Nothing written to the cart.");
+    // A file where the folder should be, or a read-only file system, reads
+    // as "File not found" or "File access denied" in the plain words: the
+    // system's own say what to mend.
+    const bool plainWordsHide = error.code() == ENOTDIR || error.code() == EROFS;
+    const std::string reason = plainWordsHide ? std::strerror(error.code()) : error.what();
+    view_.LogStatus("Old save not kept: " + reason + " (" + encoding::Utf8ToWindows1252(where) +
+                    "). Nothing written to the cart.");
     return false;
   }
   return true;

@@ -140,7 +140,7 @@ TEST_F(CardMenuWindow, LoadMarkedKeepsTheOldSaveOrWritesNothing) {
   const ScopedDataHome unusable(files_.Write("not-a-folder", std::vector<std::uint8_t>{1}));
   dialogs_.QueueAnswer({QString::fromStdString(files_.Write("second.sav", Pattern(8192, 0x33)))});
   form_->Button2Click();
-  EXPECT_TRUE(LastLogLine().startsWith("\u2022 Old save not kept: File not found ("))
+  EXPECT_TRUE(LastLogLine().startsWith("\u2022 Old save not kept: Not a directory ("))
       << LastLogLine().toStdString();
   EXPECT_TRUE(LastLogLine().endsWith("). Nothing written to the cart."));
   EXPECT_EQ(saveCart("unchanged.sav"), first);

@@ -199,7 +199,7 @@ TEST(SramCommand, LoadStopsWhenTheOldSaveCannotBeKept) {
     std::string reason;
     bool possible;
   };
-  for (const Case& c : {Case{dir.File("file"), "File not found", true},
+  for (const Case& c : {Case{dir.File("file"), "Not a directory", true},
                         Case{dir.File("small"), "Disk full", small.Mounted()},
                         Case{dir.File("locked"), "File access denied", locked.Applied()}}) {
     if (!c.possible)
