@@ -160,7 +160,8 @@ void AtomicFile::RemoveLeftover(const std::string& path) {
   // Earlier versions named the temporary file without the PID.
   std::string name(1, '.');
   name.append(target.filename().string()).append(kTempSuffix);
-  ::unlink((target.parent_path() / name).c_str());
+  if (const fs::path old = target.parent_path() / name; OwnFile(old))
+    ::unlink(old.c_str());
 }
 
 void AtomicFile::RemoveLeftoversIn(const std::string& folder) {
