@@ -35,7 +35,7 @@ void DefineOptions(QCommandLineParser& parser) {
   parser.addOption({QStringLiteral("port"),
                     QStringLiteral("The X-Changer's port: ppdev[:DEVICE], direct, or "
                                    "sim:KEY=VALUE,... (default: $VELWIN_PORT, else ppdev "
-                                   "where a parallel port exists, else direct)."),
+                                   "where /dev/parport0 exists, else direct)."),
                     QStringLiteral("PORT")});
   parser.addOption(
       {QStringLiteral("demo"), QStringLiteral("Use a simulated X-Changer holding a demo card.")});

@@ -8,6 +8,7 @@
 #include "cli/help_text.h"
 #include "cli/json_text.h"
 #include "cli/port_arguments.h"
+#include "sramman/parallel_port_presence.h"
 #include "sramman/sram_port.h"
 #include "xchanger/default_port.h"
 
@@ -90,10 +91,11 @@ bool CardSession::Flush(std::ostream& err) {
 
 void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
                        std::ostream* json) {
-  err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(error)
+  const std::string why = sramman::CliPortError(port, error);
+  err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(why)
       << '\n';
   if (json)
-    *json << "{\"port\":" << JsonString(port) << ",\"error\":" << JsonString(error) << "}\n";
+    *json << "{\"port\":" << JsonString(port) << ",\"error\":" << JsonString(why) << "}\n";
 }
 
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {

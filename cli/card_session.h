@@ -75,7 +75,8 @@ class CardSession {
 };
 
 // "velwin-cli: port "PORT" could not be opened: WHY" on err, and the object
-// {"port": PORT, "error": WHY} on json when given.
+// {"port": PORT, "error": WHY} on json when given; on a machine without a
+// parallel port WHY ends by pointing to --port demo.
 void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
                        std::ostream* json);
 

@@ -14,6 +14,7 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/memory_sram_view.h"
+#include "sramman/parallel_port_presence.h"
 #include "sramman/save_all.h"
 #include "sramman/sram_manager.h"
 #include "sramman/sram_port.h"
@@ -279,7 +280,7 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   const auto port = sramman::OpenSramPort(*options.port, portError, portOptions);
   if (!port) {
     err << "velwin-cli: port \"" << ShownName(*options.port)
-        << "\" could not be opened: " << portError << '\n';
+        << "\" could not be opened: " << sramman::CliPortError(*options.port, portError) << '\n';
     return 1;
   }
   // A folder that cannot take the saves is refused before the cart is read.

@@ -170,7 +170,7 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   if (!port_.KeepsOwnTime())
     options.priority = &realtime;
   jobBar_.Begin(true);
-  const card::CardWriteResult result = card::WriteCard(
+  card::CardWriteResult result = card::WriteCard(
       cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {
         // The only line before the first erase names the backup: from here
         // on a stop leaves the card part written.
@@ -180,6 +180,18 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
             "BACKUP puts it back).");
         host_.LogStatus(line);
       });
+  // A simulated card writes its contents back to its rom= file now, as the
+  // command line does: the card is called verified only once that file
+  // holds the image too, since the window may never get to write it later.
+  std::string flushError;
+  if (!port_.Flush(flushError)) {
+    if (result.outcome.Ok()) {
+      result.verified = false;
+      result.outcome = card::JobOutcome::Failed(flushError);
+    } else {
+      host_.LogStatus(flushError);
+    }
+  }
   if (result.outcome.Ok()) {
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {

@@ -15,6 +15,20 @@ bool IsPpdevName(const std::string& name) {
 
 }  // namespace
 
+bool NeedsParallelPort(const std::string& description) {
+  // The simulator's and the demo's errors are about their own keys and
+  // files, and a name that is no port at all is a mistake to mend first.
+  return description.starts_with("ppdev") || description.starts_with("direct");
+}
+
+std::string CliPortError(const std::string& description, const std::string& error,
+                         const std::filesystem::path& deviceFolder,
+                         const std::filesystem::path& sysctlRoot) {
+  if (!NeedsParallelPort(description) || MachineHasParallelPort(deviceFolder, sysctlRoot))
+    return error;
+  return error + (error.ends_with('.') ? " " : ". ") + kNoParallelPortCliHint;
+}
+
 bool MachineHasParallelPort(const std::filesystem::path& deviceFolder,
                             const std::filesystem::path& sysctlRoot) {
   std::error_code error;

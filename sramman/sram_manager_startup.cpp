@@ -26,7 +26,7 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
   parts.port = OpenSramPort(description.toStdString(), portError, options);
   if (!parts.port) {
     std::string problem = PortProblemText(description.toStdString(), portError);
-    if (!MachineHasParallelPort())
+    if (NeedsParallelPort(description.toStdString()) && !MachineHasParallelPort())
       problem.append(" ").append(kNoParallelPortHint);
     parts.portProblem = QString::fromStdString(problem);
   }

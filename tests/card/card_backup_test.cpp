@@ -8,14 +8,14 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "card/card_backup.h"
 #include "card/job_progress.h"
 #include "cli/cancel_on_signals.h"
-#include "cli/card_command.h"
+#include "sramman/parallel_port_presence.h"
+#include "tests/card/card_cli.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
@@ -30,19 +30,6 @@ using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
 constexpr std::size_t kCardBytes = 2048 * 1024;  // 16 Mbit
-
-struct CommandRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CommandRun Card(const cli::Arguments& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = cli::RunCardCommand(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 // A process id no process has: a child that has been waited for.
 pid_t GonePid() {
@@ -202,6 +189,11 @@ TEST_F(CardBackups, EveryFailureGivesAJsonObject) {
     const CommandRun run = Card(args);
     EXPECT_EQ(run.status, 1) << verb;
     EXPECT_TRUE(run.out.starts_with("{\"port\":\"sim:card=99\",\"error\":\"")) << run.out;
+  }
+  if (!sramman::MachineHasParallelPort()) {
+    const CommandRun direct = Card({"list", "--json", "--port", "direct"});
+    EXPECT_TRUE(direct.out.ends_with(std::string(sramman::kNoParallelPortCliHint) + "\"}\n"))
+        << direct.out;
   }
 }
 

@@ -2,11 +2,10 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/card_command.h"
+#include "tests/card/card_cli.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
 
@@ -19,19 +18,6 @@ using sramman::testing::Pattern;
 using sramman::testing::PutHeader;
 using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
-
-struct CommandRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CommandRun Card(const cli::Arguments& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = cli::RunCardCommand(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 // The header checksum a Game Boy checks before it starts a cart.
 void SealHeader(std::vector<std::uint8_t>& rom) {

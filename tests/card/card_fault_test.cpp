@@ -6,11 +6,10 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/card_command.h"
+#include "tests/card/card_cli.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
 
@@ -23,19 +22,6 @@ using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
 constexpr std::size_t kKiB = 1024;
-
-struct CommandRun {
-  int status;
-  std::string out;
-  std::string err;
-};
-
-CommandRun Card(const cli::Arguments& args) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = cli::RunCardCommand(args, out, err);
-  return {status, out.str(), err.str()};
-}
 
 struct FlashCard {
   std::string mbit;

@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
-#include "cli/card_command.h"
+#include "tests/card/card_cli.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
 
@@ -22,12 +21,6 @@ using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
 constexpr std::size_t kKiB = 1024;
-
-struct CommandRun {
-  int status;
-  std::string out;
-  std::string err;
-};
 
 // A card in the simulated X-Changer, its contents in a file that the
 // simulation writes back when the command ends, and a data folder of its
@@ -45,10 +38,7 @@ class CardWrite : public ::testing::Test {
   CommandRun Write(const std::vector<std::string>& words) {
     cli::Arguments args{"write"};
     args.insert(args.end(), words.begin(), words.end());
-    std::ostringstream out;
-    std::ostringstream err;
-    const int status = cli::RunCardCommand(args, out, err);
-    return {status, out.str(), err.str()};
+    return testing::Card(args);
   }
   Bytes CardNow() const { return ReadBytes(romPath); }
   std::vector<std::filesystem::path> Backups() const {

@@ -7,9 +7,11 @@
 #include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sramman/link_job_bar.h"
@@ -93,10 +95,9 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   EXPECT_FALSE(shown.filter(QRegularExpression("^Programming page \\d+ of \\d+ \u00B7 ")).isEmpty())
       << shown.join('\n').toStdString();
   EXPECT_FALSE(shown.filter(QRegularExpression("^Verifying page ")).isEmpty());
-  ASSERT_TRUE(port.Flush(flushError));
   auto expected = old;
   std::copy(image.begin(), image.end(), expected.begin());
-  EXPECT_TRUE(ReadBytes(romFile) == expected);
+  EXPECT_TRUE(ReadBytes(romFile) == expected) << "the card's file holds what was verified";
   EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
   qunsetenv("VELWIN_CONFIG_DIR");
 }
@@ -206,6 +207,20 @@ TEST_F(CardWriteJobs, QuestionSaysAMultiGameCardLosesItsMenu) {
   EXPECT_EQ(CardNow(), card);
 }
 
+// A card whose file cannot take the image is not called verified: the
+// window might never write it, and the user would trust a file that lies.
+TEST_F(CardWriteJobs, ACardWhoseFileCannotBeWrittenBackIsNotVerified) {
+  Open("4", Pattern(512 * 1024, 5));
+  // The window holds the card from its first job on.
+  WriteImage(files_.Write("first.gb", Pattern(64 * 1024, 6)), true);
+  ASSERT_EQ(LastLog(), "\u2022 Card verified: 65536 bytes.");
+  std::filesystem::remove(romFile_);
+  std::filesystem::create_directory(romFile_);
+  WriteImage(files_.Write("second.gb", Pattern(64 * 1024, 7)), true);
+  EXPECT_FALSE(LastLog().contains("Card verified"));
+  EXPECT_TRUE(LastLog().contains("The backup ")) << LastLog().toStdString();
+}
+
 // The 64 Mbit card's blocks carry lock bits: the question names the locked
 // ones in the range and agreeing clears them for the write.
 TEST_F(CardWriteJobs, LockedBlocksAreOfferedToBeClearedForTheWrite) {
@@ -299,6 +314,46 @@ TEST_F(CardWriteJobs, ClosingDuringAWriteAsksAndSaysWhatStoppingLeaves) {
   EXPECT_EQ(CardNow(), before);
   QCoreApplication::processEvents();
   EXPECT_FALSE(form_->isVisible());
+}
+
+// The time left counts the job's own pace: a question that the user
+// answers slowly holds the job, and adds nothing to what is left.
+TEST_F(CardWriteJobs, TimeLeftLeavesOutTheWaitForAnAnswer) {
+  Open("4", Pattern(512 * 1024, 5));
+  constexpr int kAnswerSeconds = 4;
+  bool asked = false;
+  form_->SetCloseQuestion([&](QWidget*, const QString&) {
+    asked = true;
+    std::this_thread::sleep_for(std::chrono::seconds(kAnswerSeconds));
+    return false;  // let the write go on
+  });
+  QStringList afterAnswer;
+  QProgressBar* bar = form_->JobBar()->Bar();
+  QObject::connect(bar, &QProgressBar::valueChanged, [&] {
+    if (asked && bar->maximum() > 1)
+      afterAnswer.push_back(bar->text());
+  });
+  QTimer poll;
+  poll.setInterval(0);
+  QObject::connect(&poll, &QTimer::timeout, form_.get(), [&] {
+    if (form_->Memo1()->toPlainText().contains("Old card contents saved to")) {
+      poll.stop();
+      form_->reject();
+    }
+  });
+  form_->show();
+  poll.start();
+  WriteImage(files_.Write("image.gb", Pattern(512 * 1024, 6)), true);
+  ASSERT_TRUE(asked);
+  EXPECT_EQ(LastLog(), "\u2022 Card verified: 524288 bytes.");
+  ASSERT_FALSE(afterAnswer.isEmpty());
+  // About three quarters of the work is left after the backup: counting
+  // the wait would say three times the wait at least.
+  const QRegularExpressionMatch left =
+      QRegularExpression(" (\\d+):(\\d\\d) left$").match(afterAnswer.first());
+  ASSERT_TRUE(left.hasMatch()) << afterAnswer.first().toStdString();
+  EXPECT_LT(left.captured(1).toInt() * 60 + left.captured(2).toInt(), 2 * kAnswerSeconds)
+      << afterAnswer.first().toStdString();
 }
 
 }  // namespace

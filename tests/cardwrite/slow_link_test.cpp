@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <sstream>
 #include <string>
 
 #include "card/card_write_job.h"
@@ -133,10 +132,7 @@ TEST_F(CardWrite, LockedBootBlockIsRefusedBeforeAnythingIsWritten) {
 }
 
 CommandRun LinkTest(const std::vector<std::string>& words) {
-  std::ostringstream out;
-  std::ostringstream err;
-  const int status = cli::RunLinkCommand(words, out, err);
-  return {status, out.str(), err.str()};
+  return velwin::testing::RunCommand(cli::RunLinkCommand, words);
 }
 
 TEST(LinkTest, FastAndSlowLinks) {

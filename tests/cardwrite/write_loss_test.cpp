@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 
-#include "cli/card_command.h"
+#include "tests/card/card_cli.h"
 #include "tests/sramman/test_carts.h"
 #include "tests/support/temp_dir.h"
 
@@ -34,10 +33,9 @@ TEST(CardWriteLoss, NamesTheGamesAndTheMenuTheWriteOverwrites) {
       "unreachable. Its games: GAMEA, GAMEB.\n";
   const cli::Arguments args{"write", "--port", "sim:card=4,rom=" + dir.Write("card.gb", gbpack),
                             dir.Write("image.gb", Pattern(6 * kBank, 4))};
-  std::ostringstream out;
-  std::ostringstream err;
-  EXPECT_EQ(cli::RunCardCommand(args, out, err), 0) << err.str();
-  EXPECT_TRUE(out.str().starts_with(loss)) << out.str();
+  const CommandRun run = Card(args);
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_TRUE(run.out.starts_with(loss)) << run.out;
 }
 
 }  // namespace

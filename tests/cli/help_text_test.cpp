@@ -11,7 +11,7 @@
 namespace velwin::cli {
 namespace {
 
-constexpr const char* kCommands[] = {"info", "lookup", "patch", "flash", "sram", "link"};
+constexpr const char* kCommands[] = {"info", "lookup", "patch", "flash", "sram", "card", "link"};
 
 TEST(HelpTextTest, EveryCommandHasUsageOptionsAndExitCodes) {
   const std::string main(MainHelp());
@@ -65,7 +65,7 @@ TEST(HelpTextTest, ManPageNamesEveryOptionOfTheHelp) {
        ++it) {
     names.insert(it->str());
   }
-  EXPECT_EQ(names.size(), 22u);  // 9 options, save-all, 12 sim: keys
+  EXPECT_EQ(names.size(), 26u);  // 9 options, save-all, 16 sim: keys
   for (const std::string& name : names) {
     EXPECT_NE(man.find(name), std::string::npos) << name << " is missing from the man page";
   }

@@ -32,5 +32,22 @@ TEST(ParallelPortPresence, ADeviceOrAListedPortIsAParallelPort) {
   EXPECT_TRUE(MachineHasParallelPort(dev.Path(), noDriver.Path()));
 }
 
+TEST(ParallelPortPresence, OnlyAPortThatNeedsTheMissingHardwarePointsToTheDemo) {
+  TempDir dev;
+  TempDir sysctl;
+  const std::string hint = kNoParallelPortCliHint;
+  EXPECT_EQ(CliPortError("direct", "no port listed", dev.Path(), sysctl.Path()),
+            "no port listed. " + hint);
+  EXPECT_EQ(CliPortError("ppdev", "Not found.", dev.Path(), sysctl.Path()), "Not found. " + hint);
+  // The simulator's errors are about its own keys and files.
+  EXPECT_EQ(CliPortError("sim:card=7", "bad card", dev.Path(), sysctl.Path()), "bad card");
+  EXPECT_EQ(CliPortError("demo", "in use", dev.Path(), sysctl.Path()), "in use");
+  EXPECT_EQ(CliPortError("lpt1", "unknown port", dev.Path(), sysctl.Path()), "unknown port");
+  // A machine with a port: the port's own reason is the whole story.
+  WriteBytes(dev.Path() / "parport0", "");
+  EXPECT_EQ(CliPortError("ppdev", "Permission denied", dev.Path(), sysctl.Path()),
+            "Permission denied");
+}
+
 }  // namespace
 }  // namespace velwin::sramman

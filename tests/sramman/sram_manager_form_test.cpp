@@ -7,8 +7,6 @@
 #include <QPlainTextEdit>
 #include <QSizeGrip>
 #include <QTableWidget>
-#include <QTextBlock>
-#include <QTextCursor>
 #include <QTimer>
 #include <QToolButton>
 #include <memory>
@@ -18,9 +16,7 @@
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_manager_startup.h"
 #include "sramman/sram_port.h"
-#include "tests/guisupport/qt_application.h"
-#include "tests/guisupport/recording_message_boxes.h"
-#include "tests/guisupport/scripted_file_dialogs.h"
+#include "tests/sramman/sram_manager_window_fixture.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {
@@ -29,68 +25,7 @@ namespace {
 using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
-using gui::testing::RecordingMessageBoxes;
-using gui::testing::ScriptedFileDialogs;
-
 const QString kKey = QStringLiteral("Software\\VELTRA");
-
-class SramManagerWindow : public ::testing::Test {
- protected:
-  void SetUp() override {
-    gui::testing::EnsureQtApplication();
-    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config_.Path().string()));
-    // A home of our own, without a desktop folder unless a test makes one.
-    savedHome_ = qgetenv("HOME");
-    qputenv("HOME", QByteArray::fromStdString(home_.Path().string()));
-    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_.Path().string() + "/.config"));
-  }
-  void TearDown() override {
-    qunsetenv("VELWIN_CONFIG_DIR");
-    qputenv("HOME", savedHome_);
-    qunsetenv("XDG_CONFIG_HOME");
-  }
-
-  QString Home() const { return QString::fromStdString(home_.Path().string()); }
-
-  std::unique_ptr<TSRAMManForm> MakeForm(const std::string& port = "demo") {
-    SramManagerParts parts;
-    parts.dialogs = &dialogs_;
-    parts.messages = &messages_;
-    std::string error;
-    parts.port = OpenSramPort(port, error);
-    EXPECT_TRUE(parts.port) << error;
-    return std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
-  }
-
-  static QStringList LogLines(const TSRAMManForm& form) {
-    return form.Memo1()->toPlainText().split('\n');
-  }
-
-  static QString Cell(const TSRAMManForm& form, int row, int column) {
-    const auto* item = form.StringGrid1()->item(row, column);
-    return item ? item->text() : QString();
-  }
-
-  // Shows the window modally and closes it as soon as it is up.
-  static void ShowModallyAndClose(TSRAMManForm& form) {
-    QTimer::singleShot(0, &form, [&form] { form.close(); });
-    form.exec();
-  }
-
-  // True when the end of the log lies inside the memo's visible area.
-  static bool NewestLineVisible(const TSRAMManForm& form) {
-    QTextCursor end(form.Memo1()->document());
-    end.movePosition(QTextCursor::End);
-    return form.Memo1()->viewport()->rect().contains(form.Memo1()->cursorRect(end));
-  }
-
-  TempDir config_;
-  TempDir home_;
-  QByteArray savedHome_;
-  TempDir files_;
-  ScriptedFileDialogs dialogs_;
-  RecordingMessageBoxes messages_;
-};
 
 TEST_F(SramManagerWindow, LooksAsDesigned) {
   const auto form = MakeForm();
@@ -286,25 +221,6 @@ TEST_F(SramManagerWindow, ButtonsAreDisabledWhileAnAnalysisLetsEventsIn) {
   EXPECT_TRUE(dialogs_.Requests().empty());
 }
 
-TEST_F(SramManagerWindow, LogScrollsToItsNewestLine) {
-  const auto form = MakeForm();
-  // Written while hidden, as the first line of a port problem is.
-  for (int i = 0; i < 30; ++i)
-    form->LogStatus("line " + std::to_string(i));
-  form->show();
-  QApplication::processEvents();
-  EXPECT_TRUE(NewestLineVisible(*form));
-  // An error that wraps past the bottom of the memo, then a short result.
-  std::string error;
-  for (int i = 0; i < 100; ++i)
-    error += "err ";
-  form->LogStatus(error);
-  form->LogStatus("64kbit SRAM transferred to cart.");
-  QApplication::processEvents();
-  EXPECT_TRUE(NewestLineVisible(*form));
-  form->hide();
-}
-
 // --- Transfers through the dialogs ----------------------------------------------------
 
 TEST_F(SramManagerWindow, SaveAsksForAFileAndRemembersItsDirectory) {
@@ -373,51 +289,6 @@ TEST_F(SramManagerWindow, StartupWithTheDemoCard) {
   const auto form = CreateSramManager(nullptr, QString::fromLatin1(kDemoPortDescription));
   form->Button3Click();
   EXPECT_EQ(Cell(*form, 0, 0), "Lantern Keep      ");
-}
-
-TEST_F(SramManagerWindow, PortThatCannotBeOpenedIsExplainedInTheLog) {
-  const auto form = CreateSramManager(nullptr, QStringLiteral("sim:rom=/nonexistent/cart.gb"));
-  ASSERT_TRUE(form);
-  const QStringList atStart = LogLines(*form);
-  ASSERT_EQ(atStart.size(), 1);
-  EXPECT_TRUE(atStart[0].startsWith(
-      QStringLiteral("\u2022 Port \"sim:rom=/nonexistent/cart.gb\" could not be opened: ")));
-  // Every analysis gives the reason again, after the line that it explains.
-  for (int run = 0; run < 2; ++run) {
-    form->Button3Click();
-    EXPECT_EQ(LogLines(*form),
-              QStringList({QStringLiteral("\u2022 No X-Changer found"), atStart[0]}));
-  }
-}
-
-// A failure stands out from the lines of what was found and done, which
-// keep the memo's lime.
-TEST_F(SramManagerWindow, FailuresStandOutInTheLog) {
-  const auto bold = [](const TSRAMManForm& form, int line) {
-    const QTextBlock block = form.Memo1()->document()->findBlockByNumber(line);
-    const QTextCharFormat format = block.begin().fragment().charFormat();
-    return format.fontWeight() == QFont::Bold && format.foreground().color() != Qt::green;
-  };
-  const auto none = MakeForm("sim:lpt=none");
-  none->Button3Click();
-  ASSERT_EQ(LogLines(*none), QStringList({QStringLiteral("\u2022 No X-Changer found")}));
-  EXPECT_TRUE(bold(*none, 0));
-
-  const auto demo = MakeForm();
-  demo->Button3Click();
-  demo->StringGrid1()->selectRow(0);
-  dialogs_.QueueAnswer({QString::fromStdString(files_.File("lantern.sav"))});
-  demo->Button1Click();
-  const QStringList lines = LogLines(*demo);
-  ASSERT_EQ(lines.last(), QStringLiteral("\u2022 64kbit read from cart."))
-      << lines.join('\n').toStdString();
-  for (int i = 0; i < lines.size(); ++i)
-    EXPECT_FALSE(bold(*demo, i)) << lines[i].toStdString();
-  // The line after a failure is back to the memo's own colours.
-  none->Button3Click();
-  none->LogStatus("64kbit SRAM transferred to cart.");
-  EXPECT_TRUE(bold(*none, 0));
-  EXPECT_FALSE(bold(*none, 1));
 }
 
 TEST_F(SramManagerWindow, NoPortDescriptionTakesTheEnvironmentsPort) {
