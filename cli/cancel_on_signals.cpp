@@ -36,6 +36,10 @@ CancelOnSignals::CancelOnSignals(card::JobControl& control) {
   gControl.store(&control);
   struct sigaction action {};
   action.sa_handler = AskToCancel;
+  // The cancel is only noted: a system call the signal came in (output to
+  // a full pipe, a wait for the port's claim) goes on as if none had come,
+  // instead of failing with EINTR and losing the result it was to carry.
+  action.sa_flags = SA_RESTART;
   sigemptyset(&action.sa_mask);
   Attend(SIGINT, action, gOldInt);
   Attend(SIGTERM, action, gOldTerm);

@@ -86,6 +86,14 @@ pid_t WriterOf(std::string_view name) {
   return pid;
 }
 
+// Whether the entry is a file this user could have written as a temporary
+// file: a plain file of ours. A link or folder of that name, or another
+// user's file in a folder both may write, is not ours to remove.
+bool OwnFile(const fs::path& path) {
+  struct stat st {};
+  return ::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+}
+
 // Removes the temporary files in folder whose writer is gone; with a target
 // name, only those written for it.
 void RemoveDeadTemps(const fs::path& folder, const std::string& targetName) {
@@ -104,7 +112,8 @@ void RemoveDeadTemps(const fs::path& folder, const std::string& targetName) {
     if (!targetName.empty() && name.find('.', prefix.size()) != name.size() - kTempSuffix.size()) {
       continue;
     }
-    ::unlink(it->path().c_str());
+    if (OwnFile(it->path()))
+      ::unlink(it->path().c_str());
   }
 }
 
@@ -151,7 +160,8 @@ void AtomicFile::RemoveLeftover(const std::string& path) {
   // Earlier versions named the temporary file without the PID.
   std::string name(1, '.');
   name.append(target.filename().string()).append(kTempSuffix);
-  ::unlink((target.parent_path() / name).c_str());
+  if (const fs::path old = target.parent_path() / name; OwnFile(old))
+    ::unlink(old.c_str());
 }
 
 void AtomicFile::RemoveLeftoversIn(const std::string& folder) {

@@ -53,8 +53,8 @@ class AtomicFile {
   // Removes what killed writers of path left behind, if anything.
   static void RemoveLeftover(const std::string& path);
   // Removes every temporary file of this kind in folder whose writer is
-  // gone, whatever target it was for. Files of other programs, and those
-  // of a process still running, stay.
+  // gone, whatever target it was for. Files of other programs and other
+  // users, and those of a process still running, stay.
   static void RemoveLeftoversIn(const std::string& folder);
 
  private:

@@ -14,8 +14,10 @@ class ChipClock {
   virtual ~ChipClock() = default;
   virtual std::uint64_t NowMicroseconds() = 0;
   // The same time in nanoseconds: a port access takes about a microsecond,
-  // and a loaded byte a few, so their timing needs the finer unit.
-  virtual std::uint64_t NowNanoseconds() { return NowMicroseconds() * 1000; }
+  // and a loaded byte a few, so their timing needs the finer unit. No
+  // default from the microseconds: a clock that wraps another would pass on
+  // only whole microseconds, and every byte would seem to take 1 or 2 us.
+  virtual std::uint64_t NowNanoseconds() = 0;
   // Lets at least us microseconds pass.
   virtual void WaitMicroseconds(std::uint64_t us) = 0;
 };

@@ -52,6 +52,8 @@ class LockedPort final : public PortBackend {
    public:
     explicit PortClock(LockedPort& owner) : owner_(owner) {}
     std::uint64_t NowMicroseconds() override { return Target().NowMicroseconds(); }
+    // Passed on as it is: a page load's bytes are timed to the nanosecond.
+    std::uint64_t NowNanoseconds() override { return Target().NowNanoseconds(); }
     void WaitMicroseconds(std::uint64_t us) override { Target().WaitMicroseconds(us); }
 
    private:

@@ -61,6 +61,7 @@ class TracedPort final : public PortBackend {
    public:
     explicit WaitingClock(TracedPort& owner) : owner_(owner) {}
     std::uint64_t NowMicroseconds() override { return owner_.inner_->Clock().NowMicroseconds(); }
+    std::uint64_t NowNanoseconds() override { return owner_.inner_->Clock().NowNanoseconds(); }
     void WaitMicroseconds(std::uint64_t us) override;
 
    private:

@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "card/card_kind.h"
@@ -158,6 +163,35 @@ TEST(CardReadJob, SignalsCancelWithTheShellsExitStatus) {
     ExpectOnlyOldFile(dir, file);
     EXPECT_EQ(err.str(), "");  // no terminal, no progress line
   }
+}
+
+// A signal that comes while the program waits in a system call, such as
+// output to a pipe that is full, cancels the job and leaves the call going
+// on: it must not fail with EINTR and lose what it was writing.
+TEST(CardReadJob, ASignalLeavesTheCallItCameInGoingOn) {
+  int pipeEnds[2];
+  ASSERT_EQ(::pipe(pipeEnds), 0);
+  JobControl control;
+  std::ostringstream err;
+  cli::AttendedJob attended(control, err, false);
+  const pthread_t reader = ::pthread_self();
+  std::thread late([&] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ::pthread_kill(reader, SIGTERM);  // while the read below waits
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    const char byte = 'x';
+    EXPECT_EQ(::write(pipeEnds[1], &byte, 1), 1);
+  });
+  char got = 0;
+  const ssize_t read = ::read(pipeEnds[0], &got, 1);
+  const int readError = errno;
+  late.join();
+  ::close(pipeEnds[0]);
+  ::close(pipeEnds[1]);
+  EXPECT_EQ(read, 1) << std::strerror(readError);
+  EXPECT_EQ(got, 'x');
+  EXPECT_TRUE(control.CancelRequested());
+  EXPECT_EQ(attended.CancelledStatus(), 143);
 }
 
 TEST(CardReadJob, AFullDiskKeepsTheOldFile) {

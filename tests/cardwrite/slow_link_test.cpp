@@ -178,6 +178,24 @@ TEST(LinkTest, TracesItsAccessesAndAnswersInJsonWhenNothingIsFound) {
   EXPECT_EQ(none.out, "{\"port\":\"sim:lpt=none\",\"error\":\"No X-Changer found\"}\n");
 }
 
+// A cart kept in files is driven under its lock, and --trace wraps the port
+// once more: through both, a byte of 4 accesses of 0.3 us is timed at
+// 1.2 us, not rounded to whole microseconds.
+TEST(LinkTest, TimesToTheNanosecondThroughTheLockAndTheTrace) {
+  const TempDir dir;
+  const std::string port =
+      "sim:rom=" + dir.Write("card.gb", Pattern(2048 * kKiB, 12)) + ",card=16,access=300";
+  for (const bool traced : {false, true}) {
+    SCOPED_TRACE(traced);
+    std::vector<std::string> words = {"test", "--json", "--port", port};
+    if (traced)
+      words.insert(words.end(), {"--trace", (dir.Path() / "link.trace").string()});
+    const CommandRun run = LinkTest(words);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Found(run.out, "\"usPerAccess\":0.3,\"usPerByte\":1.2,\"usPerByteWorst\":1.2,"), "");
+  }
+}
+
 // Stands in for real-time scheduling: not permitted, and it notes when
 // the job raises and lowers it, on the simulated clock.
 class RecordedPriority : public xchanger::PageLoadPriority {
