@@ -30,15 +30,27 @@ void TracedPort::WaitingClock::WaitMicroseconds(std::uint64_t us) {
   owner_.inner_->Clock().WaitMicroseconds(us);
 }
 
+void TracedPort::Bound() {
+  // A job with no waits (a whole card read) would hold its trace whole:
+  // past a hard bound it is written out at once. A write never gets here,
+  // its waits write the trace out long before, so no page load is slowed.
+  if (accesses_.size() < kHardBoundFactor * keep_)
+    return;
+  if (!failure_.empty() || !Spill(failure_))
+    accesses_.clear();
+}
+
 void TracedPort::PortWrite(std::uint16_t port, std::uint8_t value) {
   accesses_.push_back({inner_->Clock().NowMicroseconds(), port, true, value});
   inner_->PortWrite(port, value);
+  Bound();
 }
 
 std::uint8_t TracedPort::PortRead(std::uint16_t port) {
   const std::uint64_t start = inner_->Clock().NowMicroseconds();
   const std::uint8_t value = inner_->PortRead(port);
   accesses_.push_back({start, port, false, value});
+  Bound();
   return value;
 }
 
@@ -48,6 +60,7 @@ void TracedPort::Spread(std::uint64_t start, std::uint16_t port, bool write,
   const std::uint64_t count = values.size();
   for (std::uint64_t i = 0; i < count; ++i)
     accesses_.push_back({start + span * i / count, port, write, values[i]});
+  Bound();
 }
 
 void TracedPort::PortReadRun(std::uint16_t port, std::span<std::uint8_t> data) {

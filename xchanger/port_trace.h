@@ -27,7 +27,9 @@ struct TracedAccess {
 // running, between page loads) and once the backend is flushed, goes idle or
 // is closed: never between a job's accesses, so tracing does not change a
 // page load's timing. A long job (a card write makes hundreds of millions
-// of accesses) is written out in parts at its waits rather than held whole.
+// of accesses) is written out in parts at its waits rather than held whole;
+// a job without waits (a card read) is written out whenever it holds four
+// times keep, which a write's waits never let it reach.
 // The file appears by the atomic rule, replaced as a whole at each flush,
 // with one line per access: "TIME_US PORT r|w VALUE", port and value in hex.
 //
@@ -68,6 +70,10 @@ class TracedPort final : public PortBackend {
     TracedPort& owner_;
   };
 
+  // How many times keep the trace may hold before it is written out at
+  // once, wait or no wait.
+  static constexpr std::size_t kHardBoundFactor = 4;
+  void Bound();
   // Appends the accesses held to the file being made and lets go of them.
   bool Spill(std::string& error);
   // Spills, then puts the file in place.

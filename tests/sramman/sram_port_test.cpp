@@ -133,7 +133,8 @@ TEST_F(SramPort, TraceHoldsExactlyTheJobsAccessesAndIsWrittenOnlyWhenFlushed) {
   xchanger::sim::SimulatedXChanger& x = *sim;
   x.EnablePortTrace(true);
   const std::string path = dir_.File("trace.txt");
-  // Written out at the chip waits every 500 accesses or so.
+  // Written out at the chip waits every 500 accesses or so, and within the
+  // directory read (no wait there) once 2000 are held.
   xchanger::TracedPort traced(std::move(sim), path, 500);
 
   xchanger::SteadyTickCounter ticks;
