@@ -67,15 +67,22 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
 
 std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err,
                                                std::ostream* json, const std::string& trace) {
+  auto backend = OpenCommandPort(port, trace, err, json);
+  if (!backend)
+    return nullptr;
+  return std::make_unique<CardSession>(std::move(backend));
+}
+
+std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
+                                                       const std::string& trace, std::ostream& err,
+                                                       std::ostream* json) {
   std::string error;
   sramman::SramPortOptions portOptions;
   portOptions.tracePath = trace;
   auto backend = sramman::OpenSramPort(port, error, portOptions);
-  if (!backend) {
+  if (!backend)
     ReportPortFailure(port, error, err, json);
-    return nullptr;
-  }
-  return std::make_unique<CardSession>(std::move(backend));
+  return backend;
 }
 
 CardSession::CardSession(std::unique_ptr<xchanger::PortBackend> port)

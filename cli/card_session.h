@@ -80,6 +80,12 @@ class CardSession {
 void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
                        std::ostream* json);
 
+// Opens the port a command names, its trace to the file trace (none when
+// empty); on failure reports it as above and returns null.
+std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
+                                                       const std::string& trace, std::ostream& err,
+                                                       std::ostream* json);
+
 // "velwin-cli: NAME: REASON" on err, the name shown as UTF-8.
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason);
 

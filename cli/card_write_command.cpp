@@ -22,7 +22,6 @@
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
-#include "sramman/sram_port.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 #include "xchanger/link_timing.h"
@@ -98,14 +97,10 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     }
     return 1;
   }
-  std::string portError;
-  sramman::SramPortOptions portOptions;
-  portOptions.tracePath = options.trace;
-  const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
-  if (!port) {
-    ReportPortFailure(options.port, portError, err, options.json ? &out : nullptr);
+  const auto port =
+      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr);
+  if (!port)
     return 1;
-  }
 
   card::CardWriteOptions writeOptions;
   writeOptions.unlock = options.Has("--unlock");

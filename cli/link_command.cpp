@@ -10,7 +10,6 @@
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
-#include "sramman/sram_port.h"
 #include "xchanger/flash_chip_table.h"
 #include "xchanger/link.h"
 #include "xchanger/link_timing.h"
@@ -63,14 +62,10 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     err << "velwin-cli link: " << *problem << '\n' << CommandHelp("link");
     return 2;
   }
-  std::string portError;
-  sramman::SramPortOptions portOptions;
-  portOptions.tracePath = options.trace;
-  const auto port = sramman::OpenSramPort(options.port, portError, portOptions);
-  if (!port) {
-    ReportPortFailure(options.port, portError, err, options.json ? &out : nullptr);
+  const auto port =
+      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr);
+  if (!port)
     return 1;
-  }
   xchanger::SteadyTickCounter ticks;
   xchanger::NoEventPump pump;
   xchanger::XChangerLink link(*port, ticks, pump);
