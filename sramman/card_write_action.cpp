@@ -58,6 +58,21 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
 }
 
+std::string CardWriteAction::ChooseImage(const QString& title, const QString& folder,
+                                         const QString& filter) {
+  gui::FileDialogRequest request;
+  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = title;
+  request.initialDirectory = folder;
+  request.filters = {filter, QStringLiteral("All files (*.*)")};
+  request.pathMustExist = true;
+  request.fileMustExist = true;
+  const QStringList chosen = dialogs_.Run(window_, request);
+  if (chosen.isEmpty())
+    return {};
+  return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+}
+
 QAction* CardWriteAction::AddRestoreAction(QMenu* menu) {
   restore_ = menu->addAction(QStringLiteral("Restore Card from Backup\u2026"));
   connect(restore_, &QAction::triggered, this, &CardWriteAction::RestoreCardFromBackup);
@@ -68,18 +83,11 @@ void CardWriteAction::WriteFileToCard() {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
-  gui::FileDialogRequest request;
-  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
-  request.title = QStringLiteral("Write File to Card");
-  request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
-  request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
-                     QStringLiteral("All files (*.*)")};
-  request.pathMustExist = true;
-  request.fileMustExist = true;
-  const QStringList chosen = dialogs_.Run(window_, request);
-  if (chosen.isEmpty())
-    return;
-  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+  const std::string chosen = ChooseImage(QStringLiteral("Write File to Card"),
+                                         SavDialogStartFolder(host_.CardDialogFolder()),
+                                         QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
+  if (!chosen.empty())
+    WriteImage(chosen);
 }
 
 void CardWriteAction::WriteRomToCard(const QString& romPath) {
@@ -99,17 +107,10 @@ void CardWriteAction::RestoreCardFromBackup() {
     host_.LogStatus("No card backups yet: no write has saved one.");
     return;
   }
-  gui::FileDialogRequest request;
-  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
-  request.title = QStringLiteral("Restore Card from Backup");
-  request.initialDirectory = shownFolder;
-  request.filters = {QStringLiteral("Card backups (*.gb)"), QStringLiteral("All files (*.*)")};
-  request.pathMustExist = true;
-  request.fileMustExist = true;
-  const QStringList chosen = dialogs_.Run(window_, request);
-  if (chosen.isEmpty())
-    return;
-  WriteImage(QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString());
+  const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"), shownFolder,
+                                         QStringLiteral("Card backups (*.gb)"));
+  if (!chosen.empty())
+    WriteImage(chosen);
 }
 
 void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {

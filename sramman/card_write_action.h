@@ -56,6 +56,9 @@ class CardWriteAction : public QObject {
   // job is claimed. A ROM from the main window's list says in the question
   // that it becomes the card's only game.
   void WriteImage(const std::string& path, bool romFromList = false);
+  // The image file chosen in an open dialog, as the file system names it;
+  // empty when the dialog was cancelled.
+  std::string ChooseImage(const QString& title, const QString& folder, const QString& filter);
 
   QWidget* window_;
   xchanger::CartAccess& cart_;
