@@ -38,15 +38,22 @@ std::string_view DisplayVariableOf(std::string_view platform) {
 
 }  // namespace
 
-std::string PlatformOption(int argc, char* argv[]) {
+std::string GuiOptionValue(int argc, char* argv[], std::string_view name) {
   for (int i = 1; i + 1 < argc; ++i) {
-    const std::string_view arg = argv[i];
+    std::string_view arg = argv[i];
     if (arg == "--")
       break;
-    if (arg == "-platform" || arg == "--platform")
+    if (!arg.starts_with('-'))
+      continue;
+    arg.remove_prefix(arg.starts_with("--") ? 2 : 1);
+    if (arg == name)
       return argv[i + 1];
   }
   return {};
+}
+
+std::string PlatformOption(int argc, char* argv[]) {
+  return GuiOptionValue(argc, argv, "platform");
 }
 
 std::optional<std::string> MissingDisplayText(const EnvironmentLookup& environment,

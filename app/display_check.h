@@ -3,14 +3,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace velwin::app {
 
 // Reads one environment variable; null when it is not set.
 using EnvironmentLookup = std::function<const char*(const char* name)>;
 
-// The value given to the GUI library's -platform (or --platform) option,
-// empty when there is none.
+// The value given to the GUI library's option -NAME (or --NAME), empty when
+// there is none.
+std::string GuiOptionValue(int argc, char* argv[], std::string_view name);
+// The -platform option's value.
 std::string PlatformOption(int argc, char* argv[]);
 
 // Why no window can open here, as the one line the program ends with, or

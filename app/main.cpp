@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
+#include <string_view>
 
 #include "app/command_line.h"
 #include "app/designed_fonts.h"
@@ -41,9 +43,15 @@ int main(int argc, char* argv[]) {
   // where no display can be reached.
   if (const int status = velwin::app::AnswerWithoutDisplay(argc, argv); status >= 0)
     return status;
+  // X11's own -display option names the display as DISPLAY would.
+  const std::string display = velwin::app::GuiOptionValue(argc, argv, "display");
+  const auto environment = [&display](const char* name) -> const char* {
+    if (std::string_view(name) == "DISPLAY" && !display.empty())
+      return display.c_str();
+    return std::getenv(name);
+  };
   if (const auto missing =
-          velwin::app::MissingDisplayText([](const char* name) { return std::getenv(name); },
-                                          velwin::app::PlatformOption(argc, argv))) {
+          velwin::app::MissingDisplayText(environment, velwin::app::PlatformOption(argc, argv))) {
     std::fprintf(stderr, "%s\n", missing->c_str());
     return 1;
   }

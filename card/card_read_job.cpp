@@ -6,27 +6,23 @@
 
 #include "card/data_line_check.h"
 #include "fileio/atomic_file.h"
+#include "gbheader/header_checksum.h"
 
 namespace velwin::card {
 namespace {
 
-// The header checksum covers 0x134-0x14C; a Game Boy refuses to start a cart
-// whose byte 0x14D does not match, so every real game cart carries it right.
-constexpr std::size_t kChecksumFirst = 0x134;
-constexpr std::size_t kChecksumLast = 0x14C;
-constexpr std::size_t kChecksumAt = 0x14D;
-
+// A Game Boy refuses to start a cart whose header checksum does not match,
+// so every real game cart carries it right.
 std::string HeaderChecksumFault(std::span<const std::uint8_t> bank0) {
-  std::uint8_t sum = 0;
-  for (std::size_t i = kChecksumFirst; i <= kChecksumLast; ++i)
-    sum = static_cast<std::uint8_t>(sum - bank0[i] - 1u);
-  if (sum == bank0[kChecksumAt])
+  using gbheader::kHeaderChecksumAt;
+  const std::uint8_t sum = gbheader::HeaderChecksumOf(bank0);
+  if (sum == bank0[kHeaderChecksumAt])
     return {};
   char text[160];
   std::snprintf(text, sizeof text,
                 "The header checksum 0x%02X does not match the header (0x%02X): the cart was "
                 "read wrong; clean the cart's contacts and try again.",
-                bank0[kChecksumAt], sum);
+                bank0[kHeaderChecksumAt], sum);
   return text;
 }
 

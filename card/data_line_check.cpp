@@ -1,29 +1,14 @@
 #include "card/data_line_check.h"
 
+#include "xchanger/flash_chip_table.h"
+
 namespace velwin::card {
 namespace {
 
 constexpr const char* kCleanContacts = ": clean the cart's contacts and try again.";
 
-// The codes each flash card's identification matched, in the order it reads
-// them: the 4 Mbit card's manufacturer and device, the 16 Mbit card's, and
-// the 64 Mbit card's with the CFI query letters Q, R and Y.
-constexpr std::uint8_t k4MbitCodes[] = {0xDA, 0x46};
-constexpr std::uint8_t k16MbitCodes[] = {0xC2, 0xF1};
-constexpr std::uint8_t k64MbitCodes[] = {0x89, 0x15, 0x51, 0x52, 0x59};
-
-std::span<const std::uint8_t> CodesOf(std::uint8_t flashMbit) {
-  switch (flashMbit) {
-    case 4:
-      return k4MbitCodes;
-    case 16:
-      return k16MbitCodes;
-    case 64:
-      return k64MbitCodes;
-    default:
-      return {};
-  }
-}
+// The 64 Mbit card's identification matched its CFI query letters as well.
+constexpr std::uint8_t kCfiQueryLetters[] = {'Q', 'R', 'Y'};
 
 std::string Line(int line) {
   return "D" + std::to_string(line);
@@ -37,9 +22,16 @@ void DataLineCheck::SeeData(std::span<const std::uint8_t> bytes) {
 }
 
 void DataLineCheck::SeeKnownAnswers(const CardIdentity& card) {
-  if (card.kind == CardKind::kFlashCard) {
-    for (const std::uint8_t code : CodesOf(card.flashMbit))
-      seen_[code] = true;
+  // The codes the card's identification matched, from the chip table.
+  const xchanger::FlashChipSpec* chip =
+      card.kind == CardKind::kFlashCard ? xchanger::FlashChipForCard(card.flashMbit) : nullptr;
+  if (chip != nullptr) {
+    seen_[chip->manufacturer] = true;
+    seen_[chip->device] = true;
+    if (chip->family == xchanger::FlashFamily::kIntelBlockFlash) {
+      for (const std::uint8_t letter : kCfiQueryLetters)
+        seen_[letter] = true;
+    }
   }
   if (card.headerValid) {
     for (const std::uint8_t byte : card.header.Logo)

@@ -192,7 +192,6 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
   // the old contents nor the image: it gets the old ones back from memory,
   // and the message says which it holds.
   const auto fail = [&](const UnitPlan& unit, std::string why) {
-    driver.ResetToReadArray();
     const std::string where = Capitalised(UnitText(chip, unit.address));
     if (RestoreUnit(driver, cart, chip, unit, old, result)) {
       result.writtenBegin = beforeBegin;

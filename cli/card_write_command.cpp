@@ -147,7 +147,10 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   // verified only once that file holds the image too.
   std::string flushError;
   const bool flushed = port->Flush(flushError);
-  if (!flushed && result.outcome.Ok()) {
+  // A write that ended well fails by its flush, and says it once as its
+  // reason; after another failure the flush's is a line of its own.
+  const bool flushFailedWrite = !flushed && result.outcome.Ok();
+  if (flushFailedWrite) {
     result.verified = false;
     result.outcome = card::JobOutcome::Failed(flushError);
   }
@@ -182,7 +185,7 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
         err, imagePath,
         reason + " " + card::StoppedWriteText(result, result.backupPath) + RestoreHint(result));
   }
-  if (!flushed && !result.outcome.message.starts_with(flushError))
+  if (!flushed && !flushFailedWrite)
     err << "velwin-cli: " << ShownName(flushError) << '\n';
   const int cancelledStatus = attended.CancelledStatus();
   if (result.outcome.status == card::JobStatus::kCancelled)

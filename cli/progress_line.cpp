@@ -49,12 +49,13 @@ void ProgressLine::Show(const card::JobProgress& progress) {
   if (!enabled_)
     return;
   const Clock::time_point now = Clock::now();
-  const std::string line = Text(progress, std::chrono::duration<double>(now - start_).count());
-  const bool last = fraction_ >= 1.0;
+  // Reports come once a page or buffer: the line is made only when drawn.
+  const bool last = std::max(fraction_, progress.Fraction()) >= 1.0;
   if (now - lastDraw_ < kRedrawEvery && !last && drawn_)
     return;
   lastDraw_ = now;
-  err_ << "\r\x1b[K" << line << std::flush;
+  err_ << "\r\x1b[K" << Text(progress, std::chrono::duration<double>(now - start_).count())
+       << std::flush;
   drawn_ = true;
 }
 

@@ -225,7 +225,7 @@ void AtomicFile::CommitNew() {
   // rename that refuses to replace.
   if (::link(temp_.c_str(), target_.c_str()) == 0) {
     ::unlink(temp_.c_str());
-  } else if (errno == EEXIST || (errno != EPERM && errno != ENOTSUP) ||
+  } else if ((errno != EPERM && errno != ENOTSUP) ||
              ::renameat2(AT_FDCWD, temp_.c_str(), AT_FDCWD, target_.c_str(), RENAME_NOREPLACE) !=
                  0) {
     ThrowErrno();

@@ -2,9 +2,7 @@
 
 #include <cerrno>
 #include <cstdint>
-#include <cstdio>
 #include <filesystem>
-#include <memory>
 #include <system_error>
 
 #include "encoding/windows1252.h"
@@ -40,41 +38,6 @@ std::string FileNameOfTitle(const std::string& gameTitle) {
   return name;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-
-// Creates path only if nothing of that name exists; false when something
-// does. Throws for any other failure.
-bool ClaimName(const std::string& path) {
-  errno = 0;
-  const std::unique_ptr<std::FILE, FileCloser> claimed(std::fopen(path.c_str(), "wbx"));
-  if (claimed)
-    return true;
-  if (errno == EEXIST)
-    return false;
-  throw fileio::FileError(errno != 0 ? errno : EIO, path);
-}
-
-// Removes the claimed name unless the backup was committed into it.
-class ClaimedName {
- public:
-  explicit ClaimedName(std::string path) : path_(std::move(path)) {}
-  ~ClaimedName() {
-    if (!kept_) {
-      std::error_code ignored;
-      std::filesystem::remove(path_, ignored);
-    }
-  }
-  ClaimedName(const ClaimedName&) = delete;
-  ClaimedName& operator=(const ClaimedName&) = delete;
-  void Keep() { kept_ = true; }
-
- private:
-  std::string path_;
-  bool kept_ = false;
-};
-
 }  // namespace
 
 std::string SramBackupFolder(const std::function<const char*(const char*)>& getEnv) {
@@ -103,20 +66,21 @@ std::string WriteSramBackup(const std::string& folder, const std::string& gameTi
     throw fileio::FileError(error.value(), folder);
   const std::string name = SramBackupName(gameTitle, now);
   const std::string stem = folder + "/" + name.substr(0, name.size() - 4);
-  std::string path = folder + "/" + name;
-  for (int n = 2; !ClaimName(path); ++n) {
-    if (n > kMostNamesTried)
-      throw fileio::FileError(EEXIST, path);
-    path = stem + "-" + std::to_string(n) + ".sav";
+  for (int n = 1; n <= kMostNamesTried; ++n) {
+    const std::string path = n == 1 ? folder + "/" + name : stem + "-" + std::to_string(n) + ".sav";
+    try {
+      // Published only where no file of the name exists, not even one made
+      // a moment ago: a backup never replaces another file.
+      fileio::AtomicFile file = fileio::AtomicFile::Begin(path);
+      file.File().Write(sram);
+      file.CommitNew();
+      return path;
+    } catch (const fileio::FileError& e) {
+      if (e.code() != EEXIST)
+        throw;
+    }
   }
-  // The name is ours now; the atomic rule replaces only our own empty file,
-  // and a failure removes it again.
-  ClaimedName claimed(path);
-  fileio::AtomicFile file = fileio::AtomicFile::Begin(path);
-  file.File().Write(sram);
-  file.Commit();
-  claimed.Keep();
-  return path;
+  throw fileio::FileError(EEXIST, stem + ".sav");
 }
 
 }  // namespace velwin::sramman

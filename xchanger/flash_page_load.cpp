@@ -74,6 +74,16 @@ void FlashPageLoad::Finish() {
   Mode(kModeSingle);
 }
 
+bool FlashPageLoad::Cut(std::uint32_t windowUs) const {
+  return LoadCut(longestGapNs_, windowUs);
+}
+
+void FlashPageLoad::WaitSinceLastWrite(std::uint64_t us) {
+  const std::uint64_t since = (clock_.NowNanoseconds() - lastWriteNs_) / 1000;
+  if (since < us)
+    clock_.WaitMicroseconds(us - since);
+}
+
 void FlashPageLoad::StartTiming() {
   timing_ = true;
   longestGapNs_ = 0;

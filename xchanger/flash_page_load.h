@@ -46,10 +46,12 @@ class FlashPageLoad {
   // From the last write on, every gap between two writes counts: the chip's
   // byte-load window has opened.
   void StartTiming();
-  // The longest gap between two timed writes so far, in nanoseconds.
-  std::uint64_t LongestGapNs() const { return longestGapNs_; }
-  // When the last write's data cycle went out, on the chip clock.
-  std::uint64_t LastWriteNs() const { return lastWriteNs_; }
+  // Whether a gap between two timed writes so far reached a byte-load
+  // window of windowUs: the chip has closed the load.
+  bool Cut(std::uint32_t windowUs) const;
+  // Lets at least us microseconds pass since the last write's data cycle,
+  // on the chip clock.
+  void WaitSinceLastWrite(std::uint64_t us);
 
  private:
   void Mode(std::uint8_t mode);

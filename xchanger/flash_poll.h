@@ -19,11 +19,15 @@ std::optional<std::uint8_t> PollCartByte(CartAccess& cart, ChipClock& clock,
   const std::uint64_t start = clock.NowMicroseconds();
   std::uint8_t previous = cart.ReadCartByte();
   for (;;) {
+    // The time is taken before the read: a pause of the process between a
+    // busy read and the check would otherwise end the wait without a read
+    // after the deadline, though the chip finished meanwhile.
+    const bool late = clock.NowMicroseconds() - start > timeoutUs;
     const std::uint8_t byte = cart.ReadCartByte();
     if (ready(previous, byte)) {
       return byte;
     }
-    if (clock.NowMicroseconds() - start > timeoutUs) {
+    if (late) {
       return std::nullopt;
     }
     previous = byte;

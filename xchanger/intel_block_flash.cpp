@@ -75,17 +75,20 @@ FlashOutcome IntelBlockFlash::Program(std::uint32_t address, std::span<const std
   // bit 7 says a buffer is free, writing E8 again each time it is not.
   const std::uint64_t start = clock_.NowMicroseconds();
   for (;;) {
+    // Timed before the read, as every status wait: a pause after a busy
+    // read must not end the wait without one more read.
+    const bool late = clock_.NowMicroseconds() - start > FlashTimeoutUs(chip_.programMaxUs);
     load.WriteLinear(address, kWriteToBuffer);
     if ((load.Read() & kReady) != 0) {
       break;
     }
-    if (clock_.NowMicroseconds() - start > FlashTimeoutUs(chip_.programMaxUs)) {
+    if (late) {
       return {FlashOutcome::Kind::kTimeout, 0};
     }
   }
   {
-    RaisedForPageLoad raised(priority_);
-    // Then the count less one, the bytes at their addresses, and D0.
+    // No real-time priority: the buffer waits for its D0 however long the
+    // bytes take. Then the count less one, the bytes at their addresses, and D0.
     load.WriteLinear(address, static_cast<std::uint8_t>(bytes.size() - 1));
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       load.WriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);

@@ -87,19 +87,17 @@ FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
       load.WriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
       if (i == 0)
         load.StartTiming();
-      if (LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs))
+      if (load.Cut(chip_.byteLoadWindowUs))
         break;  // programming has begun; later bytes are not part of the page
     }
     load.Finish();
   }
-  const bool cut = LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs);
+  const bool cut = load.Cut(chip_.byteLoadWindowUs);
   // Until programming starts the chip is still taking bytes, and its
   // status still shows the last operation's "ready": the status means this
   // page only once the latest start has passed since the last byte, on the
   // chip clock.
-  const std::uint64_t sinceLast = (clock_.NowNanoseconds() - load.LastWriteNs()) / 1000;
-  if (sinceLast < kProgramStartUs)
-    clock_.WaitMicroseconds(kProgramStartUs - sinceLast);
+  load.WaitSinceLastWrite(kProgramStartUs);
   FlashOutcome outcome =
       WaitStatus(chip_.programMaxUs, kProgramError, FlashOutcome::Kind::kProgramFailed);
   outcome.cut = cut;

@@ -31,7 +31,6 @@ class PortLock {
   // Takes the lock named key in folder without waiting. When another
   // process holds it, holder is the process it wrote down (0 if unknown).
   Outcome Take(const std::string& key, const std::filesystem::path& folder, long& holder);
-  bool Held() const { return fd_ >= 0; }
   void Release();
 
  private:

@@ -18,10 +18,6 @@ constexpr std::uint8_t kIdExit = 0xF0;
 // selected the chip sees 0x5555 there; 0x2AAA lies in bank 0 and needs no
 // bank.
 constexpr std::uint32_t kCommandBank = 1;
-// Datasheet, page write: the load period ends when no byte follows within
-// the byte-load cycle time (TBLC, 200 us at most); only then does the
-// internal write start and the toggle bit mean anything.
-constexpr std::uint64_t kByteLoadWindowUs = 200;
 constexpr std::uint8_t kToggleBit = 0x40;  // DQ6
 // Identification mode needs 10 us after its entry and after its exit.
 constexpr std::uint64_t kIdModeUs = 10;
@@ -82,17 +78,17 @@ FlashOutcome WinbondPageWrite::Program(std::uint32_t address, std::span<const st
     for (std::size_t k = 0; k < size; ++k) {
       const std::size_t i = (first + k) % size;
       load.Write(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
-      if (LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs))
+      if (load.Cut(chip_.byteLoadWindowUs))
         break;  // the chip is writing what it had; the rest would be lost
     }
     load.Finish();
   }
-  const bool cut = LoadCut(load.LongestGapNs(), chip_.byteLoadWindowUs);
-  // The write starts once no byte has come for the window, counted from
-  // the last byte on the chip clock.
-  const std::uint64_t sinceLast = (clock_.NowNanoseconds() - load.LastWriteNs()) / 1000;
-  if (sinceLast < kByteLoadWindowUs)
-    clock_.WaitMicroseconds(kByteLoadWindowUs - sinceLast);
+  const bool cut = load.Cut(chip_.byteLoadWindowUs);
+  // Datasheet, page write: the load period ends when no byte follows within
+  // the byte-load cycle time (TBLC, 200 us at most), counted from the last
+  // byte on the chip clock; only then does the internal write start and
+  // the toggle bit mean anything.
+  load.WaitSinceLastWrite(chip_.byteLoadWindowUs);
   // Datasheet, toggle bit: while the write runs DQ6 changes on every read;
   // two reads that agree mean it is over. Read at the last byte loaded,
   // whose address and bank the registers still hold.

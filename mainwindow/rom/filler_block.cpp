@@ -55,6 +55,13 @@ bool AllBytesAre(const std::uint8_t* bytes, std::size_t count, std::uint8_t valu
 
 }  // namespace
 
+bool IsFillerBlock(const std::uint8_t* bytes, std::size_t count,
+                   std::optional<std::uint8_t>& filler) {
+  if (!filler)
+    filler = bytes[count - 1];
+  return AllBytesAre(bytes, count, *filler);
+}
+
 FillerBlock CheckFillerBlock(const std::uint8_t* bytes, std::size_t count,
                              std::optional<std::uint8_t>& filler) {
   InstallBusHandler();
@@ -68,9 +75,7 @@ FillerBlock CheckFillerBlock(const std::uint8_t* bytes, std::size_t count,
   tGuardBegin = bytes;
   tGuardEnd = bytes + count;
   tGuardJump = &jump;
-  if (!filler)
-    filler = bytes[count - 1];
-  const bool allFiller = AllBytesAre(bytes, count, *filler);
+  const bool allFiller = IsFillerBlock(bytes, count, filler);
   tGuardJump = nullptr;
   return allFiller ? FillerBlock::kFiller : FillerBlock::kNotFiller;
 }

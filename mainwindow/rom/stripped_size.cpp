@@ -65,10 +65,9 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
     for (std::int64_t blockStart = (to - 1) / kStripBlock * kStripBlock; blockStart >= from;
          blockEnd = blockStart, blockStart -= kStripBlock) {
       const auto length = static_cast<std::size_t>(blockEnd - blockStart);
-      if (CheckFillerBlock(buffer.data() + (blockStart - from), length, filler) !=
-          FillerBlock::kFiller) {
+      // The piece is in the program's own buffer: a plain compare.
+      if (!IsFillerBlock(buffer.data() + (blockStart - from), length, filler))
         return blockStart + kStripBlock;
-      }
     }
     return std::nullopt;
   };

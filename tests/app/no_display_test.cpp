@@ -51,6 +51,12 @@ TEST(VelwinStart, WithoutADisplayEndsWithOneLineThatSaysWhatToDo) {
       << x11.err.toStdString();
   EXPECT_EQ(x11.err.count('\n'), 1);
 
+  // X11's own -display option names a display as DISPLAY does: velwin goes
+  // on to the GUI library, which finds no server there.
+  const VelwinRun named = RunVelwin({"-display", ":987"}, {});
+  EXPECT_NE(named.status, 0);
+  EXPECT_FALSE(named.err.contains("no display to open the window on")) << named.err.toStdString();
+
   // Help needs no display at all.
   EXPECT_EQ(RunVelwin({"--version"}, {}).status, 0);
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "gbheader/header_checksum.h"
 #include "gbheader/header_logo.h"
 
 namespace velwin::xchanger::sim {
@@ -31,11 +32,7 @@ std::uint32_t RomBanksOfSizeCode(std::uint8_t code) {
 }
 
 std::uint8_t HeaderChecksum(std::span<const std::uint8_t> bank) {
-  std::uint8_t sum = 0;
-  for (std::size_t i = kTitle; i < kHeaderChecksum; ++i) {
-    sum = static_cast<std::uint8_t>(sum - bank[i] - 1);
-  }
-  return sum;
+  return gbheader::HeaderChecksumOf(bank);
 }
 
 std::uint16_t GlobalChecksum(std::span<const std::uint8_t> game) {

@@ -22,7 +22,7 @@ class SimulatedClock final : public ChipClock {
  public:
   std::uint64_t NowMicroseconds() override { return nowNs_ / 1000; }
   std::uint64_t NowNanoseconds() override { return nowNs_; }
-  void WaitMicroseconds(std::uint64_t us) override { Advance(us > kEndUs ? kEndUs : us * 1000); }
+  void WaitMicroseconds(std::uint64_t us) override { Advance(us > kEndUs ? kEndNs : us * 1000); }
 
   // The time in microseconds, as the chip models count it.
   std::uint64_t Now() const { return nowNs_ / 1000; }
