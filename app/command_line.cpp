@@ -5,7 +5,8 @@
 #include <cstdio>
 #include <string>
 
-#include "xchanger/port_backend.h"
+#include "port/port_backend.h"
+#include "xchanger/port_choice.h"
 
 namespace velwin::app {
 namespace {

@@ -17,8 +17,8 @@
 #include "gui/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
 #include "mainwindow/velwinmain.h"
+#include "sram/sram_port.h"
 #include "sramman/sram_manager_startup.h"
-#include "sramman/sram_port.h"
 #include "velwin_version.h"
 
 namespace {

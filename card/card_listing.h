@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "card/card_kind.h"
+#include "port/port_io.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/port_io.h"
 
 namespace velwin::card {
 

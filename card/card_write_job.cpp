@@ -9,9 +9,9 @@
 #include "card/write_execution.h"
 #include "card/write_plan.h"
 #include "card/write_weights.h"
+#include "chips/flash_chip_table.h"
+#include "chips/flash_driver.h"
 #include "fileio/file_error.h"
-#include "xchanger/flash_chip_table.h"
-#include "xchanger/flash_driver.h"
 
 namespace velwin::card {
 

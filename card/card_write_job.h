@@ -9,10 +9,10 @@
 
 #include "card/card_kind.h"
 #include "card/job_progress.h"
+#include "chips/link_timing.h"
+#include "port/chip_clock.h"
+#include "port/page_load_priority.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/chip_clock.h"
-#include "xchanger/link_timing.h"
-#include "xchanger/page_load_priority.h"
 
 namespace velwin::card {
 

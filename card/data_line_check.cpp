@@ -1,6 +1,6 @@
 #include "card/data_line_check.h"
 
-#include "xchanger/flash_chip_table.h"
+#include "chips/flash_chip_table.h"
 
 namespace velwin::card {
 namespace {

@@ -5,7 +5,7 @@
 #include "card/card_kind.h"
 #include "card/card_write_job.h"
 #include "card/write_execution.h"
-#include "xchanger/flash_driver.h"
+#include "chips/flash_driver.h"
 
 namespace velwin::card {
 namespace {

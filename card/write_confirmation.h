@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "card/card_listing.h"
+#include "chips/flash_chip_table.h"
+#include "port/chip_clock.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/chip_clock.h"
-#include "xchanger/flash_chip_table.h"
 
 namespace velwin::card {
 

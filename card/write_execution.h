@@ -6,7 +6,7 @@
 #include "card/card_write_job.h"
 #include "card/job_progress.h"
 #include "card/write_plan.h"
-#include "xchanger/flash_driver.h"
+#include "chips/flash_driver.h"
 
 namespace velwin::card {
 

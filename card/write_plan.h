@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "xchanger/flash_chip_table.h"
+#include "chips/flash_chip_table.h"
 
 namespace velwin::card {
 

@@ -4,7 +4,7 @@
 
 #include "card/job_progress.h"
 #include "card/write_plan.h"
-#include "xchanger/flash_chip_table.h"
+#include "chips/flash_chip_table.h"
 
 namespace velwin::card {
 

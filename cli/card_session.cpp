@@ -8,9 +8,9 @@
 #include "cli/help_text.h"
 #include "cli/json_text.h"
 #include "cli/port_arguments.h"
-#include "sramman/parallel_port_presence.h"
-#include "sramman/sram_port.h"
-#include "xchanger/default_port.h"
+#include "port/default_port.h"
+#include "sram/parallel_port_presence.h"
+#include "sram/sram_port.h"
 
 namespace velwin::cli {
 

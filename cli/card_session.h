@@ -11,10 +11,10 @@
 #include "card/card_kind.h"
 #include "card/job_progress.h"
 #include "cli/arguments.h"
+#include "port/port_backend.h"
+#include "port/port_io.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
-#include "xchanger/port_backend.h"
-#include "xchanger/port_io.h"
 
 namespace velwin::cli {
 

@@ -13,6 +13,7 @@
 #include "card/card_write_job.h"
 #include "card/image_file.h"
 #include "card/write_confirmation.h"
+#include "chips/link_timing.h"
 #include "cli/attended_job.h"
 #include "cli/card_json.h"
 #include "cli/card_session.h"
@@ -22,10 +23,9 @@
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
+#include "port/realtime_priority.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
-#include "xchanger/link_timing.h"
-#include "xchanger/realtime_priority.h"
 
 namespace velwin::cli {
 namespace {

@@ -8,11 +8,11 @@
 #include "cli/file_failure.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
-#include "mainwindow/flash/flash_job.h"
-#include "mainwindow/flash/process_tool_launcher.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
+#include "flashjob/flash_job.h"
+#include "flashjob/process_tool_launcher.h"
+#include "rom/rom_analysis.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
 
 namespace velwin::cli {
 namespace {

@@ -9,11 +9,11 @@
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
-#include "mainwindow/rom/global_checksum.h"
-#include "mainwindow/rom/header_info.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
+#include "rom/global_checksum.h"
+#include "rom/header_info.h"
+#include "rom/rom_analysis.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
 
 namespace velwin::cli {
 namespace {

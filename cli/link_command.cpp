@@ -6,14 +6,14 @@
 #include <ostream>
 #include <string>
 
+#include "chips/flash_chip_table.h"
+#include "chips/link_timing.h"
 #include "cli/card_session.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
-#include "xchanger/flash_chip_table.h"
+#include "port/realtime_priority.h"
 #include "xchanger/link.h"
-#include "xchanger/link_timing.h"
-#include "xchanger/realtime_priority.h"
 
 namespace velwin::cli {
 namespace {

@@ -11,10 +11,10 @@
 #include "cli/file_failure.h"
 #include "cli/json_text.h"
 #include "encoding/windows1252.h"
-#include "mainwindow/rom/database_lookup.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
+#include "rom/database_lookup.h"
+#include "rom/rom_analysis.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
 
 namespace velwin::cli {
 namespace {

@@ -13,15 +13,15 @@
 #include "cli/port_arguments.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
-#include "sramman/memory_sram_view.h"
-#include "sramman/parallel_port_presence.h"
-#include "sramman/save_all.h"
-#include "sramman/sram_manager.h"
-#include "sramman/sram_port.h"
+#include "port/default_port.h"
+#include "port/port_backend.h"
+#include "sram/memory_sram_view.h"
+#include "sram/parallel_port_presence.h"
+#include "sram/save_all.h"
+#include "sram/sram_manager.h"
+#include "sram/sram_port.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/default_port.h"
 #include "xchanger/link.h"
-#include "xchanger/port_backend.h"
 
 namespace velwin::cli {
 namespace {

@@ -8,8 +8,8 @@
 #include "ips/ips_patch.h"
 #include "mainwindow/display_text.h"
 #include "mainwindow/file_name_directory.h"
-#include "mainwindow/rom/database_lookup.h"
 #include "mainwindow/velwinmain.h"
+#include "rom/database_lookup.h"
 
 namespace velwin::mainwindow {
 namespace {

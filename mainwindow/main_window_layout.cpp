@@ -8,9 +8,9 @@
 #include <QToolButton>
 
 #include "mainwindow/button_glyphs.h"
-#include "mainwindow/rom/rom_info_labels.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
+#include "rom/rom_info_labels.h"
 
 namespace velwin::mainwindow {
 namespace {

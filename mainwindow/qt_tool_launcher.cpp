@@ -4,7 +4,7 @@
 #include <QProcess>
 #include <QStringList>
 
-#include "mainwindow/flash/check_startable.h"
+#include "flashjob/check_startable.h"
 
 namespace velwin::mainwindow {
 

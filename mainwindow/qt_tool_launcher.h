@@ -1,6 +1,6 @@
 #pragma once
 
-#include "mainwindow/flash/tool_launcher.h"
+#include "flashjob/tool_launcher.h"
 
 namespace velwin::mainwindow {
 

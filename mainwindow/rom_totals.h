@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "mainwindow/rom/rom_analysis.h"
+#include "rom/rom_analysis.h"
 
 namespace velwin::mainwindow {
 

@@ -11,18 +11,18 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "flashjob/flash_job.h"
 #include "gui/default_folder.h"
 #include "gui/settings_store.h"
 #include "mainwindow/display_text.h"
 #include "mainwindow/file_name_directory.h"
-#include "mainwindow/flash/flash_job.h"
-#include "mainwindow/rom/database_lookup.h"
-#include "mainwindow/rom/header_info.h"
 #include "mainwindow/rom_drop_filter.h"
 #include "mainwindow/rom_list_actions.h"
 #include "mainwindow/rom_list_delegate.h"
 #include "mainwindow/status_bar.h"
 #include "mainwindow/status_panels.h"
+#include "rom/database_lookup.h"
+#include "rom/header_info.h"
 
 namespace velwin::mainwindow {
 namespace {

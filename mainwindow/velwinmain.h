@@ -9,14 +9,14 @@
 #include <memory>
 #include <string>
 
+#include "flashjob/tool_launcher.h"
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
-#include "mainwindow/flash/tool_launcher.h"
 #include "mainwindow/main_window_layout.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
 #include "mainwindow/rom_totals.h"
+#include "rom/rom_analysis.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
 
 class QDialog;
 class QLabel;

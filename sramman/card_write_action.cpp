@@ -16,12 +16,12 @@
 #include "card/card_write_job.h"
 #include "card/image_file.h"
 #include "card/write_confirmation.h"
+#include "chips/flash_chip_table.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/message_boxes.h"
+#include "port/realtime_priority.h"
 #include "sramman/sav_folder.h"
-#include "xchanger/flash_chip_table.h"
-#include "xchanger/realtime_priority.h"
 
 namespace velwin::sramman {
 namespace {

@@ -6,11 +6,11 @@
 #include <string>
 
 #include "gui/file_dialog.h"
+#include "port/chip_clock.h"
+#include "port/port_backend.h"
 #include "sramman/card_menu.h"
 #include "sramman/link_job_bar.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/chip_clock.h"
-#include "xchanger/port_backend.h"
 
 class QAction;
 class QMenu;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "xchanger/port_io.h"
+#include "port/port_io.h"
 
 namespace velwin::sramman {
 

@@ -19,10 +19,10 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/settings_store.h"
+#include "sram/save_all.h"
+#include "sram/sram_port.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
-#include "sramman/save_all.h"
-#include "sramman/sram_port.h"
 
 namespace velwin::sramman {
 namespace {

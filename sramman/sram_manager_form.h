@@ -8,14 +8,14 @@
 
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
+#include "port/port_backend.h"
+#include "sram/sram_manager.h"
+#include "sram/sram_view.h"
 #include "sramman/card_menu.h"
 #include "sramman/card_write_action.h"
 #include "sramman/link_job_bar.h"
-#include "sramman/sram_manager.h"
-#include "sramman/sram_view.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
-#include "xchanger/port_backend.h"
 
 class QMenuBar;
 class QPlainTextEdit;

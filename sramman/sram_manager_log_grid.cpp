@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "encoding/windows1252.h"
-#include "sramman/failure_line.h"
+#include "sram/failure_line.h"
 #include "sramman/sram_manager_form.h"
 
 namespace velwin::sramman {

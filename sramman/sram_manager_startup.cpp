@@ -3,9 +3,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "sramman/parallel_port_presence.h"
-#include "sramman/sram_port.h"
-#include "xchanger/default_port.h"
+#include "port/default_port.h"
+#include "sram/parallel_port_presence.h"
+#include "sram/sram_port.h"
 
 namespace velwin::sramman {
 

@@ -34,9 +34,7 @@ XChangerLink::XChangerLink(PortIo& io, TickCounter& ticks, EventPump& pump)
     : io_(io), ticks_(ticks), pump_(pump) {}
 
 bool XChangerLink::UsableBase(std::uint16_t base) {
-  // Ports 0-4 belong to the DMA controller, and a base this close to the top
-  // of the I/O space would wrap base + 4 round onto them.
-  return base > kHighestRegisterOffset && base <= 0xFFFF - kHighestRegisterOffset;
+  return UsablePortBase(base);
 }
 
 void XChangerLink::SetControl(std::uint8_t value) {

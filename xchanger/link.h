@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "xchanger/port_io.h"
+#include "port/port_io.h"
 
 namespace velwin::xchanger {
 
@@ -81,9 +81,6 @@ class XChangerLink {
   static bool UsableBase(std::uint16_t base);
 
  private:
-  // The EPP data register, base + 4, is the highest of the five.
-  static constexpr std::uint16_t kHighestRegisterOffset = 4;
-
   PortIo& io_;
   TickCounter& ticks_;
   EventPump& pump_;

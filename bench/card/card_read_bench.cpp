@@ -25,11 +25,11 @@
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
 #include "cli/progress_line.h"
+#include "port/port_io.h"
+#include "sim/cart_image.h"
+#include "sim/simulated_xchanger.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
-#include "xchanger/port_io.h"
-#include "xchanger/sim/cart_image.h"
-#include "xchanger/sim/simulated_xchanger.h"
 
 namespace {
 

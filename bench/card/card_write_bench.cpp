@@ -22,11 +22,11 @@
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
 #include "card/card_write_job.h"
+#include "chips/flash_chip_table.h"
+#include "chips/flash_driver.h"
+#include "sim/simulated_xchanger.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/flash_chip_table.h"
-#include "xchanger/flash_driver.h"
 #include "xchanger/link.h"
-#include "xchanger/sim/simulated_xchanger.h"
 
 namespace {
 

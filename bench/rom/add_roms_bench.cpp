@@ -12,8 +12,8 @@
 
 #include "bench/rom/bench_files.h"
 #include "cli/info_command.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/status_line.h"
+#include "rom/rom_analysis.h"
+#include "rom/status_line.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {

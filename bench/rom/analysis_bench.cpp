@@ -11,10 +11,10 @@
 
 #include "bench/rom/bench_files.h"
 #include "fileio/byte_file.h"
-#include "mainwindow/rom/global_checksum.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/status_line.h"
-#include "mainwindow/rom/stripped_size.h"
+#include "rom/global_checksum.h"
+#include "rom/rom_analysis.h"
+#include "rom/status_line.h"
+#include "rom/stripped_size.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {

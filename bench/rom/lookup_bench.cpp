@@ -9,8 +9,8 @@
 #include <string>
 
 #include "bench/rom/bench_files.h"
-#include "mainwindow/rom/database_lookup.h"
-#include "mainwindow/rom/status_line.h"
+#include "rom/database_lookup.h"
+#include "rom/status_line.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::rom::bench {

@@ -10,8 +10,8 @@
 #include <memory>
 #include <string>
 
+#include "sim/simulated_xchanger.h"
 #include "xchanger/cart_access.h"
-#include "xchanger/sim/simulated_xchanger.h"
 
 namespace velwin::xchanger {
 namespace {

@@ -14,9 +14,9 @@
 #include "card/card_backup.h"
 #include "card/job_progress.h"
 #include "cli/cancel_on_signals.h"
-#include "sramman/parallel_port_presence.h"
+#include "sram/parallel_port_presence.h"
 #include "tests/card/card_cli.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
 

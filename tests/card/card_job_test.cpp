@@ -19,8 +19,8 @@
 #include "fileio/atomic_file.h"
 #include "fileio/file_error.h"
 #include "tests/ips/small_tmpfs.h"
-#include "tests/sramman/sim_rig.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/sim_rig.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::card::testing {

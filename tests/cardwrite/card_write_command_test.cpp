@@ -9,11 +9,11 @@
 
 #include "card/card_write_job.h"
 #include "cli/card_command.h"
+#include "sim/sim_config.h"
 #include "tests/cardwrite/card_write_fixture.h"
-#include "tests/sramman/sim_rig.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/sim_rig.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
-#include "xchanger/sim/sim_config.h"
 
 namespace velwin::card::testing {
 namespace {

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "tests/card/card_cli.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::card::testing {

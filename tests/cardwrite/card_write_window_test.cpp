@@ -14,13 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "sram/sram_port.h"
 #include "sramman/link_job_bar.h"
 #include "sramman/sram_manager_form.h"
-#include "sramman/sram_port.h"
 #include "tests/guisupport/qt_application.h"
 #include "tests/guisupport/recording_message_boxes.h"
 #include "tests/guisupport/scripted_file_dialogs.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::sramman::testing {

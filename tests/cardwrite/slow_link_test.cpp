@@ -10,7 +10,7 @@
 #include "card/card_write_job.h"
 #include "cli/link_command.h"
 #include "tests/cardwrite/card_write_fixture.h"
-#include "tests/sramman/sim_rig.h"
+#include "tests/sram/sim_rig.h"
 
 namespace velwin::card::testing {
 namespace {

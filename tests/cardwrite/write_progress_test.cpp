@@ -9,8 +9,8 @@
 #include "card/card_write_job.h"
 #include "card/job_progress_text.h"
 #include "cli/progress_line.h"
-#include "tests/sramman/sim_rig.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/sim_rig.h"
+#include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
 
 namespace velwin::card::testing {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "gbheader/header_logo.h"
-#include "tests/sramman/sim_rig.h"
+#include "tests/sram/sim_rig.h"
 
 namespace {
 

@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "fileio/byte_file.h"
-#include "mainwindow/rom/database_lines.h"
-#include "mainwindow/rom/database_lookup.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
+#include "rom/database_lines.h"
+#include "rom/database_lookup.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
 #include "tests/fuzz/fuzz_files.h"
 
 namespace {

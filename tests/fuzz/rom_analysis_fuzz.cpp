@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/rom_info_labels.h"
-#include "mainwindow/rom/status_line.h"
-#include "mainwindow/rom/stripped_size.h"
+#include "rom/rom_analysis.h"
+#include "rom/rom_info_labels.h"
+#include "rom/status_line.h"
+#include "rom/stripped_size.h"
 #include "tests/fuzz/fuzz_files.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sim/sim_config.h"
 #include "tests/fuzz/fuzz_files.h"
-#include "xchanger/sim/sim_config.h"
 
 namespace {
 

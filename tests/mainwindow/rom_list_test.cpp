@@ -5,8 +5,8 @@
 #include <QSignalBlocker>
 
 #include "gui/default_folder.h"
-#include "mainwindow/rom/header_info.h"
-#include "mainwindow/rom/rom_analysis.h"
+#include "rom/header_info.h"
+#include "rom/rom_analysis.h"
 #include "tests/mainwindow/main_window_fixture.h"
 #include "tests/support/temp_dir.h"
 

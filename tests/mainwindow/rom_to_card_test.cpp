@@ -4,10 +4,10 @@
 #include <QPlainTextEdit>
 #include <QTest>
 
+#include "sram/sram_port.h"
 #include "sramman/sram_manager_form.h"
-#include "sramman/sram_port.h"
 #include "tests/mainwindow/main_window_fixture.h"
-#include "tests/sramman/test_carts.h"
+#include "tests/sram/test_carts.h"
 
 namespace velwin::mainwindow::testing {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "cli/info_command.h"
 #include "cli/lookup_command.h"
-#include "mainwindow/rom/header_info.h"
-#include "mainwindow/rom/rom_analysis.h"
+#include "rom/header_info.h"
+#include "rom/rom_analysis.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::cli {

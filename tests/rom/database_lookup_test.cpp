@@ -1,4 +1,4 @@
-#include "mainwindow/rom/database_lookup.h"
+#include "rom/database_lookup.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fileio/byte_file.h"
-#include "mainwindow/rom/database_lines.h"
+#include "rom/database_lines.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {

@@ -1,4 +1,4 @@
-#include "mainwindow/rom/global_checksum.h"
+#include "rom/global_checksum.h"
 
 #include <gtest/gtest.h>
 

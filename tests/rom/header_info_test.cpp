@@ -1,9 +1,9 @@
-#include "mainwindow/rom/header_info.h"
+#include "rom/header_info.h"
 
 #include <gtest/gtest.h>
 
 #include "gbheader/header_logo.h"
-#include "mainwindow/rom/rom_analysis.h"
+#include "rom/rom_analysis.h"
 
 namespace velwin::rom {
 namespace {

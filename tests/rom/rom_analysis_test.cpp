@@ -1,4 +1,4 @@
-#include "mainwindow/rom/rom_analysis.h"
+#include "rom/rom_analysis.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-#include "mainwindow/rom/file_name_part.h"
+#include "rom/file_name_part.h"
 #include "tests/support/immutable_file.h"
 #include "tests/support/temp_dir_test.h"
 

@@ -10,9 +10,9 @@
 #include <random>
 
 #include "fileio/byte_file.h"
-#include "mainwindow/rom/filler_block.h"
-#include "mainwindow/rom/rom_analysis.h"
-#include "mainwindow/rom/stripped_size.h"
+#include "rom/filler_block.h"
+#include "rom/rom_analysis.h"
+#include "rom/stripped_size.h"
 #include "tests/support/temp_dir_test.h"
 
 namespace velwin::rom {

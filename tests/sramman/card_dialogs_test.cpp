@@ -11,8 +11,8 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "sram/sram_port.h"
 #include "sramman/sram_manager_form.h"
-#include "sramman/sram_port.h"
 #include "tests/guisupport/qt_application.h"
 #include "tests/guisupport/recording_message_boxes.h"
 #include "tests/guisupport/scripted_file_dialogs.h"

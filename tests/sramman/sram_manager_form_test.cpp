@@ -13,9 +13,9 @@
 #include <string>
 
 #include "gui/settings_store.h"
+#include "sram/sram_port.h"
 #include "sramman/sram_manager_form.h"
 #include "sramman/sram_manager_startup.h"
-#include "sramman/sram_port.h"
 #include "tests/sramman/sram_manager_window_fixture.h"
 #include "tests/support/temp_dir.h"
 

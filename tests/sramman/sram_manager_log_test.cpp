@@ -7,7 +7,7 @@
 #include <QTextBlock>
 #include <string>
 
-#include "sramman/parallel_port_presence.h"
+#include "sram/parallel_port_presence.h"
 #include "sramman/sram_manager_startup.h"
 #include "tests/sramman/sram_manager_window_fixture.h"
 

@@ -6,8 +6,8 @@
 #include <memory>
 #include <string>
 
+#include "sram/sram_port.h"
 #include "sramman/sram_manager_startup.h"
-#include "sramman/sram_port.h"
 #include "tests/guisupport/qt_application.h"
 #include "tests/support/temp_dir.h"
 

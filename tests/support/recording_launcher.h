@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "mainwindow/flash/tool_launcher.h"
+#include "flashjob/tool_launcher.h"
 
 namespace velwin::testing {
 

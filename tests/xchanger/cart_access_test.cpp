@@ -8,9 +8,10 @@
 #include <vector>
 
 #include "gbheader/header_logo.h"
-#include "recording_port.h"
-#include "xchanger/port_backend.h"
-#include "xchanger/sim/simulated_xchanger.h"
+#include "port/port_backend.h"
+#include "sim/simulated_xchanger.h"
+#include "tests/port/recording_port.h"
+#include "xchanger/port_choice.h"
 
 namespace velwin::xchanger {
 namespace {

@@ -6,10 +6,10 @@
 #include <memory>
 #include <vector>
 
-#include "recording_port.h"
-#include "xchanger/flash_chip_table.h"
-#include "xchanger/link_timing.h"
-#include "xchanger/sim/simulated_xchanger.h"
+#include "chips/flash_chip_table.h"
+#include "chips/link_timing.h"
+#include "sim/simulated_xchanger.h"
+#include "tests/port/recording_port.h"
 
 namespace velwin::xchanger {
 namespace {

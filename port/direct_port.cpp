@@ -1,0 +1,207 @@
+#include "port/direct_port.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+#include <sstream>
+#include <vector>
+
+#include "port/parport_sysctl.h"
+
+namespace velwin::xchanger {
+
+namespace {
+
+constexpr unsigned kRegisterCount = 5;  // base + 0 to base + 4, EPP registers included
+
+std::string Hex(std::uint16_t value) {
+  std::ostringstream out;
+  out << "0x" << std::hex << std::uppercase << value;
+  return out.str();
+}
+
+// Reads "0x378" or "888".
+bool ParseBase(std::string_view text, std::uint16_t& base) {
+  int radix = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    radix = 16;
+  }
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, radix);
+  if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) {
+    return false;
+  }
+  base = static_cast<std::uint16_t>(value);
+  return true;
+}
+
+// Why a base the user named cannot be a parallel port, or empty when it can.
+// The ports below 0x100 are the system board's own (DMA, interrupt and
+// timer chips, the keyboard controller), and a parallel port's registers
+// always start on a 4-byte boundary. The kernel's own list settles doubt.
+std::string BaseRefusal(std::uint16_t base, const std::vector<std::uint16_t>& listed) {
+  if (std::find(listed.begin(), listed.end(), base) != listed.end()) {
+    return {};
+  }
+  constexpr const char* kUsual = "; the usual bases are 0x378, 0x278 and 0x3BC";
+  if (base < 0x100) {
+    return "the port base " + Hex(base) +
+           " lies among the system board's own devices (0x0 to 0xFF: DMA, interrupt and timer "
+           "chips, the keyboard controller), where no parallel port can be" +
+           kUsual;
+  }
+  if (base % 4 != 0) {
+    return "the port base " + Hex(base) +
+           " is not a multiple of 4, so it cannot be where a parallel port's registers start "
+           "(did you mean " +
+           Hex(static_cast<std::uint16_t>(base & ~3u)) + "?)" + kUsual;
+  }
+  return {};
+}
+
+}  // namespace
+
+// Where the user reads how to get at the port: the manual page.
+constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
+
+std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
+                                  std::string_view lockdown) {
+  const std::string where = "direct access to the parallel port at " + Hex(base);
+  if (error == EPERM || error == EACCES) {
+    if (!hasRawIo) {
+      return where +
+             " was refused: needs root or CAP_SYS_RAWIO; or use the ppdev backend with "
+             "membership of group lp" +
+             std::string(kPortHelp);
+    }
+    // The privilege is there, so the kernel itself forbids raw port access.
+    const auto open = lockdown.find('[');
+    const auto close = lockdown.find(']');
+    std::string policy = "a kernel security policy";
+    if (open != std::string_view::npos && close != std::string_view::npos && close > open + 1) {
+      const std::string_view mode = lockdown.substr(open + 1, close - open - 1);
+      if (mode != "none") {
+        policy = "kernel lockdown (" + std::string(mode) + ")";
+      }
+    }
+    return where + " was refused by " + policy + " although the program holds CAP_SYS_RAWIO; " +
+           "use the ppdev backend with membership of group lp" + std::string(kPortHelp);
+  }
+  if (error == EINVAL) {
+    return where + " is outside the ports this kernel lets programs open";
+  }
+  return where + " failed: " + std::strerror(error);
+}
+
+DirectPortBackend::DirectPortBackend(std::unique_ptr<DirectPortSystem> system,
+                                     const std::array<std::uint16_t, 2>& bases)
+    : system_(std::move(system)), bases_(bases) {}
+
+DirectPortBackend::~DirectPortBackend() {
+  for (const std::uint16_t base : bases_) {
+    if (base != 0) {
+      system_->Ioperm(base, kRegisterCount, false);
+    }
+  }
+}
+
+bool DirectPortBackend::Granted(std::uint16_t port) const {
+  for (const std::uint16_t base : bases_) {
+    if (base != 0 && port >= base && static_cast<unsigned>(port - base) < kRegisterCount) {
+      return true;
+    }
+  }
+  return false;
+}
+
+void DirectPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
+  if (Granted(port)) {
+    system_->Outb(port, value);
+  }
+}
+
+std::uint8_t DirectPortBackend::PortRead(std::uint16_t port) {
+  return Granted(port) ? system_->Inb(port) : 0xFF;
+}
+
+std::uint16_t DirectPortBackend::ReadLptBase(int n) {
+  return n == 1 || n == 2 ? bases_[static_cast<std::size_t>(n - 1)] : 0;
+}
+
+std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
+                                            std::unique_ptr<DirectPortSystem> system,
+                                            const std::filesystem::path& sysctlRoot,
+                                            std::string& error) {
+  if (!system) {
+#ifdef _WIN32
+    // Windows: user programs reach I/O ports only through a kernel driver.
+    error = "direct port access needs a driver; not supported";
+#else
+    error = "direct port access is not supported on this platform; use the ppdev backend";
+#endif
+    return nullptr;
+  }
+  std::array<std::uint16_t, 2> bases{};
+  if (options.empty()) {
+    bases = {ReadParportBase(sysctlRoot, 1), ReadParportBase(sysctlRoot, 2)};
+    if (bases[0] == 0 && bases[1] == 0) {
+      error = "no parallel port is listed in " + sysctlRoot.string() +
+              ": load the parport_pc module, or name the port's base, as in direct:0x378";
+      return nullptr;
+    }
+  } else {
+    std::string_view list = options.substr(options.front() == ':' ? 1 : 0);
+    const auto comma = list.find(',');
+    const std::string_view first = list.substr(0, comma);
+    const std::string_view second =
+        comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
+    if (options.front() != ':' || !ParseBase(first, bases[0]) ||
+        (!second.empty() && !ParseBase(second, bases[1])) ||
+        (comma != std::string_view::npos && second.empty())) {
+      error = "cannot read the port bases in \"direct" + std::string(options) +
+              "\": write them as direct:0x378 or direct:0x378,0x278";
+      return nullptr;
+    }
+    if (bases[0] == 0 || (!second.empty() && bases[1] == 0)) {
+      error = "port base 0 names no parallel port; the usual bases are 0x378, 0x278 and 0x3BC";
+      return nullptr;
+    }
+    const std::vector<std::uint16_t> listed = ListedParportBases(sysctlRoot);
+    for (const std::uint16_t base : bases) {
+      if (base == 0) {
+        continue;
+      }
+      if (std::string refusal = BaseRefusal(base, listed); !refusal.empty()) {
+        error = std::move(refusal);
+        return nullptr;
+      }
+    }
+  }
+  for (const std::uint16_t base : bases) {
+    if (base != 0 && !UsablePortBase(base)) {
+      error = "the port base " + Hex(base) + " lies too close to either end of the I/O space";
+      return nullptr;
+    }
+  }
+  for (std::size_t i = 0; i < bases.size(); ++i) {
+    const std::uint16_t base = bases[i];
+    if (base == 0) {
+      continue;
+    }
+    if (const int failure = system->Ioperm(base, kRegisterCount, true); failure != 0) {
+      error = PortPermissionMessage(base, failure, system->HasRawIo(), system->Lockdown());
+      // Hand back what was already granted before giving up.
+      for (std::size_t j = 0; j < i; ++j) {
+        if (bases[j] != 0) {
+          system->Ioperm(bases[j], kRegisterCount, false);
+        }
+      }
+      return nullptr;
+    }
+  }
+  return std::make_unique<DirectPortBackend>(std::move(system), bases);
+}
+
+}  // namespace velwin::xchanger

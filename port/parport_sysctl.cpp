@@ -1,0 +1,62 @@
+#include "port/parport_sysctl.h"
+
+#include <charconv>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace velwin::xchanger {
+
+std::optional<std::uint16_t> ParseParportBase(std::string_view text) {
+  const auto start = text.find_first_not_of(" \t\n");
+  if (start == std::string_view::npos) {
+    return std::nullopt;
+  }
+  unsigned long value = 0;
+  const char* first = text.data() + start;
+  const char* last = text.data() + text.size();
+  const auto [end, ec] = std::from_chars(first, last, value);
+  if (ec != std::errc() || end == first || value > 0xFFFF) {
+    return std::nullopt;
+  }
+  return static_cast<std::uint16_t>(value);
+}
+
+namespace {
+
+std::uint16_t ReadBaseAddr(const std::filesystem::path& port) {
+  std::ifstream in(port / "base-addr");
+  if (!in) {
+    return 0;
+  }
+  // The entry is a line of two short numbers; anything longer is not it.
+  std::string text(64, '\0');
+  in.read(text.data(), static_cast<std::streamsize>(text.size()));
+  text.resize(static_cast<std::size_t>(in.gcount()));
+  return ParseParportBase(text).value_or(0);
+}
+
+}  // namespace
+
+std::uint16_t ReadParportBase(const std::filesystem::path& root, int n) {
+  if (n < 1) {
+    return 0;
+  }
+  return ReadBaseAddr(root / ("parport" + std::to_string(n - 1)));
+}
+
+std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root) {
+  std::vector<std::uint16_t> bases;
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    if (it->path().filename().string().starts_with("parport")) {
+      if (const std::uint16_t base = ReadBaseAddr(it->path()); base != 0) {
+        bases.push_back(base);
+      }
+    }
+  }
+  return bases;
+}
+
+}  // namespace velwin::xchanger

@@ -1,0 +1,96 @@
+#include "chips/flash_page_load.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "chips/flash_driver.h"
+#include "sim/simulated_xchanger.h"
+#include "tests/port/recording_port.h"
+
+namespace velwin::xchanger {
+namespace {
+
+using sim::FlashChip;
+using testing::CountingPump;
+using testing::SteppingTicks;
+
+constexpr std::uint32_t kBank = 0x4000;
+
+// Passes every access on to the simulated X-Changer and notes, for each
+// flash write cycle that reaches the cart, how many accesses went before.
+class FlashCycleCounter : public PortIo {
+ public:
+  explicit FlashCycleCounter(sim::SimulatedXChanger& sim) : sim_(sim) {}
+  void PortWrite(std::uint16_t port, std::uint8_t value) override {
+    ++accesses_;
+    sim_.PortWrite(port, value);
+    if (sim_.CartBusCounters().flashCommands != seen_) {
+      seen_ = sim_.CartBusCounters().flashCommands;
+      cycleAt.push_back(accesses_);
+    }
+  }
+  std::uint8_t PortRead(std::uint16_t port) override {
+    ++accesses_;
+    return sim_.PortRead(port);
+  }
+  std::uint16_t ReadLptBase(int n) override { return sim_.ReadLptBase(n); }
+  std::vector<std::uint64_t> cycleAt;
+
+ private:
+  sim::SimulatedXChanger& sim_;
+  std::uint64_t accesses_ = 0;
+  std::uint64_t seen_ = 0;
+};
+
+// A page load over either mode: the bank registers written once for the
+// page's bytes, the commands' own banks aside (the 4 Mbit chip's commands
+// need an odd bank, so a page in an even bank gets its own after them), every byte in 4 port
+// accesses over EPP and 12 over SPP, and the page on the chip as loaded.
+TEST(PageLoad, EachChipLoadsAByteInFourAccessesOverEppAndTwelveOverSpp) {
+  const struct {
+    FlashChip card;
+    std::uint8_t mbit;
+    std::size_t closing;  // flash cycles after the data: Intel's D0, Macronix's reset
+    std::size_t mapperWrites;
+  } cases[] = {
+      {FlashChip::k4Mbit, 4, 0, 3}, {FlashChip::k16Mbit, 16, 3, 8}, {FlashChip::k64Mbit, 64, 1, 2}};
+  for (const auto& c : cases) {
+    for (const auto modes : {sim::LinkModes::kEppOnly, sim::LinkModes::kSppOnly}) {
+      SCOPED_TRACE(int{c.mbit});
+      const FlashChipSpec& chip = *FlashChipForCard(c.mbit);
+      sim::SimConfig config;
+      config.hasCart = true;
+      config.card = c.card;
+      config.modes = modes;
+      sim::SimulatedXChanger sim(config);
+      FlashCycleCounter port(sim);
+      SteppingTicks ticks(0);
+      CountingPump pump;
+      XChangerLink link(port, ticks, pump);
+      CartAccess cart(link);
+      ASSERT_TRUE(link.FindXChanger());
+      const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+      std::vector<std::uint8_t> bytes(chip.programUnitBytes);
+      for (std::size_t i = 0; i < bytes.size(); ++i)
+        bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
+      const std::uint32_t address = 6 * kBank + 3 * chip.programUnitBytes;  // an even bank
+      const std::uint64_t mapperBefore = sim.CartBusCounters().mapperWrites;
+      port.cycleAt.clear();
+      const FlashOutcome outcome = driver->Program(address, bytes);
+      EXPECT_TRUE(outcome.Ok() && !outcome.cut);
+      EXPECT_EQ(sim.CartBusCounters().mapperWrites - mapperBefore, c.mapperWrites);
+      const std::size_t last = port.cycleAt.size() - 1 - c.closing;
+      const std::uint64_t perByte = modes == sim::LinkModes::kEppOnly ? 4 : 12;
+      for (std::size_t i = last + 2 - bytes.size(); i <= last; ++i)
+        ASSERT_EQ(port.cycleAt[i] - port.cycleAt[i - 1], perByte) << "byte " << i;
+      sim.Clock().WaitMicroseconds(100'000);
+      driver->ReadArrayMode();
+      EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), sim.FlashContents().begin() + address));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velwin::xchanger
