@@ -78,6 +78,9 @@ int main(int argc, char** argv) {
   // handler, or it ends a card job before the job could say what it did.
   velwin::cli::HoldSignals();
   const int status = RunCommandLine(argc, argv);
+  // A signal that came after the job is let through now: what was said
+  // goes out first.
+  std::cout.flush();
   velwin::cli::ReleaseSignals();
   return status;
 }

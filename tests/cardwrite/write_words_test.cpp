@@ -54,8 +54,9 @@ TEST_F(CardWrite, RestoreCommandGivesBashTheBackupByteForByte) {
     // The message stays one line of printable text.
     EXPECT_EQ(run.err.find('\n'), run.err.size() - 1) << run.err;
     // Plain names keep their plain quotes.
-    if (home == "plain data")
+    if (home == "plain data") {
       EXPECT_EQ(word, "'" + backup + "'");
+    }
   }
 }
 
