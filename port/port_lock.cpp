@@ -49,12 +49,22 @@ constexpr unsigned kParportMajor = 99;
 // mount of it is the same lock. The name stays a key too: a file that a job
 // creates, or replaces by renaming a new one over it, is another inode
 // from then on, but it is still the file the next job of that name reads.
+// The inode's birth time belongs to the key where the file system keeps
+// one: a file system hands a freed inode number to the next file made, and
+// a velwin still holding a file it has since deleted would otherwise lock
+// out an unrelated new file.
 std::vector<std::string> FileKeys(std::string_view path) {
   std::vector<std::string> keys{"file:" + CanonicalPath(path)};
 #ifdef __unix__
-  struct stat st {};
-  if (::stat(std::string(path).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
-    keys.push_back("inode-" + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino));
+  struct statx st {};
+  if (::statx(AT_FDCWD, std::string(path).c_str(), 0, STATX_TYPE | STATX_INO | STATX_BTIME, &st) ==
+          0 &&
+      S_ISREG(st.stx_mode)) {
+    std::string key = "inode-" + std::to_string(makedev(st.stx_dev_major, st.stx_dev_minor)) + "-" +
+                      std::to_string(st.stx_ino);
+    if ((st.stx_mask & STATX_BTIME) != 0)
+      key += "-" + std::to_string(st.stx_btime.tv_sec) + "." + std::to_string(st.stx_btime.tv_nsec);
+    keys.push_back(std::move(key));
   }
 #endif
   return keys;
