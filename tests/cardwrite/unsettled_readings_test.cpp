@@ -87,17 +87,28 @@ TEST_F(CardWrite, PausesDecideNotTheMedianByte) {
 }
 
 // A link fast enough whose long pauses come often would load many pages
-// twice: refused before erasing, with the expected count.
-TEST_F(CardWrite, LinkThatWouldReloadManyPagesIsRefusedBeforeErasing) {
+// twice: refused before erasing, with the expected count; one whose pauses
+// cut some loads is told how many before the write goes ahead.
+TEST_F(CardWrite, LinkThatWouldReloadManyPagesIsRefusedAndOneWithSomeIsToldHowMany) {
   const Bytes old = Pattern(512 * kKiB, 29);
-  const CommandRun run = Write({"--no-backup", "--port", Card("4", old, "jitter=7000:1000"),
+  const Bytes image = Pattern(512 * kKiB, 31);
+  const CommandRun some = Write(
+      {"--no-backup", "--port", Card("4", old, "jitter=20000:1000"), dir.Write("some.gb", image)});
+  EXPECT_EQ(some.status, 0) << some.err;
+  EXPECT_TRUE(Has(some.out,
+                  "About 124 of the 2048 page loads (6%) will be cut by a pause of "
+                  "this link and loaded again"))
+      << some.out;
+  EXPECT_TRUE(CardNow() == image);
+
+  const CommandRun run = Write({"--no-backup", "--port", Card("4", image, "jitter=7000:1000"),
                                 dir.Write("image.gb", Pattern(512 * kKiB, 30))});
   EXPECT_EQ(run.status, 1);
   EXPECT_TRUE(Has(run.err,
                   "Link pauses too often for this card: about 212 of the 2048 page "
                   "loads (10%) would be cut by a pause and loaded again"))
       << run.err;
-  EXPECT_TRUE(CardNow() == old);
+  EXPECT_TRUE(CardNow() == image);
 }
 
 }  // namespace

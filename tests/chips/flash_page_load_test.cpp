@@ -30,14 +30,20 @@ class FlashCycleCounter : public PortIo {
     if (sim_.CartBusCounters().flashCommands != seen_) {
       seen_ = sim_.CartBusCounters().flashCommands;
       cycleAt.push_back(accesses_);
+      cycleUs.push_back(sim_.NowMicroseconds());
     }
   }
   std::uint8_t PortRead(std::uint16_t port) override {
     ++accesses_;
-    return sim_.PortRead(port);
+    const std::uint8_t value = sim_.PortRead(port);
+    if (port == 0x37C)
+      eppReadUs.push_back(sim_.NowMicroseconds());
+    return value;
   }
   std::uint16_t ReadLptBase(int n) override { return sim_.ReadLptBase(n); }
   std::vector<std::uint64_t> cycleAt;
+  std::vector<std::uint64_t> cycleUs;    // simulated time of each flash write cycle
+  std::vector<std::uint64_t> eppReadUs;  // and of each EPP data read
 
  private:
   sim::SimulatedXChanger& sim_;
@@ -129,10 +135,20 @@ TEST(PageLoad, FirstByteFollowsTheCommandWithinTheTablesLongestGap) {
         const std::uint32_t address = (bank + 1) * kBank - chip.programUnitBytes;
         const std::vector<std::uint8_t> bytes(chip.programUnitBytes, 0x5A);
         port.cycleAt.clear();
+        port.cycleUs.clear();
+        port.eppReadUs.clear();
         const FlashOutcome outcome = driver->Program(address, bytes);
         EXPECT_TRUE(outcome.Ok() && !outcome.cut);
         const std::size_t first = 3;  // after AA, 55 and the command
         EXPECT_LE(port.cycleAt[first] - port.cycleAt[first - 1], chip.loadGapBytes * 4);
+        // The page's first status or toggle read: not before the chip can
+        // have begun (the 16 Mbit chip 30 to 100 us after the last byte,
+        // read no sooner than 150 us after it).
+        const std::uint64_t lastByteUs = port.cycleUs[first + bytes.size() - 1];
+        const auto read = std::find_if(port.eppReadUs.begin(), port.eppReadUs.end(),
+                                       [lastByteUs](std::uint64_t us) { return us > lastByteUs; });
+        ASSERT_NE(read, port.eppReadUs.end());
+        EXPECT_GE(*read - lastByteUs, card == FlashChip::k16Mbit ? 150u : chip.byteLoadWindowUs);
         sim.Clock().WaitMicroseconds(100'000);
         driver->ReadArrayMode();
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), sim.FlashContents().begin() + address));
