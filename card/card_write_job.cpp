@@ -1,6 +1,7 @@
 #include "card/card_write_job.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "card/card_backup.h"
@@ -159,6 +160,20 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   if (!plan.units.empty() && !xchanger::PageLoadFitsLink(*chip, *result.link)) {
     result.outcome = JobOutcome::Failed(xchanger::LinkTooSlowText(*chip, *result.link));
     return result;
+  }
+  // A link fast enough but pausing often cuts many loads, and every reload
+  // is a program cycle more for its page: refused when it would be many,
+  // said before the first erase when it will be some.
+  std::uint64_t loads = 0;
+  for (const UnitPlan& unit : plan.units)
+    loads += unit.programs.size();
+  if (loads != 0 && xchanger::CutLoadShare(*chip, *result.link) >= xchanger::kReloadRefuseShare) {
+    result.outcome = JobOutcome::Failed(xchanger::LinkTooUnevenText(*chip, *result.link, loads));
+    return result;
+  }
+  if (const std::string reloads = xchanger::ReloadText(*chip, *result.link, loads);
+      loads != 0 && !reloads.empty()) {
+    log(reloads);
   }
   if (options.priority != nullptr && !plan.units.empty()) {
     std::string why;

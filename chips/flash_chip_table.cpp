@@ -30,17 +30,19 @@ constexpr std::uint32_t kKiB = 1024;
 // the J5 block erase 5 s).
 //
 // The load gaps, in register writes of the drivers' page loads (a loaded
-// byte is two: AddrLowReg and the data cycle): the Winbond's window opens at
-// its A0 command, and a page in an even bank other than 0 gets its bank after it,
-// so the first byte can come six register writes later (ModeReg 0x80, the
-// bank register's address and value, ModeReg 0x82, AddrHighReg, the data);
-// the Macronix times from its first byte, and its page never crosses an
-// AddrHighReg boundary, so every gap is one byte.
+// byte is two: AddrLowReg and the data cycle). Both windowed chips may count
+// their window from the page command (the Winbond does; the Macronix may),
+// so the gap from the command to the first byte counts like any other. A
+// page whose bank cannot take the command (the Winbond's needs an odd bank,
+// the Macronix's one that is 2 modulo 4) gets its bank after it, so the
+// first byte can come seven register writes after the command: ModeReg
+// 0x80, the bank register's address and value, ModeReg 0x82, AddrLowReg,
+// AddrHighReg, the data. Every later gap is one byte.
 constexpr std::array<FlashChipSpec, 3> kChips{{
     {"Winbond W29C040", 4, 0xDA, 0x46, 512 * kKiB, 0, "page", 256, 5'000, 10'000, 0, 0,
-     FlashFamily::kWinbondPageWrite, 200, 3.0},
+     FlashFamily::kWinbondPageWrite, 200, 3.5},
     {"Macronix MX29F1610", 16, 0xC2, 0xF1, 2048 * kKiB, 128 * kKiB, "sector", 128, 3'000, 30'000,
-     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash, 30, 1.0},
+     150'000, 1'500'000, FlashFamily::kMacronixSectorFlash, 30, 3.5},
     {"Intel 28F640J5", 64, 0x89, 0x15, 8192 * kKiB, 128 * kKiB, "block", 32, 192, 654, 1'000'000,
      5'000'000, FlashFamily::kIntelBlockFlash, 0, 0.0},
 }};

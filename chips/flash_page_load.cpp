@@ -49,13 +49,20 @@ void FlashPageLoad::SelectBank(std::uint32_t bank) {
 
 void FlashPageLoad::Write(std::uint16_t cartAddress, std::uint8_t value) {
   Mode(kModeFlashCommand);
-  Register(AddrLowReg, static_cast<std::uint8_t>(cartAddress & 0xFFu), low_);
+  const auto low = static_cast<std::uint8_t>(cartAddress & 0xFFu);
+  Register(AddrLowReg, low, low_);
   Register(AddrHighReg, static_cast<std::uint8_t>(cartAddress >> 8), high_);
   link_.WriteRegisterHeld(DataReg, value);
   const std::uint64_t now = clock_.NowNanoseconds();
   if (timing_)
     longestGapNs_ = std::max(longestGapNs_, now - lastWriteNs_);
   lastWriteNs_ = now;
+  lastAddress_ = cartAddress;
+  // The latch now holds this address or the next: AddrLowReg is unknown,
+  // and AddrHighReg too where the next would carry into it.
+  low_.reset();
+  if (low == 0xFFu)
+    high_.reset();
 }
 
 void FlashPageLoad::WriteLinear(std::uint32_t linear, std::uint8_t value) {
@@ -72,6 +79,10 @@ std::uint8_t FlashPageLoad::Read() {
 
 void FlashPageLoad::Finish() {
   Mode(kModeSingle);
+  if (!lastAddress_)
+    return;
+  Register(AddrLowReg, static_cast<std::uint8_t>(*lastAddress_ & 0xFFu), low_);
+  Register(AddrHighReg, static_cast<std::uint8_t>(*lastAddress_ >> 8), high_);
 }
 
 bool FlashPageLoad::Cut(std::uint32_t windowUs) const {

@@ -14,15 +14,18 @@ namespace velwin::xchanger {
 //
 // ModeReg governs DataReg cycles only: AddrLowReg and AddrHighReg are the
 // X-Changer's own registers, and writing them sends nothing to the cart.
-// This is the reading relied on here: ModeReg stays at 0x82 across a page's
-// data bytes, and each byte costs AddrLowReg, AddrHighReg only when it
-// changes, then the data cycle, all with the control register held at
-// 0x01: 4 port accesses over EPP, 12 over SPP. Nothing relies on the
-// X-Changer advancing the address by itself in flash-write mode.
+// ModeReg stays at 0x82 across a page's data bytes, and the control
+// register at 0x01. Whether the X-Changer advances its address after a data
+// cycle under 0x82, as it does under 0x81, is not known: so the address is
+// set before every flash write cycle, AddrLowReg always and AddrHighReg
+// wherever an advance could have carried into it (after a byte at a low
+// address of 0xFF) or the byte needs another. A byte of a page costs
+// AddrLowReg and the data cycle: 4 port accesses over EPP, 12 over SPP.
 //
 // The loader remembers what it wrote itself (mode, address and bank
-// registers, control) and sends again only what differs, so it assumes that
-// nothing else drives the link while it is in use: reads go through Read.
+// registers, control) and sends again only what is sure to differ, so it
+// assumes that nothing else drives the link while it is in use: reads go
+// through Read.
 class FlashPageLoad {
  public:
   FlashPageLoad(CartAccess& cart, ChipClock& clock);
@@ -39,8 +42,10 @@ class FlashPageLoad {
   // Back to single access (ModeReg 0x80), then one cart read at the
   // address latched last.
   std::uint8_t Read();
-  // Back to single access, as FlashWriteCycle leaves the link: status and
-  // array reads follow.
+  // Back to single access, as FlashWriteCycle leaves the link, with the
+  // address set again to that of the last flash write cycle: status and
+  // array reads follow there, never at an address an advance moved on
+  // (past 0x7FFF that would be the cart's RAM).
   void Finish();
 
   // From the last write on, every gap between two writes counts: the chip's
@@ -67,6 +72,7 @@ class FlashPageLoad {
   std::optional<std::uint8_t> high_;
   std::optional<std::uint8_t> bankLow_;
   std::optional<std::uint8_t> bankHigh_;
+  std::optional<std::uint16_t> lastAddress_;  // of the last flash write cycle
   bool timing_ = false;
   std::uint64_t lastWriteNs_ = 0;
   std::uint64_t longestGapNs_ = 0;

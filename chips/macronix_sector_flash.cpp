@@ -16,9 +16,14 @@ constexpr std::uint8_t kSectorErase = 0x30;
 constexpr std::uint8_t kAutoselect = 0x90;
 constexpr std::uint8_t kClearStatus = 0x50;
 constexpr std::uint8_t kReset = 0xF0;
-// Page program starts 30-100 us after the last byte loaded; a whole
-// microsecond more, as the clock may count the last one short.
-constexpr std::uint64_t kProgramStartUs = 101;
+// Page program starts 30-100 us after the last byte loaded. The status is
+// read no sooner than 150 us after it: the chip's timer drifts with supply
+// and temperature, and a status read before programming has begun shows
+// the last operation's "ready" over a page not yet written.
+constexpr std::uint64_t kProgramStartUs = 150;
+// Word addresses 5555 and 2AAA on A0-A14: byte addresses repeat every
+// 64 KiB.
+constexpr std::uint32_t kCommandRepeatBytes = 0x10000;
 
 // Status bits, as reads return them after a program or erase.
 constexpr std::uint8_t kReady = 0x80;
@@ -71,22 +76,29 @@ FlashOutcome MacronixSectorFlash::EraseUnit(std::uint32_t address) {
 
 FlashOutcome MacronixSectorFlash::Program(std::uint32_t address,
                                           std::span<const std::uint8_t> bytes) {
-  // Page program: AA 55 A0 at word addresses 5555, 2AAA, 5555 (byte
-  // addresses 0xAAAA in bank 2 and 0x5554 in bank 1), then up to 128 bytes
-  // of one page at their byte addresses. Before the first byte the chip
-  // waits; after it, each byte must come within the load window, for
-  // programming starts 30 to 100 us after the last one. A page lies within
-  // one 256-byte block, so within the load only AddrLowReg changes.
+  // Page program: AA 55 A0 at word addresses 5555, 2AAA, 5555, then up to
+  // 128 bytes of one page at their byte addresses. The chip decodes word
+  // address lines A0-A14 only for its commands, so the command addresses
+  // recur every 64 KiB: they are sent in the 64 KiB that holds the page
+  // (byte 0xAAAA there lies in a bank whose number is 2 modulo 4, 0x5554 in
+  // one that is 1), and a page in a bank of the first kind needs no bank
+  // switch between its command and its first byte.
+  //
+  // Whether the chip's load timer starts at the command or at the first
+  // byte, no datasheet says: timed from the command, the first byte must
+  // come within the window like every later one, and a pause there cuts
+  // the load. A page lies within one 256-byte block, so within the load
+  // only AddrLowReg changes.
+  const std::uint32_t block = address - address % kCommandRepeatBytes;
   FlashPageLoad load(cart_, clock_);
   {
     RaisedForPageLoad raised(priority_);
-    load.WriteLinear(2u * kUnlock1, 0xAA);
-    load.WriteLinear(2u * kUnlock2, 0x55);
-    load.WriteLinear(2u * kUnlock1, kPageProgram);
+    load.WriteLinear(block + 2u * kUnlock1, 0xAA);
+    load.WriteLinear(block + 2u * kUnlock2, 0x55);
+    load.WriteLinear(block + 2u * kUnlock1, kPageProgram);
+    load.StartTiming();
     for (std::size_t i = 0; i < bytes.size(); ++i) {
       load.WriteLinear(address + static_cast<std::uint32_t>(i), bytes[i]);
-      if (i == 0)
-        load.StartTiming();
       if (load.Cut(chip_.byteLoadWindowUs))
         break;  // programming has begun; later bytes are not part of the page
     }

@@ -69,14 +69,9 @@ FlashOutcome WinbondPageWrite::Program(std::uint32_t address, std::span<const st
     load.StartTiming();
     if (switchAfterCommand)
       load.SelectBank(bank);
-    // The page buffer latches each byte at its own address (A0-A7), so the
-    // order of the loads is free: starting at the offset AddrLowReg already
-    // holds from the command spares the first byte its address write, the
-    // longest gap of the load.
-    const std::size_t size = bytes.size();
-    const std::size_t first = kUnlock1 % size;
-    for (std::size_t k = 0; k < size; ++k) {
-      const std::size_t i = (first + k) % size;
+    // Each byte with its own address: the one AddrLowReg held after the
+    // command is not relied on.
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
       load.Write(WindowAddress(address + static_cast<std::uint32_t>(i)), bytes[i]);
       if (load.Cut(chip_.byteLoadWindowUs))
         break;  // the chip is writing what it had; the rest would be lost
@@ -91,7 +86,7 @@ FlashOutcome WinbondPageWrite::Program(std::uint32_t address, std::span<const st
   load.WaitSinceLastWrite(chip_.byteLoadWindowUs);
   // Datasheet, toggle bit: while the write runs DQ6 changes on every read;
   // two reads that agree mean it is over. Read at the last byte loaded,
-  // whose address and bank the registers still hold.
+  // whose address and bank the load set again when it finished.
   const auto settled =
       PollCartByte(cart_, clock_, FlashTimeoutUs(chip_.programMaxUs),
                    [](std::uint8_t a, std::uint8_t b) { return ((a ^ b) & kToggleBit) == 0; });

@@ -92,7 +92,7 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
         << ",\"usPerByteWorst\":" << MicrosecondsText(timing.usPerByteWorst) << ",\"writable\":{";
     for (std::size_t i = 0; i < chips.size(); ++i) {
       out << (i == 0 ? "" : ",") << '"' << int{chips[i].cardMbit}
-          << "\":" << (xchanger::PageLoadFitsLink(chips[i], timing) ? "true" : "false");
+          << "\":" << (xchanger::LinkCanWrite(chips[i], timing) ? "true" : "false");
     }
     out << "},\"realtime\":" << (realtime ? "true" : "false") << "}\n";
     return 0;
@@ -108,15 +108,23 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     out << int{chip.cardMbit} << " Mbit card: ";
     if (chip.byteLoadWindowUs == 0) {
       out << "can be written over this link (its chip waits for every byte).\n";
-    } else if (xchanger::PageLoadFitsLink(chip, timing)) {
+    } else if (xchanger::LinkCanWrite(chip, timing)) {
       out << "can be written over this link (a byte must take under "
           << MicrosecondsText(xchanger::MaxUsPerByte(chip)) << " us).\n";
+    } else if (xchanger::PageLoadFitsLink(chip, timing)) {
+      out << "fast enough, but its pauses come too often: try a machine at rest.\n";
     } else {
       out << "too slow a link (a byte must take under "
           << MicrosecondsText(xchanger::MaxUsPerByte(chip))
           << " us): try --port direct, or a machine at rest.\n";
     }
+    const std::string reloads =
+        xchanger::ReloadText(chip, timing, chip.sizeBytes / chip.programUnitBytes);
+    if (!reloads.empty())
+      out << "  " << reloads << '\n';
   }
+  for (const xchanger::FlashChipSpec& chip : chips)
+    out << xchanger::ByteWindowText(chip) << '\n';
   out << "Real-time scheduling: "
       << (realtime ? "available.\n"
                    : "not permitted (root, CAP_SYS_NICE or the rtprio limit permit it); page "

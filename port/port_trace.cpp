@@ -40,16 +40,17 @@ void TracedPort::Bound() {
     accesses_.clear();
 }
 
+// Each access is stamped once it is done: a pause of the process before an
+// access then shows before it, where the chip saw it, not after it.
 void TracedPort::PortWrite(std::uint16_t port, std::uint8_t value) {
-  accesses_.push_back({inner_->Clock().NowMicroseconds(), port, true, value});
   inner_->PortWrite(port, value);
+  accesses_.push_back({inner_->Clock().NowMicroseconds(), port, true, value});
   Bound();
 }
 
 std::uint8_t TracedPort::PortRead(std::uint16_t port) {
-  const std::uint64_t start = inner_->Clock().NowMicroseconds();
   const std::uint8_t value = inner_->PortRead(port);
-  accesses_.push_back({start, port, false, value});
+  accesses_.push_back({inner_->Clock().NowMicroseconds(), port, false, value});
   Bound();
   return value;
 }
@@ -59,7 +60,7 @@ void TracedPort::Spread(std::uint64_t start, std::uint16_t port, bool write,
   const std::uint64_t span = inner_->Clock().NowMicroseconds() - start;
   const std::uint64_t count = values.size();
   for (std::uint64_t i = 0; i < count; ++i)
-    accesses_.push_back({start + span * i / count, port, write, values[i]});
+    accesses_.push_back({start + span * (i + 1) / count, port, write, values[i]});
   Bound();
 }
 
@@ -104,7 +105,8 @@ bool TracedPort::Spill(std::string& error) {
         while (const std::size_t got = old.Read(chunk))
           file_->File().Write(std::span(chunk).first(got));
       } else {
-        static constexpr char kHeading[] = "# velwin port trace: us port r|w value\n";
+        static constexpr char kHeading[] =
+            "# velwin port trace: us (when the access was done) port r|w value\n";
         file_->File().Write(
             std::span(reinterpret_cast<const std::uint8_t*>(kHeading), sizeof kHeading - 1));
       }

@@ -13,7 +13,7 @@ namespace velwin::xchanger {
 
 // One port access as the trace keeps it.
 struct TracedAccess {
-  std::uint64_t us = 0;  // on the backend's clock, when the access began
+  std::uint64_t us = 0;  // on the backend's clock, when the access was done
   std::uint16_t port = 0;
   bool write = false;
   std::uint8_t value = 0;
@@ -31,10 +31,11 @@ struct TracedAccess {
 // a job without waits (a card read) is written out whenever it holds four
 // times keep, which a write's waits never let it reach.
 // The file appears by the atomic rule, replaced as a whole at each flush,
-// with one line per access: "TIME_US PORT r|w VALUE", port and value in hex.
+// with one line per access: "TIME_US PORT r|w VALUE", port and value in hex,
+// the time being when the access was done.
 //
 // A run of accesses reaches the hardware at once: its accesses get times
-// spread evenly from the run's start to its end.
+// spread evenly over the run, the last at its end.
 class TracedPort final : public PortBackend {
  public:
   // keep: the accesses held in memory before a wait writes them out.

@@ -45,6 +45,10 @@ struct ChipFaults {
   std::optional<std::uint32_t> failingSector;  // 128 KiB unit whose erase fails
   std::optional<std::uint32_t> lockedSector;   // Intel lock bit set / Macronix sector protected
   bool slow = false;                           // every program and erase takes its maximum time
+  // Not a defect but a reading no datasheet settles: the 16 Mbit chip's
+  // load timer may run from its page-program command, so that the first
+  // byte too must come within the load window, or the page loads nothing.
+  bool loadTimerAtCommand = false;
 };
 
 // A flash chip (or a mask ROM) seen from its pins: it takes reads and writes

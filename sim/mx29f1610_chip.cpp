@@ -14,7 +14,7 @@ std::uint32_t WordAddress(std::uint32_t linear) {
 }  // namespace
 
 Mx29f1610Chip::Mx29f1610Chip(std::span<const std::uint8_t> image, const ChipFaults& faults)
-    : EmulatedChip(kSizeBytes, image, faults) {
+    : EmulatedChip(kSizeBytes, image, faults), timerAtCommand_(faults.loadTimerAtCommand) {
   // Protection is set on a programmer, with high voltage on the chip's
   // pins; the card can only read it. The datasheet of the first revision
   // names two protectable sectors without saying which: any may be chosen.
@@ -41,11 +41,19 @@ void Mx29f1610Chip::StartJob(std::uint64_t start, std::uint64_t duration) {
 void Mx29f1610Chip::AdvanceTo(std::uint64_t now) {
   // Programming starts when no byte has come for the load window after the
   // last one. Before the first byte there is no last byte: the chip waits
-  // for its data as after any other command.
-  if (mode_ == ChipMode::kPageLoad && pageLoaded_.any() && now - lastLoadAt_ >= kByteLoadWindow) {
-    ++counters_.pageWrites;
-    job_ = Job::kPageProgram;
-    StartJob(lastLoadAt_ + kByteLoadWindow, Duration(kPageProgramTypical, kPageProgramMaximum));
+  // for its data as after any other command. With the timer read as running
+  // from the command, a load that gets no byte in time programs nothing and
+  // leaves the chip in status mode, its status as it was: the late bytes
+  // that follow are taken as commands.
+  if (mode_ == ChipMode::kPageLoad && (pageLoaded_.any() || timerAtCommand_) &&
+      now - lastLoadAt_ >= kByteLoadWindow) {
+    if (pageLoaded_.none()) {
+      mode_ = ChipMode::kStatus;
+    } else {
+      ++counters_.pageWrites;
+      job_ = Job::kPageProgram;
+      StartJob(lastLoadAt_ + kByteLoadWindow, Duration(kPageProgramTypical, kPageProgramMaximum));
+    }
   }
   if (busy_ && now >= busyUntil_) {
     if (job_ == Job::kPageProgram) {
@@ -156,6 +164,7 @@ void Mx29f1610Chip::Command(std::uint32_t linear, std::uint8_t value, std::uint6
       } else if (value == 0xA0) {
         mode_ = ChipMode::kPageLoad;
         pageLoaded_.reset();
+        lastLoadAt_ = now;  // counted from here only when the timer runs from the command
       } else if (value == 0x80) {
         step_ = 3;
       } else {

@@ -68,6 +68,7 @@ class Mx29f1610Chip final : public EmulatedChip {
   std::uint32_t eraseSector_ = 0;
   std::uint64_t busyUntil_ = 0;
   bool busy_ = false;
+  bool timerAtCommand_ = false;
 };
 
 }  // namespace velwin::xchanger::sim

@@ -17,9 +17,10 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 16> kKeys = {
-    "rom",   "sram",    "card",      "lpt",    "other", "modes", "unplug", "flaky",
-    "noisy", "badbyte", "erasefail", "locked", "slow",  "stuck", "access", "jitter"};
+constexpr std::array<std::string_view, 18> kKeys = {
+    "rom",    "sram",  "card",   "lpt",     "other",     "modes",
+    "unplug", "flaky", "noisy",  "badbyte", "erasefail", "locked",
+    "slow",   "stuck", "access", "jitter",  "advance82", "loadtimer"};
 
 // A port access of a millisecond is a thousand times slower than a real
 // port; a pause of a second is longer than any scheduler takes.
@@ -229,6 +230,14 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
       return bad("N:US, a pause of US microseconds (1 to 1000000) about every N port accesses");
     config.jitterEvery = *every;
     config.jitterUs = *pause;
+  } else if (key == "advance82") {
+    if (value != "0" && value != "1")
+      return bad("0 or 1");
+    config.advanceUnderFlashWrite = value == "1";
+  } else if (key == "loadtimer") {
+    if (value != "byte" && value != "command")
+      return bad("byte or command");
+    config.chipFaults.loadTimerAtCommand = value == "command";
   } else if (key == "stuck") {
     // "d3:0": data line D3 held low.
     if (value.size() != 4 || value[0] != 'd' || value[1] < '0' || value[1] > '7' ||
@@ -272,7 +281,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
               " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, "
-              "erasefail, locked, slow, stuck, access, jitter)";
+              "erasefail, locked, slow, stuck, access, jitter, advance82, loadtimer)";
       return false;
     }
     if (seen[index]) {
@@ -289,6 +298,10 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
 
   if (!CheckChipFaults(result, error))
     return false;
+  if (result.chipFaults.loadTimerAtCommand && result.card != FlashChip::k16Mbit) {
+    error = "simulation setting loadtimer=command needs the 16 Mbit card (card=16)";
+    return false;
+  }
   // Files are loaded once every key is known: the card decides the ROM limit.
   if (!result.romPath.empty()) {
     if (!LoadRom(result.romPath, result.card, result.rom, error))

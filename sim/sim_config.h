@@ -44,6 +44,9 @@ struct SimConfig {
     bool high = false;
   };
   std::optional<StuckDataLine> stuck;
+  // The X-Changer advances its address latch after every DataReg cycle under
+  // ModeReg 0x82 as it does under 0x81: nothing says it does not.
+  bool advanceUnderFlashWrite = false;
 
   // The port's speed: nanoseconds per port access, and the scheduler's
   // pauses, about every jitterEvery accesses (0: never) for jitterUs each.
@@ -67,6 +70,12 @@ struct SimConfig {
 // 4 Mbit card a page write there cannot erase), locked=SECTOR (16 Mbit:
 // the sector is protected; 64 Mbit: the block's lock bit is set) and
 // slow=1 (every program and erase takes the datasheet maximum).
+//
+// Two readings that no datasheet settles, for trying the write on both
+// sides: advance82=1 (the X-Changer advances the address after each data
+// cycle under ModeReg 0x82, as under 0x81) and loadtimer=command (card=16
+// only: the chip's load timer starts at the page-program command, not at
+// the first byte); advance82=0 and loadtimer=byte are the defaults.
 //
 // The ROM must be a regular file no larger than the card (8 MiB for a mask
 // ROM, card=none); without rom= the X-Changer holds no cart. A program or

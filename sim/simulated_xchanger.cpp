@@ -53,7 +53,8 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
       sramPath_(AbsolutePath(std::move(config.sramPath))),
       romPath_(config.hasCart ? AbsolutePath(std::move(config.romPath)) : std::string()),
       romFileBytes_(config.rom.size()),
-      unplugAfter_(config.unplugAfter) {
+      unplugAfter_(config.unplugAfter),
+      advanceUnderFlashWrite_(config.advanceUnderFlashWrite) {
   cart_.SetSramFaults(config.flakyEvery, config.noisyEvery);
   clock_.SetAccessTime(config.accessNs);
   // The pauses' places follow from the settings alone, so a run repeats.
@@ -325,10 +326,12 @@ std::uint8_t SimulatedXChanger::ReadRegister(ParallelPort& p) {
 }
 
 void SimulatedXChanger::FinishDataCycle(ParallelPort& p) {
-  if (p.device != Device::kXChanger || registers_.selected != kDataReg ||
-      registers_.mode != kModeBlock) {
+  // Whether flash-write mode advances the latch is not known: with
+  // advance82=1 it does, so that a writer that leans on either answer fails.
+  const bool advances = registers_.mode == kModeBlock ||
+                        (advanceUnderFlashWrite_ && registers_.mode == kModeFlashWrite);
+  if (p.device != Device::kXChanger || registers_.selected != kDataReg || !advances)
     return;
-  }
   // Block mode steps the 16-bit address latch, carrying into the high byte.
   const auto next = static_cast<std::uint16_t>(CartAddress() + 1u);
   registers_.addressLow = static_cast<std::uint8_t>(next & 0xFF);

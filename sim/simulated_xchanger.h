@@ -159,6 +159,7 @@ class SimulatedXChanger final : public PortBackend {
   // A stuck data line: the bits every cart read keeps and the bits it sets.
   std::uint8_t readKeep_ = 0xFF;
   std::uint8_t readSet_ = 0x00;
+  bool advanceUnderFlashWrite_ = false;
 
   PortCounters counters_;
   bool portTraceOn_ = false;

@@ -101,11 +101,11 @@ TEST_F(CardWrite, FaultsStopTheJobAndSayWhere) {
       {"16", "locked=5", 0, 0x200000, "Cannot write sector 5 (0x0A0000-0x0BFFFF): it is protected"},
       {"64", "locked=5", 0, 0x200000, "Cannot write block 5 (0x0A0000-0x0BFFFF): it is locked."},
       // The same faults over a slow or uneven link.
-      {"16", "locked=5,access=3000,jitter=30000:1000", 0, 0x200000,
+      {"16", "locked=5,access=1400,jitter=30000:1000", 0, 0x200000,
        "Cannot write sector 5 (0x0A0000-0x0BFFFF): it is protected"},
       {"64", "erasefail=5,access=10000", 0xA0000, 0xA0100,
        "Erase failed in block 5 (0x0A0000-0x0BFFFF): status 0xA0."},
-      {"4", "badbyte=4660,access=10000,jitter=20000:1000", 0, 0x2000,
+      {"4", "badbyte=4660,access=9000,jitter=20000:1000", 0, 0x2000,
        "Verify failed at 0x001234 in page 18 (0x001200-0x0012FF): wanted"},
       // The cart pulled out during the first erase, then during programming.
       {"64", "unplug=18300000", 0, 0x200000, "The X-Changer stopped answering."},

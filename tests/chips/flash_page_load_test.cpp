@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "chips/flash_driver.h"
@@ -29,14 +30,20 @@ class FlashCycleCounter : public PortIo {
     if (sim_.CartBusCounters().flashCommands != seen_) {
       seen_ = sim_.CartBusCounters().flashCommands;
       cycleAt.push_back(accesses_);
+      cycleUs.push_back(sim_.NowMicroseconds());
     }
   }
   std::uint8_t PortRead(std::uint16_t port) override {
     ++accesses_;
-    return sim_.PortRead(port);
+    const std::uint8_t value = sim_.PortRead(port);
+    if (port == 0x37C)
+      eppReadUs.push_back(sim_.NowMicroseconds());
+    return value;
   }
   std::uint16_t ReadLptBase(int n) override { return sim_.ReadLptBase(n); }
   std::vector<std::uint64_t> cycleAt;
+  std::vector<std::uint64_t> cycleUs;    // simulated time of each flash write cycle
+  std::vector<std::uint64_t> eppReadUs;  // and of each EPP data read
 
  private:
   sim::SimulatedXChanger& sim_;
@@ -55,7 +62,7 @@ TEST(PageLoad, EachChipLoadsAByteInFourAccessesOverEppAndTwelveOverSpp) {
     std::size_t closing;  // flash cycles after the data: Intel's D0, Macronix's reset
     std::size_t mapperWrites;
   } cases[] = {
-      {FlashChip::k4Mbit, 4, 0, 3}, {FlashChip::k16Mbit, 16, 3, 8}, {FlashChip::k64Mbit, 64, 1, 2}};
+      {FlashChip::k4Mbit, 4, 0, 3}, {FlashChip::k16Mbit, 16, 3, 7}, {FlashChip::k64Mbit, 64, 1, 2}};
   for (const auto& c : cases) {
     for (const auto modes : {sim::LinkModes::kEppOnly, sim::LinkModes::kSppOnly}) {
       SCOPED_TRACE(int{c.mbit});
@@ -88,6 +95,64 @@ TEST(PageLoad, EachChipLoadsAByteInFourAccessesOverEppAndTwelveOverSpp) {
       sim.Clock().WaitMicroseconds(100'000);
       driver->ReadArrayMode();
       EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), sim.FlashContents().begin() + address));
+    }
+  }
+}
+
+}  // namespace
+}  // namespace velwin::xchanger
+
+namespace velwin::xchanger {
+namespace {
+
+// The gap from the page command to a page's first byte, on both kinds of
+// bank (the 4 Mbit command needs an odd bank, the 16 Mbit one a bank that is
+// 2 modulo 4), with the address set for every byte whether or not the
+// X-Changer steps it: never longer than the chip table's longest gap, which
+// the link's check counts.
+TEST(PageLoad, FirstByteFollowsTheCommandWithinTheTablesLongestGap) {
+  for (const auto card : {FlashChip::k4Mbit, FlashChip::k16Mbit}) {
+    for (const bool advance : {false, true}) {
+      for (const std::uint32_t bank : {5u, 6u}) {
+        const FlashChipSpec& chip = *FlashChipForCard(card == FlashChip::k4Mbit ? 4 : 16);
+        SCOPED_TRACE(std::string(chip.name) + " bank " + std::to_string(bank) +
+                     (advance ? " stepping" : ""));
+        sim::SimConfig config;
+        config.hasCart = true;
+        config.card = card;
+        config.modes = sim::LinkModes::kEppOnly;
+        config.advanceUnderFlashWrite = advance;
+        sim::SimulatedXChanger sim(config);
+        FlashCycleCounter port(sim);
+        SteppingTicks ticks(0);
+        CountingPump pump;
+        XChangerLink link(port, ticks, pump);
+        CartAccess cart(link);
+        ASSERT_TRUE(link.FindXChanger());
+        const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+        // The bank's last page: its last byte at 0x7FFF, where a stepped
+        // address would leave the ROM.
+        const std::uint32_t address = (bank + 1) * kBank - chip.programUnitBytes;
+        const std::vector<std::uint8_t> bytes(chip.programUnitBytes, 0x5A);
+        port.cycleAt.clear();
+        port.cycleUs.clear();
+        port.eppReadUs.clear();
+        const FlashOutcome outcome = driver->Program(address, bytes);
+        EXPECT_TRUE(outcome.Ok() && !outcome.cut);
+        const std::size_t first = 3;  // after AA, 55 and the command
+        EXPECT_LE(port.cycleAt[first] - port.cycleAt[first - 1], chip.loadGapBytes * 4);
+        // The page's first status or toggle read: not before the chip can
+        // have begun (the 16 Mbit chip 30 to 100 us after the last byte,
+        // read no sooner than 150 us after it).
+        const std::uint64_t lastByteUs = port.cycleUs[first + bytes.size() - 1];
+        const auto read = std::find_if(port.eppReadUs.begin(), port.eppReadUs.end(),
+                                       [lastByteUs](std::uint64_t us) { return us > lastByteUs; });
+        ASSERT_NE(read, port.eppReadUs.end());
+        EXPECT_GE(*read - lastByteUs, card == FlashChip::k16Mbit ? 150u : chip.byteLoadWindowUs);
+        sim.Clock().WaitMicroseconds(100'000);
+        driver->ReadArrayMode();
+        EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), sim.FlashContents().begin() + address));
+      }
     }
   }
 }

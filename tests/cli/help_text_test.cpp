@@ -59,13 +59,13 @@ TEST(HelpTextTest, ManPageNamesEveryOptionOfTheHelp) {
   std::string help(MainHelp());
   for (const char* command : kCommands)
     help += CommandHelp(command);
-  const std::regex word(R"((--[a-z-]+|\b[a-z]+=)|\bsave-all\b)");
+  const std::regex word(R"((--[a-z-]+|\b[a-z][a-z0-9]*=)|\bsave-all\b)");
   std::set<std::string> names;
   for (auto it = std::sregex_iterator(help.begin(), help.end(), word); it != std::sregex_iterator();
        ++it) {
     names.insert(it->str());
   }
-  EXPECT_EQ(names.size(), 26u);  // 9 options, save-all, 16 sim: keys
+  EXPECT_EQ(names.size(), 28u);  // 9 options, save-all, 18 sim: keys
   for (const std::string& name : names) {
     EXPECT_NE(man.find(name), std::string::npos) << name << " is missing from the man page";
   }

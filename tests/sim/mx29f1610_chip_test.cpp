@@ -51,6 +51,30 @@ TEST(Mx29f1610Chip, PageProgramAndsIntoThePageAndReportsStatusUntilReset) {
   EXPECT_EQ(chip->Counters().bytesProgrammed, 2u);
 }
 
+// Whether the load timer runs from the command or from the first byte is
+// not settled: by default the chip waits for its first byte; timed from the
+// command, a first byte after the window finds the load closed and the
+// page untouched, while one within it loads as usual.
+TEST(Mx29f1610Chip, LoadTimerFromTheCommandClosesALoadWhoseFirstByteIsLate) {
+  for (const bool atCommand : {false, true}) {
+    SCOPED_TRACE(atCommand);
+    ChipFaults faults;
+    faults.loadTimerAtCommand = atCommand;
+    Macronix chip(0xFF, faults);
+    std::uint64_t t = chip.Command(0xA0, 0);
+    t += Chip::kByteLoadWindow;
+    chip->Write(0x40000, 0x12, t);
+    t = chip.Command(0xF0, t + Chip::kByteLoadWindow + Chip::kPageProgramTypical);
+    EXPECT_EQ(chip->Read(0x40000, t), atCommand ? 0xFF : 0x12);
+    EXPECT_EQ(chip->Counters().pageWrites, atCommand ? 0u : 1u);
+
+    t = chip.Command(0xA0, t);
+    chip->Write(0x40001, 0x34, t + Chip::kByteLoadWindow - 2);  // the A0 went at t - 1
+    t = chip.Command(0xF0, t + 2 * Chip::kByteLoadWindow + Chip::kPageProgramTypical);
+    EXPECT_EQ(chip->Read(0x40001, t), 0x34);
+  }
+}
+
 TEST(Mx29f1610Chip, SectorEraseTakesItsTimeAndFaultsSetTheStatusBits) {
   ChipFaults faults;
   faults.badByte = 0x60010;

@@ -229,6 +229,29 @@ TEST(DataRegister, ModeDecidesStepAndWhetherTheCartIsReached) {
   EXPECT_EQ(sim.Registers().addressLow, 0x34) << "no step in flash-write mode";
 }
 
+// The other reading of flash-write mode: each data cycle steps the latch as
+// block mode does, carrying into the high byte; single mode still keeps it.
+TEST(DataRegister, FlashWriteModeStepsTheAddressWhenSoConfigured) {
+  SimConfig config = CartConfig(FlashChip::k64Mbit, PatternRom(4));
+  config.advanceUnderFlashWrite = true;
+  SimulatedXChanger sim(config);
+  PortDriver port(sim, 0x378);
+  sim.EnableCartTrace(true);
+  port.EppWriteRegister(kMode, 0x82);
+  port.EppWriteRegister(kHigh, 0x12);
+  port.EppWriteRegister(kLow, 0xFF);
+  port.EppWriteRegister(kData, 0xAA);
+  port.EppWriteRegister(kData, 0x55);
+  port.EppWriteRegister(kMode, 0x80);
+  port.EppWriteRegister(kData, 0x01);
+  const auto flash = CartBusEvent::Kind::kFlashCommand;
+  ASSERT_GE(sim.CartTrace().size(), 2u);
+  EXPECT_EQ(sim.CartTrace()[0], (CartBusEvent{flash, 0x12FF, 0xAA}));
+  EXPECT_EQ(sim.CartTrace()[1], (CartBusEvent{flash, 0x1300, 0x55}));
+  EXPECT_EQ(sim.Registers().addressHigh, 0x13);
+  EXPECT_EQ(sim.Registers().addressLow, 0x01) << "no step in single mode";
+}
+
 TEST(Instrumentation, CountsEveryAccessAndTracesOnlyWhenAsked) {
   SimulatedXChanger sim = WithCart();
   PortDriver port(sim, 0x378);

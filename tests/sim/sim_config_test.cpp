@@ -79,7 +79,7 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   const std::string known =
       " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
-      "locked, slow, stuck, access, jitter)";
+      "locked, slow, stuck, access, jitter, advance82, loadtimer)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -110,6 +110,24 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
       "every N port accesses, not ";
   for (const char* bad : {"100", "0:10", "100:0", "100:1000001", ":5", "5:", "a:b"})
     EXPECT_EQ(ParseError(std::string("jitter=") + bad), jitter + "\"" + bad + "\"") << bad;
+  EXPECT_EQ(ParseError("advance82=yes"),
+            "simulation setting advance82 must be 0 or 1, not \"yes\"");
+  EXPECT_EQ(ParseError("card=16,loadtimer=first"),
+            "simulation setting loadtimer must be byte or command, not \"first\"");
+  EXPECT_EQ(ParseError("card=4,loadtimer=command"),
+            "simulation setting loadtimer=command needs the 16 Mbit card (card=16)");
+}
+
+// The two readings no datasheet settles are off unless asked for.
+TEST_F(SimFiles, UnsettledReadingsAreChosenByKey) {
+  SimConfig config;
+  std::string error;
+  ASSERT_TRUE(ParseSimSpec("card=16", config, error)) << error;
+  EXPECT_FALSE(config.advanceUnderFlashWrite || config.chipFaults.loadTimerAtCommand);
+  ASSERT_TRUE(ParseSimSpec("card=16,advance82=1,loadtimer=command", config, error)) << error;
+  EXPECT_TRUE(config.advanceUnderFlashWrite && config.chipFaults.loadTimerAtCommand);
+  ASSERT_TRUE(ParseSimSpec("loadtimer=byte,advance82=0", config, error)) << error;
+  EXPECT_FALSE(config.advanceUnderFlashWrite || config.chipFaults.loadTimerAtCommand);
 }
 
 // The port's speed acts on the clock the chips run on: every access takes
