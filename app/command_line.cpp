@@ -40,6 +40,10 @@ void DefineOptions(QCommandLineParser& parser) {
                     QStringLiteral("PORT")});
   parser.addOption(
       {QStringLiteral("demo"), QStringLiteral("Use a simulated X-Changer holding a demo card.")});
+  parser.addOption({QStringLiteral("from-menu"),
+                    QStringLiteral("Started from the application menu (the desktop entry says "
+                                   "so): VELTRA's folder is ~/.local/share/velwin/veltra, not "
+                                   "the current folder.")});
 }
 
 QStringList WithoutGuiLibraryOptions(const QStringList& arguments) {

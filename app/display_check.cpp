@@ -36,6 +36,11 @@ std::string_view DisplayVariableOf(std::string_view platform) {
   return {};
 }
 
+std::string NoDisplayLine(const std::string& why) {
+  return "velwin: no display to open the window on (" + why +
+         "); run it on a desktop, or under a virtual display: xvfb-run -a velwin";
+}
+
 }  // namespace
 
 std::string GuiOptionValue(int argc, char* argv[], std::string_view name) {
@@ -86,9 +91,18 @@ std::optional<std::string> MissingDisplayText(const EnvironmentLookup& environme
         missing = std::string(variable) + " is not set for the " + std::string(name) + " platform";
     }
   }
-  return "velwin: no display to open the window on (" + missing +
-         "); run it on a desktop, or under a virtual display: xvfb-run -a velwin";
+  return NoDisplayLine(missing);
 #endif
+}
+
+std::string UnreachableDisplayText(const EnvironmentLookup& environment) {
+  std::string named;
+  for (const char* variable : {"WAYLAND_DISPLAY", "DISPLAY"}) {
+    if (const char* value = environment(variable); IsSet(value))
+      named += std::string(named.empty() ? "" : " or ") + variable + "=" + value;
+  }
+  return NoDisplayLine(named.empty() ? std::string("the display could not be reached")
+                                     : "nothing answers at " + named);
 }
 
 }  // namespace velwin::app

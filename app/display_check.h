@@ -26,4 +26,8 @@ std::string PlatformOption(int argc, char* argv[]);
 std::optional<std::string> MissingDisplayText(const EnvironmentLookup& environment,
                                               const std::string& platformOption);
 
+// The same line for a display that is named but does not answer, naming
+// what DISPLAY and WAYLAND_DISPLAY hold.
+std::string UnreachableDisplayText(const EnvironmentLookup& environment);
+
 }  // namespace velwin::app

@@ -6,13 +6,18 @@
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "app/command_line.h"
 #include "app/designed_fonts.h"
 #include "app/display_check.h"
+#include "app/unreachable_display.h"
 #include "app/window_icon.h"
+#include "flashjob/job_folder.h"
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
 #include "mainwindow/qt_tool_launcher.h"
@@ -56,7 +61,11 @@ int main(int argc, char* argv[]) {
     return 1;
   }
 
+  // A display that is named but does not answer ends the same way.
+  std::optional<velwin::app::UnreachableDisplayGuard> unreachable(
+      std::in_place, velwin::app::UnreachableDisplayText(environment));
   QApplication application(argc, argv);
+  unreachable.reset();
   QApplication::setWindowIcon(velwin::app::VelwinIcon());
   // The application title "PALDUR DarURU" titles the message boxes
   // (velwin::gui::kApplicationTitle). It is not made the display name: X11
@@ -78,7 +87,16 @@ int main(int argc, char* argv[]) {
   velwin::gui::NativeFileDialogs fileDialogs;
   velwin::gui::NativeMessageBoxes messageBoxes;
   velwin::mainwindow::QtToolLauncher toolLauncher;
-  velwin::mainwindow::TForm1 form1({fileDialogs, messageBoxes, toolLauncher});
+  // The flash job works in the folder velwin was started in, unless that is
+  // only where the desktop started it.
+  std::error_code noFolder;
+  const std::string jobFolder =
+      velwin::flash::FlashJobFolder(parser.isSet(QStringLiteral("from-menu")),
+                                    std::filesystem::current_path(noFolder).string(), std::getenv);
+  velwin::mainwindow::TForm1Dependencies mainParts{fileDialogs, messageBoxes, toolLauncher};
+  mainParts.baseDirectory = jobFolder;
+  mainParts.ownJobFolder = jobFolder != ".";
+  velwin::mainwindow::TForm1 form1(std::move(mainParts));
 
   // The SRAM manager is created hidden, right after the main window, and
   // loads its own settings then; the SRAM button shows it modally. It is a

@@ -47,4 +47,11 @@ std::string TimeLeftText(double secondsRun, double fraction) {
   return text;
 }
 
+std::string ElapsedText(double seconds) {
+  const auto whole = static_cast<unsigned long long>(std::llround(std::clamp(seconds, 0.0, 1e7)));
+  char text[32];
+  std::snprintf(text, sizeof text, "%llu:%02llu", whole / 60, whole % 60);
+  return text;
+}
+
 }  // namespace velwin::card

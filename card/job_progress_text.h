@@ -16,4 +16,7 @@ std::string JobStepText(const JobProgress& progress);
 // while nothing is done, when there is nothing to go by.
 std::string TimeLeftText(double secondsRun, double fraction);
 
+// "2:05": how long a finished job took, in minutes and seconds.
+std::string ElapsedText(double seconds);
+
 }  // namespace velwin::card

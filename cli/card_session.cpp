@@ -7,6 +7,7 @@
 #include "cli/card_json.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
+#include "cli/job_record.h"
 #include "cli/json_text.h"
 #include "cli/port_arguments.h"
 #include "port/default_port.h"
@@ -88,6 +89,13 @@ std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
 
 CardSession::CardSession(std::unique_ptr<xchanger::PortBackend> port)
     : port_(std::move(port)), link_(*port_, ticks_, pump_), cart_(link_) {}
+
+card::CardIdentification CardSession::Identify() {
+  card::CardIdentification found = card::IdentifyCard(cart_);
+  if (found.card)
+    NoteCard(card::CardDescription(*found.card));
+  return found;
+}
 
 bool CardSession::Flush(std::ostream& err) {
   std::string error;

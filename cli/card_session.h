@@ -59,8 +59,8 @@ class CardSession {
   xchanger::EventPump& Pump() { return pump_; }
   card::JobControl& Control() { return control_; }
 
-  // Finds the X-Changer and identifies the card.
-  card::CardIdentification Identify() { return card::IdentifyCard(cart_); }
+  // Finds the X-Changer and identifies the card, for the job log too.
+  card::CardIdentification Identify();
 
   // Lets a simulated cart write its files back; false after printing why.
   bool Flush(std::ostream& err);

@@ -1,6 +1,7 @@
 // velwin-cli card write: puts an image onto the flash card.
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <optional>
@@ -12,6 +13,7 @@
 #include "card/card_listing.h"
 #include "card/card_write_job.h"
 #include "card/image_file.h"
+#include "card/job_progress_text.h"
 #include "card/write_confirmation.h"
 #include "chips/link_timing.h"
 #include "cli/attended_job.h"
@@ -20,6 +22,7 @@
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
+#include "cli/job_record.h"
 #include "cli/json_text.h"
 #include "cli/shell_quote.h"
 #include "encoding/windows1252.h"
@@ -118,6 +121,7 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
 
   card::JobControl control;
   card::CardWriteResult result;
+  std::chrono::duration<double> took{};
   // The signals stay attended to the end, the card's file written back and
   // the result said included: a signal during those last steps is noted,
   // and what the write did is still reported as it is.
@@ -134,12 +138,15 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     xchanger::CartAccess cart(link);
     // What the write destroys, from a fresh listing, before it starts.
     if (const card::CardIdentification found = card::IdentifyCard(cart); found.card) {
+      NoteCard(card::CardDescription(*found.card));
       const std::string loss =
           card::WriteLossLine(card::ListCard(cart, *found.card, pump), image.size());
       if (!loss.empty())
         log(encoding::Windows1252ToUtf8(loss));
     }
+    const auto started = std::chrono::steady_clock::now();
     result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
+    took = std::chrono::steady_clock::now() - started;
     attended.ClearProgressLine();
   }
   // A simulated card writes its contents back to its file now; the card is
@@ -168,7 +175,8 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     PrintJson(result, out);
   if (result.outcome.Ok()) {
     if (!options.json)
-      out << "Card verified: " << result.bytes << " bytes.\n";
+      out << "Card verified: " << result.bytes << " bytes. Written in "
+          << card::ElapsedText(took.count()) << ".\n";
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
     err << "velwin-cli: card write cancelled. "
         << card::StoppedWriteText(result, ShownName(result.backupPath))

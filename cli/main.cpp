@@ -1,3 +1,4 @@
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <string_view>
@@ -8,10 +9,12 @@
 #include "cli/flash_command.h"
 #include "cli/help_text.h"
 #include "cli/info_command.h"
+#include "cli/job_record.h"
 #include "cli/link_command.h"
 #include "cli/lookup_command.h"
 #include "cli/patch_command.h"
 #include "cli/sram_command.h"
+#include "joblog/job_log_file.h"
 #include "velwin_version.h"
 
 namespace {
@@ -57,10 +60,13 @@ int RunCommandLine(int argc, char** argv) {
     return RunPatchCommand(args, std::cout, std::cerr);
   if (command == "flash")
     return RunFlashCommand(args, std::cout, std::cerr);
+  // The jobs on the X-Changer and the card backups leave their lines in
+  // the job log.
+  const auto logPath = [] { return velwin::joblog::JobLogPath(std::getenv); };
   if (command == "sram")
-    return RunSramCommand(args, std::cout, std::cerr);
+    return RunRecorded("sram", args, std::cout, std::cerr, logPath(), RunSramCommand);
   if (command == "card")
-    return RunCardCommand(args, std::cout, std::cerr);
+    return RunRecorded("card", args, std::cout, std::cerr, logPath(), RunCardCommand);
   if (command == "link")
     return RunLinkCommand(args, std::cout, std::cerr);
   if (command.size() > 1 && command[0] == '-')

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "cli/file_failure.h"
+#include "cli/job_record.h"
 #include "cli/json_text.h"
 #include "cli/port_arguments.h"
 #include "encoding/windows1252.h"
@@ -316,6 +317,8 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     // reports success, so a failing write-back is never followed by one.
     session.manager.SetKeepCartSram([&port](std::string& error) { return port->Flush(error); });
     session.manager.AnalyseCart();
+    if (const int mbit = session.cart.CardSizeMbit(); mbit != 0)
+      NoteCard(std::to_string(mbit) + " Mbit flash card");
     if (options.verb == "analyse") {
       if (options.json) {
         PrintJson(session, out);

@@ -40,9 +40,17 @@ bool IsDirectory(const fs::path& path, int& error) {
   return error == 0;
 }
 
-// Makes sure the scratch directory exists and holds no copies of an earlier
+// Makes sure the scratch directory (and a folder of the program's own for
+// it, with ownFolder) exists and holds no copies of an earlier
 // job.
-void PrepareScratchDirectory(const std::string& baseDirectory) {
+void PrepareScratchDirectory(const std::string& baseDirectory, bool ownFolder) {
+  // A folder of the program's own choosing may not be there yet.
+  if (ownFolder) {
+    std::error_code made;
+    fs::create_directories(baseDirectory, made);
+    if (made)
+      throw fileio::FileError(made.value(), baseDirectory);
+  }
   const fs::path scratch = ScratchDirectory(baseDirectory);
   int error = 0;
   if (IsDirectory(scratch, error)) {
@@ -107,16 +115,22 @@ FlashJobError RomRefused(const std::string& path, const std::string& cause) {
   return FlashJobError("Cannot copy \"" + path + "\": " + reason, path, reason);
 }
 
-FlashJobError ToolNotStarted(const std::error_code& error) {
+// In the folder the program was started in, the tool is named as it is
+// run, relative to the scratch directory; in a folder of the program's own
+// choosing, by its whole path, since the user has to put it there.
+FlashJobError ToolNotStarted(const std::error_code& error, const std::string& baseDirectory,
+                             bool wholePaths) {
   const bool missing =
       error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory;
+  const bool ownFolder = !wholePaths;
+  const std::string program = ownFolder ? kToolProgram : baseDirectory + "/veltra";
+  const std::string where = ownFolder ? "next to the paldmi.tmp folder"
+                                      : "in " + baseDirectory + ", next to the paldmi.tmp folder";
   std::string reason =
       error.message() + ". " +
-      (missing ? "Put the VELTRA tool next to the paldmi.tmp folder."
-               : "Make sure the VELTRA tool next to the paldmi.tmp folder is a program you may "
-                 "run.");
-  return FlashJobError(std::string("Cannot start \"") + kToolProgram + "\": " + reason,
-                       kToolProgram, reason, missing);
+      (missing ? "Put the VELTRA tool " + where + "."
+               : "Make sure the VELTRA tool " + where + " is a program you may run.");
+  return FlashJobError("Cannot start \"" + program + "\": " + reason, program, reason, missing);
 }
 
 // Writes the stripped copy of one analysed ROM. The copy must get the size
@@ -168,8 +182,8 @@ void ClearScratchCopies(const std::string& baseDirectory) {
 
 void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& analyser,
                  ToolLauncher& launcher, const std::string& baseDirectory,
-                 const AfterAnalysis& afterAnalysis) {
-  PrepareScratchDirectory(baseDirectory);
+                 const AfterAnalysis& afterAnalysis, bool wholePaths) {
+  PrepareScratchDirectory(baseDirectory, wholePaths);
   const fs::path scratch = ScratchDirectory(baseDirectory);
 
   try {
@@ -192,7 +206,7 @@ void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& ana
 
   // The copies stay when the tool cannot start, so it can be run by hand.
   if (const std::error_code error = launcher.Start(kToolProgram, {kToolPattern}, scratch.string()))
-    throw ToolNotStarted(error);
+    throw ToolNotStarted(error, baseDirectory, wholePaths);
 }
 
 }  // namespace velwin::flash

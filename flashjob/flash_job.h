@@ -69,9 +69,11 @@ void ClearScratchCopies(const std::string& baseDirectory = ".");
 // far are deleted and the tool is not started: the tool takes every copy it
 // finds, and an incomplete set must not reach the card. A tool that cannot
 // be started throws FlashJobError too, after the copies are written; they
-// stay, so the tool can be run by hand.
+// stay, so the tool can be run by hand. wholePaths: baseDirectory is a
+// folder of the program's choosing (see FlashJobFolder), and that error
+// names the tool and its folder by their whole paths.
 void RunFlashJob(const std::vector<std::string>& romPaths, rom::RomAnalyser& analyser,
                  ToolLauncher& launcher, const std::string& baseDirectory = ".",
-                 const AfterAnalysis& afterAnalysis = {});
+                 const AfterAnalysis& afterAnalysis = {}, bool wholePaths = false);
 
 }  // namespace velwin::flash

@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDialog>
+#include <QFile>
 #include <QFileInfo>
 #include <QLabel>
 #include <QListWidget>
@@ -11,6 +12,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 
+#include "encoding/windows1252.h"
 #include "flashjob/flash_job.h"
 #include "gui/default_folder.h"
 #include "gui/settings_store.h"
@@ -30,8 +32,10 @@ namespace {
 // A Game Boy refuses to start a cart whose header checksum is wrong, so the
 // checksum value says so before the ROM goes onto a card: a tool tip, and
 // the value in red when it is wrong.
-void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header) {
-  const rom::HeaderChecksumState state = rom::CheckHeaderChecksum(header);
+// shown: whether the labels show a ROM at all.
+void ShowHeaderChecksum(QLabel& value, const rom::RomHeaderBuffer& header, bool shown) {
+  const rom::HeaderChecksumState state =
+      shown ? rom::CheckHeaderChecksum(header) : rom::HeaderChecksumState::kNoHeader;
   const QString tip =
       state == rom::HeaderChecksumState::kValid ? QStringLiteral("Header checksum valid")
       : state == rom::HeaderChecksumState::kBad
@@ -125,6 +129,13 @@ void TForm1::ConnectControls(const MainWindowControls& controls) {
   connect(controls.removeRoms, &QToolButton::clicked, this, [this] { RemoveROMsClick(); });
   connect(controls.clearRoms, &QToolButton::clicked, this, [this] { ClearROMsClick(); });
   connect(controls.veltra, &QToolButton::clicked, this, [this] { C(); });
+  if (deps_.ownJobFolder) {
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(deps_.baseDirectory));
+    controls.veltra->setToolTip(controls.veltra->toolTip() +
+                                QStringLiteral("\nStarted from the menu: the copies go to ") +
+                                folder + QStringLiteral("/paldmi.tmp, and VELTRA is taken from ") +
+                                folder + QStringLiteral("/veltra"));
+  }
   connect(controls.sramButton, &QToolButton::clicked, this, [this] { SRAMButtonClick(); });
   connect(controls.ips, &QToolButton::clicked, this, [this] { IPSClick(); });
   const RomListActions actions = AddRomListActions(*romsList_);
@@ -172,7 +183,8 @@ void TForm1::SyncLabels() {
       valueLabels_[i]->setText(text);
     }
   }
-  ShowHeaderChecksum(*valueLabels_[7], analyser_.HeaderBuffer());  // ROMCRC
+  ShowHeaderChecksum(*valueLabels_[7], analyser_.HeaderBuffer(),  // ROMCRC
+                     labels_.ROMCRC != rom::kUnsetCaption);
 }
 
 // Settings ---------------------------------------------------------------
@@ -271,6 +283,7 @@ bool TForm1::IsListed(const QString& path) const {
 void TForm1::RemoveROMsClick() {
   RunHandler([this] {
     int index = 0;
+    bool removed = false;
     while (index < romsList_->count()) {
       QListWidgetItem* item = romsList_->item(index);
       if (!item->isSelected()) {
@@ -283,7 +296,12 @@ void TForm1::RemoveROMsClick() {
         delete romsList_->takeItem(index);
       }
       totals_.Subtract(analysis);
+      removed = true;
     }
+    // The analyses above leave a removed ROM in the ROM Info panel; the
+    // panel shows only what the list still holds.
+    if (removed)
+      labels_ = rom::RomInfoLabels{};
     TotalsChanged();
   });
 }
@@ -350,7 +368,13 @@ void TForm1::C() {
       paths.push_back(NativePath(path));
     }
     try {
-      flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory);
+      flash::RunFlashJob(paths, analyser_, deps_.toolLauncher, deps_.baseDirectory, {},
+                         deps_.ownJobFolder);
+      // Not the folder the user started the program in: where the copies
+      // went is said, for a look at what the tool was given.
+      if (deps_.ownJobFolder)
+        statusLine_->SetText(encoding::Utf8ToWindows1252(" VELTRA started on the copies in " +
+                                                         deps_.baseDirectory + "/paldmi.tmp"));
     } catch (const flash::FlashJobError& error) {
 #ifndef Q_OS_WIN
       // The tool is a DOS and Windows program: on Linux it is usually not

@@ -36,6 +36,9 @@ struct TForm1Dependencies {
   flash::ToolLauncher& toolLauncher;
   // Where the scratch directory and the ROM databases live.
   std::string baseDirectory = ".";
+  // baseDirectory is a folder the program chose, not the one it was started
+  // in (see flash::FlashJobFolder): the VELTRA button says where it is.
+  bool ownJobFolder = false;
   QString settingsKeyPath = QString::fromLatin1(kMainSettingsKey);
 };
 

@@ -73,6 +73,7 @@ void CardMenu::RunOnCard(bool save, const CardJob& job) {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
+  host_.NameLinkJob(save ? "Read Card to File" : "Compare Card with File");
   const auto path = ChooseCardFile(save);
   if (!path)
     return;

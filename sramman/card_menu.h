@@ -27,6 +27,8 @@ class LinkJobHost {
   virtual bool BeginLinkJob() = 0;
   virtual void EndLinkJob() = 0;
   virtual void LogStatus(const std::string& message) = 0;
+  // What the job just begun is, by its command's name, for the job log.
+  virtual void NameLinkJob(const std::string& name) { (void)name; }
   // The folder the card's file dialogs start in: the saved SRAM folder.
   virtual QString CardDialogFolder() const = 0;
   // What stopping the job in hand would leave, for a host that asks before

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <vector>
@@ -15,6 +16,7 @@
 #include "card/card_listing.h"
 #include "card/card_write_job.h"
 #include "card/image_file.h"
+#include "card/job_progress_text.h"
 #include "card/write_confirmation.h"
 #include "chips/flash_chip_table.h"
 #include "encoding/windows1252.h"
@@ -83,6 +85,7 @@ void CardWriteAction::WriteFileToCard() {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
+  host_.NameLinkJob("Write File to Card");
   const std::string chosen = ChooseImage(QStringLiteral("Write File to Card"),
                                          SavDialogStartFolder(host_.CardDialogFolder()),
                                          QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
@@ -94,6 +97,7 @@ void CardWriteAction::WriteRomToCard(const QString& romPath) {
   if (romPath.isEmpty() || !host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
+  host_.NameLinkJob("Write to Card");
   WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(), true);
 }
 
@@ -101,6 +105,7 @@ void CardWriteAction::RestoreCardFromBackup() {
   if (!host_.BeginLinkJob())
     return;
   const LinkJobScope scope(host_, jobBar_);
+  host_.NameLinkJob("Restore Card from Backup");
   const std::string folder = BackupFolder();
   const QString shownFolder = QFile::decodeName(QByteArray::fromStdString(folder));
   if (folder.empty() || !QFileInfo(shownFolder).isDir()) {
@@ -171,6 +176,7 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   if (!port_.KeepsOwnTime())
     options.priority = &realtime;
   jobBar_.Begin(true);
+  const auto started = std::chrono::steady_clock::now();
   card::CardWriteResult result = card::WriteCard(
       cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {
         // The only line before the first erase names the backup: from here
@@ -194,7 +200,9 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
     }
   }
   if (result.outcome.Ok()) {
-    host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes. Written in " +
+                    card::ElapsedText(took.count()) + ".");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
     host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownName(result.backupPath)));
   } else {

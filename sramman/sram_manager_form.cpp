@@ -21,6 +21,7 @@
 #include "gui/settings_store.h"
 #include "sram/save_all.h"
 #include "sram/sram_port.h"
+#include "sramman/job_log_viewer.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 
@@ -92,7 +93,10 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       cart_(link_),
       manager_(cart_, *pump_, *this),
       askClose_(AskYesNo),
-      portProblem_(std::move(parts.portProblem)) {
+      portProblem_(std::move(parts.portProblem)),
+      portDescription_(std::move(parts.portDescription)) {
+  if (parts.jobLogPath)
+    record_ = std::make_unique<joblog::JobRecorder>(*parts.jobLogPath);
   setObjectName(QStringLiteral("SRAMManForm"));
   setWindowTitle(QStringLiteral("VELTRA SRAM Manager by Ostrel & Vannik"));
   QFont font(QStringLiteral("MS Sans Serif"));
@@ -127,6 +131,8 @@ void TSRAMManForm::BuildControls() {
   cardWrite_ =
       new CardWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_, *this);
   cardWrite_->AddRestoreAction(cardMenu_->Menu());
+  if (record_)
+    AddShowLogAction(cardMenu_->Menu(), this, record_->Path());
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -289,12 +295,14 @@ bool TSRAMManForm::BeginLinkJob() {
     return false;
   }
   linkJobRunning_ = true;
+  BeginRecord();
   stopNote_ = "Stopping changes nothing on the cart.";
   SetCommandsEnabled(false);
   return true;
 }
 
 void TSRAMManForm::EndLinkJob() {
+  EndRecord();
   linkJobRunning_ = false;
   SetCommandsEnabled(true);
   if (closeWhenJobEnds_) {
@@ -307,6 +315,7 @@ void TSRAMManForm::EndLinkJob() {
 void TSRAMManForm::Button3Click() {
   if (!BeginLinkJob())
     return;
+  NameLinkJob("Analyse Cart");
   SetStopNote("Analyse Cart runs to its end first; it changes nothing on the cart.");
   manager_.AnalyseCart();
   // Without a port the search has just logged "No X-Changer found"; the
@@ -349,6 +358,7 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
 void TSRAMManForm::Transfer(bool save) {
   if (!BeginLinkJob())
     return;
+  NameLinkJob(save ? "Save Marked" : "Load Marked");
   SetStopNote(save ? "Stopping leaves no new file; a file of that name stays as it was."
                    : "Until the first bank is written, stopping leaves the cart's save as it "
                      "was; once writing has begun, the load runs to its end.");

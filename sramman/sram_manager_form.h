@@ -4,10 +4,12 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "gui/file_dialog.h"
 #include "gui/message_boxes.h"
+#include "joblog/job_recorder.h"
 #include "port/port_backend.h"
 #include "sram/sram_manager.h"
 #include "sram/sram_view.h"
@@ -35,6 +37,10 @@ struct SramManagerParts {
   // the line after "No X-Changer found" of every analysis.
   QString portProblem;
   std::unique_ptr<xchanger::TickCounter> ticks;
+  // The port as the user named it, and the job log's file: every job's
+  // lines go there too. Without a path no log is kept.
+  std::string portDescription;
+  std::optional<std::string> jobLogPath;
 };
 
 // The SRAM manager window: analyses the cart in the X-Changer and copies a
@@ -109,7 +115,13 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   void EndLinkJob() override;
   QString CardDialogFolder() const override { return openDialogDir_; }
   void SetStopNote(const std::string& note) override { stopNote_ = note; }
+  void NameLinkJob(const std::string& name) override;
   bool StopRequested() const override { return closeWhenJobEnds_; }
+
+  // The job log: each link job's entry, begun and ended with the job.
+  void BeginRecord();
+  void RecordLine(const std::string& message);
+  void EndRecord();
 
   void BuildControls();
   void FormCreate();
@@ -145,6 +157,10 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QToolButton* button2_ = nullptr;
   QToolButton* button3_ = nullptr;
   const QString portProblem_;
+  const std::string portDescription_;
+  std::unique_ptr<joblog::JobRecorder> record_;  // null: no log kept
+  bool jobFailed_ = false;
+  bool jobCancelled_ = false;
   QString openDialogDir_;
   QString saveDialogDir_;
 };

@@ -49,6 +49,7 @@ void TSRAMManForm::LogStatus(const std::string& message) {
   // outcome of a transfer is the newest line, below any earlier error.
   memo1_->moveCursor(QTextCursor::End);
   memo1_->ensureCursorVisible();
+  RecordLine(message);
 }
 
 int TSRAMManForm::RowCount() const {

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "joblog/job_log_file.h"
 #include "port/default_port.h"
 #include "sram/parallel_port_presence.h"
 #include "sram/sram_port.h"
@@ -15,6 +16,8 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
                                   ? QString::fromStdString(xchanger::DefaultPortDescription())
                                   : portDescription;
   SramManagerParts parts;
+  parts.portDescription = description.toStdString();
+  parts.jobLogPath = joblog::JobLogPath(std::getenv);
   std::string portError;
   SramPortOptions options;
   // VELWIN_TRACE names the file for a trace of every port access.

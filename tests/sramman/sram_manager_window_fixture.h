@@ -7,6 +7,7 @@
 #include <QTextCursor>
 #include <QTimer>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "sram/sram_port.h"
@@ -29,17 +30,23 @@ class SramManagerWindow : public ::testing::Test {
     savedHome_ = qgetenv("HOME");
     qputenv("HOME", QByteArray::fromStdString(home_.Path().string()));
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home_.Path().string() + "/.config"));
+    // The job log of a window made as the program makes it.
+    qputenv("XDG_STATE_HOME", QByteArray::fromStdString(home_.Path().string() + "/.local/state"));
   }
   void TearDown() override {
     qunsetenv("VELWIN_CONFIG_DIR");
     qputenv("HOME", savedHome_);
     qunsetenv("XDG_CONFIG_HOME");
+    qunsetenv("XDG_STATE_HOME");
   }
 
   QString Home() const { return QString::fromStdString(home_.Path().string()); }
 
-  std::unique_ptr<TSRAMManForm> MakeForm(const std::string& port = "demo") {
+  std::unique_ptr<TSRAMManForm> MakeForm(const std::string& port = "demo",
+                                         std::optional<std::string> jobLog = std::nullopt) {
     SramManagerParts parts;
+    parts.portDescription = port;
+    parts.jobLogPath = std::move(jobLog);
     parts.dialogs = &dialogs_;
     parts.messages = &messages_;
     std::string error;
