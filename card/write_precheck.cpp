@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "card/card_listing.h"
+#include "card/data_line_check.h"
 #include "card/write_estimate.h"
 #include "card/write_execution.h"
 #include "chips/flash_driver.h"
@@ -96,6 +97,17 @@ WriteCheck CheckWrite(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
   if (std::string gone = NoLongerAnswers(cart, card, true); !gone.empty()) {
     check.lockedUnits.clear();
     check.refusal = std::move(gone);
+    return check;
+  }
+  // A data line held at 1 reads a lock bit that is not set. The lock is
+  // trusted here only over lines the chip's answers and bank 0 proved
+  // sound; otherwise the job's read of the whole card names the line, and
+  // its own lock check follows that read.
+  DataLineCheck lines;
+  lines.SeeKnownAnswers(card);
+  lines.SeeData(card.head);
+  if (!lines.Fault().empty()) {
+    check.lockedUnits.clear();
     return check;
   }
   if (chip->family != xchanger::FlashFamily::kIntelBlockFlash)

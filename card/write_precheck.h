@@ -34,7 +34,8 @@ struct WriteCheck {
 // possible: no card, a game cart, an image empty or larger than the card,
 // a protected sector or locked boot block the image would change. Reads
 // the locked units only, once each, to tell whether the image changes
-// them; a refusal over a lock is checked against a dropped link first.
+// them; a refusal over a lock is checked against a dropped link first, and
+// a lock read over data lines not proven sound is left to the job.
 // Leaves the chip in read-array mode; changes nothing on the card.
 WriteCheck CheckWrite(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
                       std::span<const std::uint8_t> image);
