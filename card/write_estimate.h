@@ -14,8 +14,9 @@ namespace velwin::card {
 // then every erase unit the image reaches erased, every page or buffer that
 // may differ programmed and every unit read back, at the chip's typical
 // erase and program times and the link's measured pace (linkMode says how
-// many port accesses a read byte costs). A card that already holds parts of
-// the image takes less; a chip slower than typical, more.
+// many port accesses a read byte costs), with a margin for the job's own
+// commands and status polls. A card that already holds parts of the image
+// takes less; a chip slower than typical, more.
 double MostWriteSeconds(const xchanger::FlashChipSpec& chip, std::span<const std::uint8_t> image,
                         bool backup, std::uint8_t linkMode, const xchanger::LinkTiming& link);
 
