@@ -9,6 +9,7 @@
 #include "card/card_read_job.h"
 #include "card/write_execution.h"
 #include "card/write_plan.h"
+#include "card/write_precheck.h"
 #include "card/write_weights.h"
 #include "chips/flash_chip_table.h"
 #include "chips/flash_driver.h"
@@ -17,13 +18,6 @@
 namespace velwin::card {
 
 namespace {
-
-constexpr const char* kNotWritable =
-    "No flash card identified: only the 4, 16 and 64 Mbit cards can be written.";
-
-std::uint64_t RoundUp(std::uint64_t value, std::uint64_t unit) {
-  return (value + unit - 1) / unit * unit;
-}
 
 // Locked Intel blocks and protected Macronix sectors are found before
 // anything is erased, so that the job does not stop half-way on them. With
@@ -38,20 +32,8 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
   }
   if (locked.empty())
     return JobOutcome::Done();
-  const std::string first = UnitText(chip, locked.front());
-  if (chip.family == xchanger::FlashFamily::kWinbondPageWrite) {
-    return JobOutcome::Failed("Cannot write " + first +
-                              ": it lies in a boot block that is locked for good. Nothing was "
-                              "erased.");
-  }
-  if (chip.family != xchanger::FlashFamily::kIntelBlockFlash) {
-    return JobOutcome::Failed("Cannot write " + first +
-                              ": it is protected, and only a programmer can lift that.");
-  }
-  if (!unlock) {
-    return JobOutcome::Failed("Cannot write " + first +
-                              ": it is locked. Nothing was erased; --unlock clears the lock bits.");
-  }
+  if (chip.family != xchanger::FlashFamily::kIntelBlockFlash || !unlock)
+    return JobOutcome::Failed(LockedUnitRefusal(chip, locked.front(), "--unlock"));
   // Every block's lock state, so that the clear-all can be undone for the
   // blocks this write does not touch as well.
   for (std::uint32_t block = 0; block < chip.sizeBytes; block += chip.eraseUnitBytes) {
@@ -67,43 +49,79 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
   return JobOutcome::Done();
 }
 
+// "block 1 (0x020000-0x03FFFF), block 9 (...)".
+std::string UnitsText(const xchanger::FlashChipSpec& chip,
+                      const std::vector<std::uint32_t>& units) {
+  std::string text;
+  for (const std::uint32_t unit : units)
+    text += (text.empty() ? "" : ", ") + UnitText(chip, unit);
+  return text;
+}
+
+// Sets the lock bits that the unlock cleared again, whatever became of the
+// write, and says which: a block left open is named, never passed over.
+void RelockUnits(xchanger::FlashDriver& driver, const xchanger::FlashChipSpec& chip,
+                 const std::vector<std::uint32_t>& units, const WriteLog& log) {
+  std::vector<std::uint32_t> locked;
+  for (const std::uint32_t unit : units) {
+    const xchanger::FlashOutcome outcome = driver.LockUnit(unit);
+    if (outcome.Ok()) {
+      locked.push_back(unit);
+    } else {
+      driver.ResetToReadArray();
+      log("Could not lock " + UnitText(chip, unit) + " again: status " +
+          HexText(outcome.status, 2) + "; it stays unlocked.");
+    }
+  }
+  if (!locked.empty())
+    log("Locked again: " + UnitsText(chip, locked) + ".");
+}
+
 }  // namespace
+
+std::optional<CardWriteResult> RefusedWrite(const WriteCheck& check, std::uint64_t imageBytes,
+                                            bool unlock) {
+  std::string refusal = check.refusal;
+  if (refusal.empty() && !check.lockedUnits.empty() && !unlock)
+    refusal = LockedUnitRefusal(*check.chip, check.lockedUnits.front(), "--unlock");
+  if (refusal.empty())
+    return std::nullopt;
+  CardWriteResult result;
+  result.outcome = JobOutcome::Failed(std::move(refusal));
+  result.bytes = imageBytes;
+  if (check.card)
+    result.cardName = CardDescription(*check.card);
+  if (check.chip != nullptr)
+    result.cardMbit = check.card->flashMbit;
+  return result;
+}
+
+std::uint64_t BytesReadBeforeWrite(const xchanger::FlashChipSpec& chip, std::uint64_t imageBytes,
+                                   bool backup) {
+  if (backup)
+    return chip.sizeBytes;
+  const std::uint64_t unit = std::max(chip.eraseUnitBytes, kRomBankBytes);
+  return std::min<std::uint64_t>(chip.sizeBytes, (imageBytes + unit - 1) / unit * unit);
+}
 
 CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log) {
   CardWriteResult result;
   result.bytes = image.size();
-  // 1. Identify: only the three flash cards can be written.
-  const CardIdentification identified = IdentifyCard(cart);
-  if (!identified.card) {
-    result.outcome = JobOutcome::Failed(identified.error);
-    return result;
-  }
-  const CardIdentity& card = *identified.card;
+  // 1. Identify, and refuse what the identification and the lock bits
+  // already tell, before the card is read for the backup.
+  const WriteCheck check = CheckWrite(cart, clock, image);
+  if (std::optional<CardWriteResult> refused = RefusedWrite(check, image.size(), options.unlock))
+    return std::move(*refused);
+  const CardIdentity& card = *check.card;
+  const xchanger::FlashChipSpec* chip = check.chip;
   result.cardName = CardDescription(card);
-  const xchanger::FlashChipSpec* chip =
-      card.kind == CardKind::kFlashCard ? xchanger::FlashChipForCard(card.flashMbit) : nullptr;
-  if (chip == nullptr) {
-    result.outcome = JobOutcome::Failed(kNotWritable);
-    return result;
-  }
   result.cardMbit = card.flashMbit;
-  if (image.empty() || image.size() > chip->sizeBytes) {
-    result.outcome =
-        JobOutcome::Failed("The image is " + std::to_string(image.size()) + " bytes; the " +
-                           std::to_string(card.flashMbit) + " Mbit card takes 1 to " +
-                           std::to_string(chip->sizeBytes) + " bytes. Nothing was written.");
-    return result;
-  }
 
   // 2. Read the card first: all of it for the backup, else as much as the
   // erase units the image reaches, so an erase never wipes bytes not read.
-  const std::uint64_t readBytes =
-      options.backup ? chip->sizeBytes
-                     : std::min<std::uint64_t>(
-                           chip->sizeBytes,
-                           RoundUp(image.size(), std::max(chip->eraseUnitBytes, kRomBankBytes)));
+  const std::uint64_t readBytes = BytesReadBeforeWrite(*chip, image.size(), options.backup);
   std::vector<std::uint8_t> old(readBytes);
   JobProgress progress;
   progress.bytesToDo = readBytes + image.size();
@@ -191,13 +209,14 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   driver->ResetToReadArray();
   std::vector<std::uint32_t> relock;
   result.outcome = CheckLocks(*driver, *chip, plan, options.unlock, relock);
+  if (!relock.empty() && result.outcome.Ok())
+    log("Unlocked for this write: " + UnitsText(*chip, relock) + ".");
   if (result.outcome.Ok()) {
     // 4-6. Erase, program, read back; a cancel stops after the step in hand.
     result.outcome =
         ExecuteWritePlan(*driver, cart, *chip, plan, old, target, control, progress, result);
   }
-  for (const std::uint32_t block : relock)
-    driver->LockUnit(block);
+  RelockUnits(*driver, *chip, relock, log);
   if (result.reloadedLoads != 0) {
     log(std::to_string(result.reloadedLoads) +
         " page loads were cut by a pause of the link and loaded again.");

@@ -9,6 +9,8 @@
 
 #include "card/card_kind.h"
 #include "card/job_progress.h"
+#include "card/write_precheck.h"
+#include "chips/flash_chip_table.h"
 #include "chips/link_timing.h"
 #include "port/chip_clock.h"
 #include "port/page_load_priority.h"
@@ -52,7 +54,10 @@ struct CardWriteResult {
 using WriteLog = std::function<void(const std::string&)>;
 
 // Writes image onto the flash card from address 0; the rest of the card
-// stays as it was. Identifies the card, reads it (every bank twice), keeps
+// stays as it was. Identifies the card and refuses, before it reads
+// anything, what CheckWrite refuses and locked blocks the image changes
+// unless unlock is set (the log then names the blocks unlocked and locked
+// again). Reads the card (every bank twice), keeps
 // the old contents in a backup file, then times the link and refuses one
 // too slow for the chip's byte-load window, all before anything is erased;
 // erases and programs only what differs, loads a page that a pause cut
@@ -65,6 +70,18 @@ using WriteLog = std::function<void(const std::string&)>;
 CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock,
                           std::span<const std::uint8_t> image, const CardWriteOptions& options,
                           JobControl& control, const WriteLog& log);
+
+// The result of a write that check refuses, locked blocks included unless
+// unlock is set, named as far as the card was identified; none when the
+// write may go on.
+std::optional<CardWriteResult> RefusedWrite(const WriteCheck& check, std::uint64_t imageBytes,
+                                            bool unlock);
+
+// How much of the card a write reads before it changes anything: all of it
+// for the backup, else the erase units (at least whole banks) the image
+// reaches, so that an erase never wipes bytes that were not read.
+std::uint64_t BytesReadBeforeWrite(const xchanger::FlashChipSpec& chip, std::uint64_t imageBytes,
+                                   bool backup);
 
 // What a stopped write leaves: which range of the card changed, and that
 // the backup (named as the caller shows it) holds the old card.

@@ -1,14 +1,13 @@
 #include "card/write_confirmation.h"
 
-#include <memory>
-
-#include "card/card_kind.h"
 #include "card/card_write_job.h"
 #include "card/write_execution.h"
-#include "chips/flash_driver.h"
 
 namespace velwin::card {
 namespace {
+
+// The ellipsis of Windows-1252, which some titles end in.
+constexpr char kEllipsis = '\x85';
 
 bool HasMenu(const CardContents& contents) {
   return contents.layout == "VELTRA card" || contents.layout == "GBPACK card";
@@ -21,25 +20,50 @@ std::string JoinedTitles(const std::vector<ListedGame>& games) {
   return titles;
 }
 
-// text with one full stop at its end: a title that ends in one, or in an
-// ellipsis (0x85 in the titles' code page), already ends the sentence.
-std::string EndedSentence(std::string text) {
-  if (!text.empty() && (text.back() == '.' || text.back() == '\x85'))
-    return text;
-  return text + ".";
+// "holds: A, B", or that it holds no game the listing could name.
+std::string HoldsText(const CardContents& contents) {
+  return contents.games.empty() ? "holds no game velwin can name"
+                                : "holds: " + JoinedTitles(contents.games);
+}
+
+std::string WholeCardText(const WriteSubject& subject) {
+  if (subject.image.games.empty() && subject.card.games.empty())
+    return {};
+  return EndSentence((subject.backup ? "The backup " : "The image ") + HoldsText(subject.image) +
+                     "; the card now " + HoldsText(subject.card));
+}
+
+// The range starts at address 0, so a game overlaps it exactly when its
+// first bank lies in it; games whose place is not known are in neither list.
+std::string GamesFateText(const CardContents& contents, std::uint64_t imageBytes) {
+  std::vector<ListedGame> overwritten;
+  std::vector<ListedGame> staying;
+  for (const ListedGame& game : contents.games) {
+    if (!game.firstRomBank)
+      continue;
+    (std::uint64_t{*game.firstRomBank} * kRomBankBytes < imageBytes ? overwritten : staying)
+        .push_back(game);
+  }
+  if (overwritten.empty() && staying.empty())
+    return {};
+  std::string text = "This write overwrites " +
+                     (overwritten.empty() ? std::string("no game") : JoinedTitles(overwritten));
+  if (!staying.empty())
+    text += "; " + JoinedTitles(staying) + (staying.size() == 1 ? " stays" : " stay");
+  return EndSentence(text);
+}
+
+std::string Joined(const std::string& first, const std::string& second) {
+  return first.empty() || second.empty() ? first + second : first + " " + second;
 }
 
 }  // namespace
 
-std::string OverwrittenGames(const CardContents& contents, std::uint64_t imageBytes) {
-  // The range starts at address 0, so a game overlaps it exactly when its
-  // first bank lies in it.
-  std::string games;
-  for (const ListedGame& game : contents.games) {
-    if (game.firstRomBank && std::uint64_t{*game.firstRomBank} * kRomBankBytes < imageBytes)
-      games += (games.empty() ? "" : ", ") + game.title;
-  }
-  return games;
+std::string EndSentence(std::string text) {
+  if (text.empty() ||
+      (text.back() != '.' && text.back() != '!' && text.back() != '?' && text.back() != kEllipsis))
+    text += '.';
+  return text;
 }
 
 std::string MenuLossText(const CardContents& contents, std::uint64_t imageBytes) {
@@ -49,63 +73,39 @@ std::string MenuLossText(const CardContents& contents, std::uint64_t imageBytes)
   if (count == 0)
     return "The card's menu is overwritten.";
   if (count == 1)
-    return EndedSentence(
+    return EndSentence(
         "The card's menu is overwritten: its 1 game becomes unreachable. Its game: " +
         contents.games.front().title);
-  return EndedSentence("The card's menu is overwritten: its " + std::to_string(count) +
-                       " games become unreachable. Its games: " + JoinedTitles(contents.games));
+  return EndSentence("The card's menu is overwritten: its " + std::to_string(count) +
+                     " games become unreachable. Its games: " + JoinedTitles(contents.games));
 }
 
-std::string WriteLossLine(const CardContents& contents, std::uint64_t imageBytes) {
-  const std::string games = OverwrittenGames(contents, imageBytes);
-  const std::string menu = MenuLossText(contents, imageBytes);
-  std::string line =
-      games.empty() ? std::string() : EndedSentence("This write overwrites " + games);
-  if (!menu.empty())
-    line += (line.empty() ? "" : " ") + menu;
-  return line;
+std::string WriteLossLine(const WriteSubject& subject) {
+  if (subject.imageBytes >= subject.cardBytes)
+    return WholeCardText(subject);
+  std::string line;
+  if (subject.backup)
+    line = EndSentence("The backup " + HoldsText(subject.image));
+  line = Joined(line, GamesFateText(subject.card, subject.imageBytes));
+  return Joined(line, MenuLossText(subject.card, subject.imageBytes));
 }
 
-std::string WriteConfirmationText(const CardContents& contents, std::uint32_t cardBytes,
-                                  const std::string& imageName, std::uint64_t imageBytes,
-                                  const std::string& backupFolder) {
-  const auto end = static_cast<std::uint32_t>(imageBytes);
-  std::string text = "Write " + imageName + " (" + std::to_string(imageBytes) +
-                     " bytes) onto the " + contents.description + "?\n\n";
-  text += imageBytes >= cardBytes
-              ? "This overwrites the whole card (" + RangeText(0, cardBytes) + ")"
-              : "This overwrites the card from " + RangeText(0, end) +
-                    "; the rest of the card stays as it is";
-  // On a multi-game card the user may have no other copy of a game.
-  const std::string games = OverwrittenGames(contents, imageBytes);
-  text += games.empty() ? ".\n" : ", with " + games + ".\n";
-  if (const std::string menu = MenuLossText(contents, imageBytes); !menu.empty())
-    text += menu + "\n";
+std::string WriteConfirmationText(const WriteSubject& subject, const std::string& imageName,
+                                  const std::string& timeText, const std::string& backupFolder) {
+  std::string text = "Write " + imageName + " (" + std::to_string(subject.imageBytes) +
+                     " bytes) onto the " + subject.card.description + "?\n\n";
+  text += subject.imageBytes >= subject.cardBytes
+              ? "This overwrites the whole card (" + RangeText(0, subject.cardBytes) + ").\n"
+              : "The write covers " + RangeText(0, static_cast<std::uint32_t>(subject.imageBytes)) +
+                    " of the card; the rest stays as it is.\n";
+  if (const std::string loss = WriteLossLine(subject); !loss.empty())
+    text += loss + "\n";
+  if (!timeText.empty())
+    text += timeText + "\n";
   text += backupFolder.empty()
               ? "No backup of the card is kept."
               : "The card's old contents are saved first, in " + backupFolder + ".";
   return text;
-}
-
-std::vector<std::uint32_t> LockedBlocksInRange(xchanger::CartAccess& cart,
-                                               xchanger::ChipClock& clock,
-                                               const xchanger::FlashChipSpec& chip,
-                                               std::uint64_t imageBytes) {
-  std::vector<std::uint32_t> locked;
-  if (chip.family != xchanger::FlashFamily::kIntelBlockFlash || chip.eraseUnitBytes == 0)
-    return locked;
-  const std::unique_ptr<xchanger::FlashDriver> driver =
-      xchanger::MakeFlashDriver(chip, cart, clock);
-  // The identification's probes may have left the chip answering its
-  // status; the query starts from read-array mode, as the write does.
-  driver->ResetToReadArray();
-  for (std::uint64_t block = 0; block < imageBytes && block < chip.sizeBytes;
-       block += chip.eraseUnitBytes) {
-    if (driver->UnitLocked(static_cast<std::uint32_t>(block)))
-      locked.push_back(static_cast<std::uint32_t>(block));
-  }
-  driver->ResetToReadArray();
-  return locked;
 }
 
 std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
@@ -113,9 +113,9 @@ std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
   std::string blocks;
   for (const std::uint32_t block : lockedBlocks)
     blocks += (blocks.empty() ? "" : ", ") + UnitText(chip, block);
-  return "Locked: " + blocks +
-         ". Yes clears the card's lock bits for this write (as --unlock does); the blocks that "
-         "were locked are locked again afterwards.";
+  return "Locked, and changed by this write: " + blocks +
+         ". Unlock and Write clears the card's lock bits for this write (as --unlock does) and "
+         "locks those that were set again afterwards; Write keeps them set, and is refused.";
 }
 
 }  // namespace velwin::card

@@ -6,25 +6,30 @@
 
 #include "card/card_listing.h"
 #include "chips/flash_chip_table.h"
-#include "port/chip_clock.h"
-#include "xchanger/cart_access.h"
 
 namespace velwin::card {
 
-// The question asked before a write changes the card, in the card's code
-// page (Windows-1252, as the listing's titles are): which card, how much of
-// it is overwritten, which of its games lie there, what becomes of a
-// multi-game card's menu, and where the old contents go. backupFolder is
-// empty when no backup is kept.
-std::string WriteConfirmationText(const CardContents& contents, std::uint32_t cardBytes,
-                                  const std::string& imageName, std::uint64_t imageBytes,
-                                  const std::string& backupFolder);
+// What a write from address 0 does to the games of a card, as the command
+// line and the window both say it. Texts are in the card's code page
+// (Windows-1252, as the listing's titles are).
+struct WriteSubject {
+  CardContents card;   // the card as listed just now
+  CardContents image;  // the image, listed as the card would show it (ListImage)
+  std::uint64_t imageBytes = 0;
+  std::uint32_t cardBytes = 0;
+  bool backup = false;  // the image is a backup of a card: a restore
+};
 
-// The titles of the games whose banks overlap a write of imageBytes from
-// address 0, joined by ", "; empty when there are none. Only games whose
-// place on the card is known take part (a VELTRA directory does not say
-// where its games lie: see MenuLossText).
-std::string OverwrittenGames(const CardContents& contents, std::uint64_t imageBytes);
+// The sentences on the games, on one line:
+// - an image as large as the card replaces all of it: "The backup holds:
+//   A, B; the card now holds: C." ("The image holds" for any other file);
+// - a shorter one names the games whose banks it reaches and those past
+//   its end: "This write overwrites A; B stays." (only games whose place on
+//   the card is known take part: a VELTRA directory does not say where its
+//   games lie), then what becomes of a multi-game card's menu
+//   (MenuLossText); a shorter backup first says what it holds.
+// Empty when neither the card nor the image holds a game the listing knows of.
+std::string WriteLossLine(const WriteSubject& subject);
 
 // A multi-game card starts with its menu program and the directory or the
 // header walk it finds its games by, in the first two banks: any write from
@@ -34,23 +39,20 @@ std::string OverwrittenGames(const CardContents& contents, std::uint64_t imageBy
 // write.
 std::string MenuLossText(const CardContents& contents, std::uint64_t imageBytes);
 
-// What the command line says before a write starts: the games it overwrites
-// and what becomes of the menu, on one line; empty when the listing knows
-// of nothing the write destroys.
-std::string WriteLossLine(const CardContents& contents, std::uint64_t imageBytes);
+// The window's question before a write changes the card: which card and
+// image, which range the write covers, WriteLossLine, the time it should
+// take (timeText) and where the old contents go. backupFolder is empty
+// when no backup is kept.
+std::string WriteConfirmationText(const WriteSubject& subject, const std::string& imageName,
+                                  const std::string& timeText, const std::string& backupFolder);
 
-// The blocks with their lock bit set among those a write of imageBytes from
-// address 0 touches, on a chip whose lock bits the program can clear (the
-// 64 Mbit card's); empty on every other chip. Sends the chip's query
-// commands and leaves it in read-array mode; changes nothing on the card.
-std::vector<std::uint32_t> LockedBlocksInRange(xchanger::CartAccess& cart,
-                                               xchanger::ChipClock& clock,
-                                               const xchanger::FlashChipSpec& chip,
-                                               std::uint64_t imageBytes);
-
-// The paragraph the question adds for locked blocks: which, and that
-// agreeing clears the lock bits for this write.
+// The paragraph the question adds for locked blocks the image changes:
+// which, and what each answer does with them.
 std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
                             const std::vector<std::uint32_t>& lockedBlocks);
+
+// text with a full stop, unless it already ends a sentence: a title may
+// end in its own full stop or ellipsis, which ends the sentence too.
+std::string EndSentence(std::string text);
 
 }  // namespace velwin::card

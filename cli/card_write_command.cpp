@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <filesystem>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -15,6 +16,7 @@
 #include "card/image_file.h"
 #include "card/job_progress_text.h"
 #include "card/write_confirmation.h"
+#include "card/write_precheck.h"
 #include "chips/link_timing.h"
 #include "cli/attended_job.h"
 #include "cli/card_json.h"
@@ -77,6 +79,15 @@ std::string RestoreHint(const card::CardWriteResult& result) {
   return " To put it back: velwin-cli card write " + ShellQuoted(result.backupPath);
 }
 
+// Whether the image is one of the card backups that writes keep, so that a
+// restore says what the backup holds.
+bool IsCardBackup(const std::string& imagePath, const std::string& backupFolder) {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::path(imagePath).parent_path();
+  return !backupFolder.empty() &&
+         std::filesystem::equivalent(folder.empty() ? "." : folder, backupFolder, error);
+}
+
 }  // namespace
 
 int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
@@ -136,17 +147,25 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
     xchanger::NoEventPump pump;
     xchanger::XChangerLink link(*port, ticks, pump);
     xchanger::CartAccess cart(link);
-    // What the write destroys, from a fresh listing, before it starts.
-    if (const card::CardIdentification found = card::IdentifyCard(cart); found.card) {
-      NoteCard(card::CardDescription(*found.card));
-      const std::string loss =
-          card::WriteLossLine(card::ListCard(cart, *found.card, pump), image.size());
-      if (!loss.empty())
+    // What identification and the lock bits already tell is refused before
+    // anything is read; then what the write destroys and how long it should
+    // take, from a fresh listing and the link as timed now.
+    const card::WriteCheck check = card::CheckWrite(cart, port->Clock(), image);
+    if (check.card)
+      NoteCard(card::CardDescription(*check.card));
+    if (auto refused = card::RefusedWrite(check, image.size(), writeOptions.unlock)) {
+      result = std::move(*refused);
+    } else {
+      const card::WritePreview preview =
+          card::PreviewWrite(cart, port->Clock(), check, image, writeOptions.backup,
+                             IsCardBackup(imagePath, writeOptions.backupFolder), pump);
+      if (const std::string loss = card::WriteLossLine(preview.subject); !loss.empty())
         log(encoding::Windows1252ToUtf8(loss));
+      log(preview.timeText);
+      const auto started = std::chrono::steady_clock::now();
+      result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
+      took = std::chrono::steady_clock::now() - started;
     }
-    const auto started = std::chrono::steady_clock::now();
-    result = card::WriteCard(cart, port->Clock(), image, writeOptions, control, log);
-    took = std::chrono::steady_clock::now() - started;
     attended.ClearProgressLine();
   }
   // A simulated card writes its contents back to its file now; the card is

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -18,6 +19,7 @@
 #include "card/image_file.h"
 #include "card/job_progress_text.h"
 #include "card/write_confirmation.h"
+#include "card/write_precheck.h"
 #include "chips/flash_chip_table.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
@@ -36,10 +38,26 @@ constexpr const char* kOneGameNote =
     "\n\nThe card will then hold this one game. A card of several games needs the "
     "menu program of the VELTRA flashing tool, which velwin does not have.";
 
-bool AskYesNo(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
+CardWriteAction::Answer AskWrite(QWidget* parent, const QString& question, bool offerUnlock) {
+  using Answer = CardWriteAction::Answer;
+  if (!offerUnlock) {
+    return QMessageBox::question(parent, gui::ApplicationTitle(), question,
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes
+               ? Answer::kWrite
+               : Answer::kCancel;
+  }
+  QMessageBox box(QMessageBox::Question, gui::ApplicationTitle(), question, QMessageBox::NoButton,
+                  parent);
+  QPushButton* unlock = box.addButton(QStringLiteral("Unlock and Write"), QMessageBox::AcceptRole);
+  QPushButton* write = box.addButton(QStringLiteral("Write"), QMessageBox::AcceptRole);
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == unlock)
+    return Answer::kUnlockAndWrite;
+  return box.clickedButton() == write ? Answer::kWrite : Answer::kCancel;
 }
 
 }  // namespace
@@ -55,9 +73,18 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
       dialogs_(dialogs),
       jobBar_(jobBar),
       host_(host),
-      confirm_(AskYesNo) {
+      ask_(AskWrite) {
   action_ = menu->addAction(QStringLiteral("Write File to Card\u2026"));
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
+}
+
+void CardWriteAction::SetConfirm(Confirm confirm) {
+  ask_ = [confirm = std::move(confirm)](QWidget* parent, const QString& question,
+                                        bool offerUnlock) {
+    if (!confirm(parent, question))
+      return Answer::kCancel;
+    return offerUnlock ? Answer::kUnlockAndWrite : Answer::kWrite;
+  };
 }
 
 std::string CardWriteAction::ChooseImage(const QString& title, const QString& folder,
@@ -90,7 +117,7 @@ void CardWriteAction::WriteFileToCard() {
                                          SavDialogStartFolder(host_.CardDialogFolder()),
                                          QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
   if (!chosen.empty())
-    WriteImage(chosen);
+    WriteImage(chosen, Source::kFile);
 }
 
 void CardWriteAction::WriteRomToCard(const QString& romPath) {
@@ -98,7 +125,8 @@ void CardWriteAction::WriteRomToCard(const QString& romPath) {
     return;
   const LinkJobScope scope(host_, jobBar_);
   host_.NameLinkJob("Write to Card");
-  WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(), true);
+  WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(),
+             Source::kRomFromList);
 }
 
 void CardWriteAction::RestoreCardFromBackup() {
@@ -115,10 +143,10 @@ void CardWriteAction::RestoreCardFromBackup() {
   const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"), shownFolder,
                                          QStringLiteral("Card backups (*.gb)"));
   if (!chosen.empty())
-    WriteImage(chosen);
+    WriteImage(chosen, Source::kBackup);
 }
 
-void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
+void CardWriteAction::WriteImage(const std::string& path, Source source) {
   host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
@@ -133,42 +161,42 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
 
   // The question names the card in the X-Changer now, the games the write
   // would overwrite and the blocks it would find locked, so the card must be
-  // identified, listed and asked first.
-  const card::CardIdentification found = card::IdentifyCard(cart_);
-  if (!found.card) {
-    host_.LogStatus(found.error);
+  // identified, listed and asked first; what that already refuses is
+  // refused before anyone is asked.
+  const card::WriteCheck check = card::CheckWrite(cart_, clock_, image);
+  if (!check.refusal.empty()) {
+    host_.LogStatus(check.refusal);
     return;
   }
-  const xchanger::FlashChipSpec* chip = found.card->kind == card::CardKind::kFlashCard
-                                            ? xchanger::FlashChipForCard(found.card->flashMbit)
-                                            : nullptr;
-  if (chip == nullptr) {
-    host_.LogStatus("No flash card identified: only the 4, 16 and 64 Mbit cards can be written.");
-    return;
-  }
-  xchanger::NoEventPump pump;
-  const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
-  const std::vector<std::uint32_t> locked =
-      card::LockedBlocksInRange(cart_, clock_, *chip, image.size());
   card::CardWriteOptions options;
   options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
-  // Agreeing to a write over locked blocks is agreeing to clear their lock
-  // bits: without that the write would stop at the first of them.
-  options.unlock = !locked.empty();
-  std::string question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(path),
-                                                     image.size(), options.backupFolder);
-  if (!locked.empty())
-    question += "\n\n" + card::UnlockOfferText(*chip, locked);
+  xchanger::NoEventPump pump;
+  const card::WritePreview preview = card::PreviewWrite(cart_, clock_, check, image, options.backup,
+                                                        source == Source::kBackup, pump);
+  std::string question = card::WriteConfirmationText(preview.subject, ShownName(path),
+                                                     preview.timeText, options.backupFolder);
+  const bool offerUnlock = !check.lockedUnits.empty();
+  if (offerUnlock)
+    question += "\n\n" + card::UnlockOfferText(*check.chip, check.lockedUnits);
   // A ROM from the main window's list goes on as the card's only game: the
   // menu that starts one of several is the flashing tool's own program.
-  if (romFromList)
+  if (source == Source::kRomFromList)
     question += kOneGameNote;
   // The identification waits with the window's events let in: a close
   // asked for meanwhile stops the job before the question.
-  if (host_.StopRequested() ||
-      !confirm_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question))))
+  if (host_.StopRequested())
     return;
+  const Answer answer =
+      ask_(window_, QString::fromStdString(encoding::Windows1252ToUtf8(question)), offerUnlock);
+  if (answer == Answer::kCancel)
+    return;
+  if (offerUnlock && answer == Answer::kWrite) {
+    host_.LogStatus(
+        card::LockedUnitRefusal(*check.chip, check.lockedUnits.front(), "Unlock and Write"));
+    return;
+  }
+  options.unlock = answer == Answer::kUnlockAndWrite;
 
   // A real port's page loads run at real-time priority where the user may
   // have it; the simulator keeps its own time, which no pause can cut.

@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <string>
 
@@ -28,7 +29,13 @@ class CardWriteAction : public QObject {
   Q_OBJECT
 
  public:
-  // Asks the question and returns whether the user agreed.
+  // The answers to the question. "Write" over locked blocks the image
+  // changes is refused: it is offered so that the lock can be kept.
+  enum class Answer : std::uint8_t { kCancel, kWrite, kUnlockAndWrite };
+  // Asks the question: "Unlock and Write", "Write" and "Cancel" where
+  // offerUnlock, else Yes and No.
+  using Ask = std::function<Answer(QWidget* parent, const QString& question, bool offerUnlock)>;
+  // A yes-or-no answer: Yes is "Unlock and Write" where that is offered.
   using Confirm = std::function<bool(QWidget* parent, const QString& question)>;
 
   CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAccess& cart,
@@ -45,17 +52,21 @@ class CardWriteAction : public QObject {
   // holds this one game.
   void WriteRomToCard(const QString& romPath);
   // Tests answer the question in advance.
-  void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+  void SetAsk(Ask ask) { ask_ = std::move(ask); }
+  void SetConfirm(Confirm confirm);
 
  public slots:
   void WriteFileToCard();
   void RestoreCardFromBackup();
 
  private:
-  // Reads the image at path and writes it after the confirmation; the link
-  // job is claimed. A ROM from the main window's list says in the question
-  // that it becomes the card's only game.
-  void WriteImage(const std::string& path, bool romFromList = false);
+  // Where the image comes from: a ROM from the main window's list says in
+  // the question that it becomes the card's only game, a backup says what
+  // it holds against what the card holds now.
+  enum class Source : std::uint8_t { kFile, kRomFromList, kBackup };
+  // Reads the image at path and writes it after the question; the link job
+  // is claimed.
+  void WriteImage(const std::string& path, Source source);
   // The image file chosen in an open dialog, as the file system names it;
   // empty when the dialog was cancelled.
   std::string ChooseImage(const QString& title, const QString& folder, const QString& filter);
@@ -69,7 +80,7 @@ class CardWriteAction : public QObject {
   LinkJobHost& host_;
   QAction* action_ = nullptr;
   QAction* restore_ = nullptr;
-  Confirm confirm_;
+  Ask ask_;
 };
 
 }  // namespace velwin::sramman

@@ -41,9 +41,12 @@ TEST_F(CardWrite, WritesEachChipAndKeepsTheOldCardAndTheSram) {
     EXPECT_EQ(run.status, 0) << run.err;
     const auto backups = Backups();
     ASSERT_EQ(backups.size(), 1u);
-    EXPECT_TRUE(run.out.starts_with("Old card contents saved to " + backups[0].string() +
-                                    "\nCard verified: " + std::to_string(c.imageBytes) +
-                                    " bytes. Written in "))
+    // The time it should take is said first.
+    EXPECT_TRUE(run.out.starts_with("Time: up to about ")) << run.out;
+    EXPECT_NE(
+        run.out.find(" just now).\nOld card contents saved to " + backups[0].string() +
+                     "\nCard verified: " + std::to_string(c.imageBytes) + " bytes. Written in "),
+        std::string::npos)
         << run.out;
     EXPECT_NE(backups[0].filename().string().find(std::string("-") + c.mbit + "Mbit.gb"),
               std::string::npos);
@@ -128,6 +131,11 @@ TEST_F(CardWrite, FaultsStopTheJobAndSayWhere) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
     EXPECT_EQ(run.out.find("Card verified"), std::string::npos);
+    // A lock is known before the backup read: refused with nothing read.
+    if (c.keys.starts_with("locked=")) {
+      EXPECT_TRUE(Backups().empty());
+      continue;
+    }
     ASSERT_EQ(Backups().size(), 1u);
     EXPECT_NE(run.err.find(Backups()[0].string() + " holds the card as it was"), std::string::npos);
   }

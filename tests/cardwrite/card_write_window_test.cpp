@@ -17,6 +17,7 @@
 #include "sram/sram_port.h"
 #include "sramman/link_job_bar.h"
 #include "sramman/sram_manager_form.h"
+#include "tests/cardwrite/card_write_window_fixture.h"
 #include "tests/guisupport/qt_application.h"
 #include "tests/guisupport/recording_message_boxes.h"
 #include "tests/guisupport/scripted_file_dialogs.h"
@@ -66,7 +67,8 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   EXPECT_TRUE(asked.startsWith("Write new.gb (262144 bytes) onto the 4 Mbit flash card?"))
       << asked.toStdString();
   EXPECT_TRUE(
-      asked.contains("from 0x000000-0x03FFFF; the rest of the card stays as it is, with OLDGAME."))
+      asked.contains("\n\nThe write covers 0x000000-0x03FFFF of the card; the rest stays "
+                     "as it is.\nThis write overwrites OLDGAME.\nTime: up to about "))
       << asked.toStdString();
   std::string flushError;
   ASSERT_TRUE(port.Flush(flushError));
@@ -103,64 +105,6 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   qunsetenv("VELWIN_CONFIG_DIR");
 }
 
-// The SRAM manager on a simulated card, with its settings, dialogs, card
-// backups and questions kept apart from the user's.
-class CardWriteJobs : public ::testing::Test {
- protected:
-  void SetUp() override {
-    gui::testing::EnsureQtApplication();
-    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files_.File("config")));
-  }
-  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
-
-  void Open(const std::string& card, const Bytes& contents, const std::string& faults = "") {
-    romFile_ = files_.Write("card.gb", contents);
-    SramManagerParts parts;
-    parts.dialogs = &dialogs_;
-    parts.messages = &messages_;
-    std::string error;
-    parts.port = OpenSramPort("sim:card=" + card + ",rom=" + romFile_ + faults, error);
-    ASSERT_TRUE(parts.port) << error;
-    port_ = parts.port.get();
-    form_ = std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
-    form_->CardWrite()->SetConfirm([this](QWidget*, const QString& question) {
-      asked_.append(question);
-      return agree_;
-    });
-  }
-  // Writes the image file after the question, answered with agree.
-  void WriteImage(const std::string& path, bool agree) {
-    agree_ = agree;
-    dialogs_.QueueAnswer({QString::fromStdString(path)});
-    form_->CardWrite()->Action()->trigger();
-  }
-  Bytes CardNow() {
-    std::string error;
-    EXPECT_TRUE(port_->Flush(error)) << error;
-    return ReadBytes(romFile_);
-  }
-  QString LastLog() const { return form_->Memo1()->toPlainText().split('\n').last(); }
-  std::vector<std::filesystem::path> Backups() const {
-    std::vector<std::filesystem::path> found;
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(backupFolder_, error))
-      found.push_back(entry.path());
-    std::sort(found.begin(), found.end());
-    return found;
-  }
-
-  TempDir files_;
-  const ScopedDataHome data_{files_.File("data")};
-  const std::string backupFolder_ = files_.File("data/velwin/card-backups");
-  gui::testing::ScriptedFileDialogs dialogs_;
-  gui::testing::RecordingMessageBoxes messages_;
-  std::string romFile_;
-  xchanger::PortBackend* port_ = nullptr;
-  std::unique_ptr<TSRAMManForm> form_;
-  QStringList asked_;
-  bool agree_ = false;
-};
-
 TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
   auto old = Pattern(512 * 1024, 5);
   PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
@@ -185,7 +129,10 @@ TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
   EXPECT_TRUE(asked_.last().startsWith("Write " + QString::fromStdString(backup.filename()) +
                                        " (524288 bytes) onto the 4 Mbit flash card?"))
       << asked_.last().toStdString();
-  EXPECT_TRUE(asked_.last().contains(", with NEWGAME.")) << asked_.last().toStdString();
+  EXPECT_TRUE(
+      asked_.last().contains("This overwrites the whole card (0x000000-0x07FFFF).\nThe "
+                             "backup holds: OLDGAME; the card now holds: NEWGAME.\n"))
+      << asked_.last().toStdString();
   EXPECT_TRUE(LastLog().startsWith("\u2022 Card verified: 524288 bytes. Written in "))
       << LastLog().toStdString();
   EXPECT_EQ(CardNow(), old);
@@ -193,20 +140,6 @@ TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
   ASSERT_EQ(Backups().size(), 2u);
   EXPECT_EQ(ReadBytes(backup), old);
   EXPECT_EQ(ReadBytes(Backups()[0] == backup ? Backups()[1] : Backups()[0]), image);
-}
-
-TEST_F(CardWriteJobs, QuestionSaysAMultiGameCardLosesItsMenu) {
-  auto card = MenuCard({{"LANTERN", 0x80, 0x30}, {"TIDEPOOL", 0x00, 0x00}, {"MOTH", 0x80, 0x31}});
-  card.resize(512 * 1024, 0xFF);
-  Open("4", card);
-  WriteImage(files_.Write("small.gb", Pattern(64 * 1024, 3)), false);
-  ASSERT_EQ(asked_.size(), 1);
-  EXPECT_TRUE(
-      asked_[0].contains("the rest of the card stays as it is.\nThe card's menu is "
-                         "overwritten: its 3 games become unreachable. Its games: "
-                         "LANTERN, TIDEPOOL, MOTH.\n"))
-      << asked_[0].toStdString();
-  EXPECT_EQ(CardNow(), card);
 }
 
 // A card whose file cannot take the image is not called verified: the
@@ -222,32 +155,6 @@ TEST_F(CardWriteJobs, ACardWhoseFileCannotBeWrittenBackIsNotVerified) {
   WriteImage(files_.Write("second.gb", Pattern(64 * 1024, 7)), true);
   EXPECT_FALSE(LastLog().contains("Card verified"));
   EXPECT_TRUE(LastLog().contains("The backup ")) << LastLog().toStdString();
-}
-
-// The 64 Mbit card's blocks carry lock bits: the question names the locked
-// ones in the range and agreeing clears them for the write.
-TEST_F(CardWriteJobs, LockedBlocksAreOfferedToBeClearedForTheWrite) {
-  const auto old = Pattern(8 * 1024 * 1024, 1);
-  Open("64", old, ",locked=1");
-  const auto image = Pattern(512 * 1024, 2);
-  const std::string imageFile = files_.Write("image.gb", image);
-  const QString offer = "Locked: block 1 (0x020000-0x03FFFF). Yes clears the card's lock bits";
-
-  WriteImage(imageFile, false);
-  ASSERT_EQ(asked_.size(), 1);
-  EXPECT_TRUE(asked_[0].contains(offer)) << asked_[0].toStdString();
-  EXPECT_EQ(CardNow(), old);
-
-  WriteImage(imageFile, true);
-  EXPECT_TRUE(LastLog().startsWith("\u2022 Card verified: 524288 bytes. Written in "))
-      << LastLog().toStdString();
-  auto expected = old;
-  std::copy(image.begin(), image.end(), expected.begin());
-  EXPECT_EQ(CardNow(), expected);
-
-  // A write that stops short of the locked block is offered nothing.
-  WriteImage(files_.Write("first.gb", Pattern(64 * 1024, 4)), false);
-  EXPECT_FALSE(asked_.last().contains("Locked:")) << asked_.last().toStdString();
 }
 
 // Closing the window once the backup is saved: the question says what

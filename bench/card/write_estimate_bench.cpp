@@ -1,0 +1,117 @@
+// The time the write's question promises against what the write then takes,
+// in simulated time (every port access of the simulated X-Changer takes
+// 1 us and every wait advances its clock):
+//   estimate / job    the question's "up to about" over the job's own time,
+//                     for an image that differs everywhere (the estimate's
+//                     worst case, where it should be just above 1) and for
+//                     an image the card already holds (where the job only
+//                     reads, and the estimate is the bound it is);
+//   before the question, simulated ms: the identification, lock query,
+//                     listing and link timing that the question waits for.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "card/card_write_job.h"
+#include "card/write_estimate.h"
+#include "card/write_precheck.h"
+#include "chips/flash_chip_table.h"
+#include "chips/link_timing.h"
+#include "sim/simulated_xchanger.h"
+#include "xchanger/cart_access.h"
+#include "xchanger/link.h"
+
+namespace {
+
+namespace card = velwin::card;
+namespace xchanger = velwin::xchanger;
+
+std::map<std::string, double>& Figures() {
+  static std::map<std::string, double> figures;
+  return figures;
+}
+
+std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
+  std::vector<std::uint8_t> bytes(size);
+  std::uint32_t x = seed * 2654435761u + 1;
+  for (auto& b : bytes) {
+    x ^= x << 13;
+    x ^= x >> 17;
+    x ^= x << 5;
+    b = static_cast<std::uint8_t>(x);
+  }
+  return bytes;
+}
+
+struct Rig {
+  Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom) : port(Config(mbit, std::move(rom))) {}
+  static xchanger::sim::SimConfig Config(std::uint8_t mbit, std::vector<std::uint8_t> rom) {
+    xchanger::sim::SimConfig config;
+    config.hasCart = true;
+    config.card = mbit == 4    ? xchanger::sim::FlashChip::k4Mbit
+                  : mbit == 16 ? xchanger::sim::FlashChip::k16Mbit
+                               : xchanger::sim::FlashChip::k64Mbit;
+    config.rom = std::move(rom);
+    return config;
+  }
+  double Seconds() { return static_cast<double>(port.Clock().NowMicroseconds()) / 1e6; }
+
+  xchanger::sim::SimulatedXChanger port;
+  xchanger::SteadyTickCounter ticks;
+  xchanger::NoEventPump pump;
+  xchanger::XChangerLink link{port, ticks, pump};
+  xchanger::CartAccess cart{link};
+};
+
+// The question's estimate and the job's own time for writing image onto a
+// card holding old, without a backup file (the file is not the link's time).
+void EstimateAgainstJob(std::uint8_t mbit, const std::vector<std::uint8_t>& old,
+                        const std::vector<std::uint8_t>& image, const std::string& name) {
+  Rig rig(mbit, old);
+  const double t0 = rig.Seconds();
+  const card::WriteCheck check = card::CheckWrite(rig.cart, rig.port.Clock(), image);
+  card::PreviewWrite(rig.cart, rig.port.Clock(), check, image, false, false, rig.pump);
+  const double asked = rig.Seconds();
+  const xchanger::LinkTiming link = xchanger::TimeLink(rig.link, rig.port.Clock());
+  const double estimate =
+      card::MostWriteSeconds(*check.chip, image, false, rig.link.LinkMode(), link);
+  card::JobControl control;
+  card::CardWriteOptions options;
+  options.backup = false;
+  const double start = rig.Seconds();
+  const card::CardWriteResult result = card::WriteCard(rig.cart, rig.port.Clock(), image, options,
+                                                       control, [](const std::string&) {});
+  if (!result.outcome.Ok())
+    std::fprintf(stderr, "%s: %s\n", name.c_str(), result.outcome.message.c_str());
+  Figures()[name + " estimate / job"] = estimate / (rig.Seconds() - start);
+  Figures()[name + " before the question, simulated ms"] = (asked - t0) * 1e3;
+}
+
+void BM_EstimateAgainstJob(benchmark::State& state) {
+  const auto mbit = static_cast<std::uint8_t>(state.range(0));
+  const xchanger::FlashChipSpec& chip = *xchanger::FlashChipForCard(mbit);
+  const auto old = Pattern(chip.sizeBytes, 1);
+  const std::string name = std::to_string(mbit) + " Mbit";
+  for (auto _ : state) {
+    EstimateAgainstJob(mbit, old, Pattern(chip.sizeBytes, 2), name + " every page differs,");
+    EstimateAgainstJob(mbit, old, old, name + " card holds the image,");
+  }
+}
+
+BENCHMARK(BM_EstimateAgainstJob)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::printf("\nsimulated time (1 us per port access)\n");
+  for (const auto& [name, value] : Figures())
+    std::printf("  %-62s %8.3f\n", name.c_str(), value);
+  return 0;
+}
