@@ -148,6 +148,7 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   card::CardWriteOptions options;
   options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
+  options.port = port_.Path();
   // Agreeing to a write over locked blocks is agreeing to clear their lock
   // bits: without that the write would stop at the first of them.
   options.unlock = !locked.empty();
