@@ -127,6 +127,7 @@ void TSRAMManForm::BuildControls() {
   cardWrite_ =
       new CardWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_, *this);
   cardWrite_->AddRestoreAction(cardMenu_->Menu());
+  testLink_ = new TestLinkAction(cardMenu_->Menu(), this, cart_, *port_, *this);
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -295,6 +296,9 @@ bool TSRAMManForm::BeginLinkJob() {
 }
 
 void TSRAMManForm::EndLinkJob() {
+  // The port as the kernel and a printer expect it between jobs: control
+  // lines at rest, an ECP port's mode as found.
+  port_->EndJob();
   linkJobRunning_ = false;
   SetCommandsEnabled(true);
   if (closeWhenJobEnds_) {
