@@ -11,6 +11,7 @@
 #include <span>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "port/direct_port_system.h"
@@ -32,6 +33,7 @@ class FakeParport {
   FakeParport(sim::SimulatedXChanger& x, bool ecp) : x_(x), ecp_(ecp) {}
 
   void Out(std::uint16_t port, std::uint8_t value) {
+    ++portIos;
     if (!Ours(port))
       return;
     if (ecp_ && port == kEcr) {
@@ -48,6 +50,7 @@ class FakeParport {
     x_.PortWrite(port, value);
   }
   std::uint8_t In(std::uint16_t port) {
+    ++portIos;
     if (!Ours(port))
       return 0xFF;  // nothing there
     if (ecp_ && port == kEcr)
@@ -71,8 +74,19 @@ class FakeParport {
   std::uint8_t control = 0x0C;  // INIT high, SELECT IN asserted: the kernel's idle port
   std::uint8_t data = 0;
   std::vector<std::string> log;  // every kernel call and port instruction, in order
+  bool logging = true;           // off for long runs that only count
+  std::uint64_t kernelCalls = 0;
+  std::uint64_t portIos = 0;  // port instructions, the kernel's included
 
-  void Log(const std::string& line) { log.push_back(line); }
+  void Log(const std::string& line) {
+    if (logging)
+      log.push_back(line);
+  }
+  void Call(std::string_view line) {
+    ++kernelCalls;
+    if (logging)
+      log.emplace_back(line);
+  }
 
  private:
   sim::SimulatedXChanger& x_;
@@ -101,12 +115,14 @@ class FakeCpu : public DirectPortSystem {
     return rawIo_ ? 0 : EPERM;
   }
   void Outb(std::uint16_t port, std::uint8_t value) override {
-    port_.Log((granted_.count(port) ? "out " : "FAULT out ") + HexByte(port) + " " +
-              HexByte(value));
+    if (port_.logging)
+      port_.Log((granted_.count(port) ? "out " : "FAULT out ") + HexByte(port) + " " +
+                HexByte(value));
     port_.Out(port, value);
   }
   std::uint8_t Inb(std::uint16_t port) override {
-    port_.Log((granted_.count(port) ? "in " : "FAULT in ") + HexByte(port));
+    if (port_.logging)
+      port_.Log((granted_.count(port) ? "in " : "FAULT in ") + HexByte(port));
     return port_.In(port);
   }
   bool HasRawIo() override { return rawIo_; }
@@ -128,20 +144,21 @@ class FakeKernel : public PpdevSystem {
   int Open(const std::string& path) override {
     if (path != "/dev/parport0")
       return -ENOENT;
-    port_.Log("open");
+    port_.Call("open");
     return 3;
   }
-  void Close(int) override { port_.Log("close"); }
+  void Close(int) override { port_.Call("close"); }
   int Ioctl(int, unsigned long request) override {
-    port_.Log(request == PPCLAIM ? "PPCLAIM" : request == PPRELEASE ? "PPRELEASE" : "PPEXCL");
+    port_.Call(request == PPCLAIM ? "PPCLAIM" : request == PPRELEASE ? "PPRELEASE" : "PPEXCL");
     return request == PPCLAIM ? -claimError : 0;
   }
   int IoctlSetInt(int, unsigned long request, int value) override {
     if (request == PPSETMODE) {
-      port_.Log("PPSETMODE " + std::to_string(value));
+      port_.Call("PPSETMODE " + std::to_string(value));
       mode_ = value;
     } else {
-      port_.Log("PPDATADIR " + std::to_string(value));
+      port_.Call("PPDATADIR " + std::to_string(value));
+      ++port_.portIos;
       port_.control = static_cast<std::uint8_t>((port_.control & ~0x20u) | (value ? 0x20u : 0u));
     }
     return 0;
@@ -149,13 +166,13 @@ class FakeKernel : public PpdevSystem {
   int IoctlGetInt(int, unsigned long request, int& value) override {
     if (request != PPGETMODES)
       return -EINVAL;
-    port_.Log("PPGETMODES");
+    port_.Call("PPGETMODES");
     value = PARPORT_MODE_PCSPP | PARPORT_MODE_EPP | (port_.Ecp() ? PARPORT_MODE_ECP : 0);
     return 0;
   }
   int IoctlSetByte(int, unsigned long request, std::uint8_t value) override {
     const bool control = request == PPWCONTROL;
-    port_.Log((control ? "PPWCONTROL " : "PPWDATA ") + HexByte(value));
+    port_.Call((control ? "PPWCONTROL " : "PPWDATA ") + HexByte(value));
     if (control)
       port_.Out(FakeParport::kBase + 2,
                 static_cast<std::uint8_t>((port_.control & 0xF0) | (value & 0x0F)));
@@ -165,14 +182,15 @@ class FakeKernel : public PpdevSystem {
   }
   int IoctlGetByte(int, unsigned long request, std::uint8_t& value) override {
     const unsigned offset = request == PPRDATA ? 0 : request == PPRSTATUS ? 1 : 2;
-    port_.Log(offset == 2 ? "PPRCONTROL" : offset == 1 ? "PPRSTATUS" : "PPRDATA");
+    port_.Call(offset == 2 ? "PPRCONTROL" : offset == 1 ? "PPRSTATUS" : "PPRDATA");
     value = port_.In(static_cast<std::uint16_t>(FakeParport::kBase + offset));
     if (offset == 2)
       value &= 0x0F;
     return 0;
   }
   long Read(int, std::span<std::uint8_t> data) override {
-    port_.Log("read " + std::to_string(data.size()));
+    port_.Call("read " + std::to_string(data.size()));
+    port_.portIos += data.size();  // the time-out check after each cycle
     Transfer(true, [&] {
       for (std::uint8_t& byte : data)
         byte = port_.In(EppPort());
@@ -180,7 +198,8 @@ class FakeKernel : public PpdevSystem {
     return static_cast<long>(data.size());
   }
   long Write(int, std::span<const std::uint8_t> data) override {
-    port_.Log("write " + std::to_string(data.size()));
+    port_.Call("write " + std::to_string(data.size()));
+    port_.portIos += data.size();  // the time-out check after each cycle
     Transfer(false, [&] {
       for (const std::uint8_t byte : data)
         port_.Out(EppPort(), byte);
@@ -195,6 +214,9 @@ class FakeKernel : public PpdevSystem {
   void Transfer(bool read, Cycles cycles) {
     if (!port_.Ecp())
       return cycles();
+    // The mode switched there and back (a read and a write each) and the
+    // data lines turned.
+    port_.portIos += 5;
     port_.ecr = static_cast<std::uint8_t>((port_.ecr & 0x1F) | 0x80);
     port_.Out(FakeParport::kBase + 2, static_cast<std::uint8_t>(0x04 | (read ? 0x20 : 0x00)));
     cycles();
