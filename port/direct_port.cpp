@@ -135,7 +135,7 @@ DirectPortBackend::Port* DirectPortBackend::Find(std::uint16_t address) {
 }
 
 void DirectPortBackend::WriteEcr(Port& port, std::uint8_t value) {
-  const auto ecr = static_cast<std::uint16_t>(port.setup.base + kEcrOffset);
+  const std::uint16_t ecr = port.setup.ecrPort;
   MoveEcr(port.ecr, value, [&](std::uint8_t step) { system_->Outb(ecr, step); });
   port.ecr = value;
 }
@@ -146,8 +146,7 @@ void DirectPortBackend::BeginJob(Port& port) {
   if (!port.setup.ecr)
     return;
   // Bits 0 and 1 report the FIFO and are not written back.
-  port.foundEcr = static_cast<std::uint8_t>(
-      system_->Inb(static_cast<std::uint16_t>(port.setup.base + kEcrOffset)) & ~0x03u);
+  port.foundEcr = static_cast<std::uint8_t>(system_->Inb(port.setup.ecrPort) & ~0x03u);
   port.ecr = port.foundEcr;
   if (port.setup.ecrToEpp)
     WriteEcr(port, kEcrForJob);

@@ -21,9 +21,9 @@ std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
 // One parallel port as the direct path drives it.
 struct DirectPortSetup {
   std::uint16_t base = 0;
-  // Its extended control register (base + 0x402) answers and is granted:
-  // an ECP port.
+  // Its extended control register answers and is granted: an ECP port.
   bool ecr = false;
+  std::uint16_t ecrPort = 0;  // where that register is
   // Put that register in EPP mode for each job: on an ECP port the EPP
   // registers answer only then.
   bool ecrToEpp = false;

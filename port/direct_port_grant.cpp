@@ -32,16 +32,34 @@ int GrantDirectPort(DirectPortSystem& system, std::uint16_t base,
   setup.modesKnown = modes.has_value();
   setup.epp = modes && modes->epp;
   // A port the driver lists without ECP has no extended control register:
-  // its registers are left alone, base + 0x402 is never touched.
+  // its registers are left alone, nothing beyond base + 4 is touched.
   if (modes && !modes->ecp)
     return 0;
-  const auto ecr = static_cast<std::uint16_t>(base + kEcrOffset);
+  std::uint16_t ecr = 0;
+  if (modes) {
+    // The register sits by the second block of registers the driver
+    // lists; a PCI card's may be anywhere.
+    const std::uint16_t high = ReadParportHighBase(sysctlRoot, base);
+    if (high == 0) {
+      setup.note = "the kernel lists the port at " + Hex(base) +
+                   " as ECP without the base of its extended control register: driven as a "
+                   "plain port";
+      return 0;
+    }
+    ecr = static_cast<std::uint16_t>(high + 2);
+  } else if (base < 0x400) {
+    // Unlisted: only a main board's port has its register at base + 0x402
+    // for certain; on any other base that address may be another device's.
+    ecr = static_cast<std::uint16_t>(base + kEcrOffset);
+  } else {
+    return 0;
+  }
   if (system.Ioperm(ecr, 1, true) != 0) {
     setup.note = "the extended control register at " + Hex(ecr) +
                  " could not be opened, so the port stays out of EPP mode if it is ECP";
     return 0;
   }
-  if (!EcrAnswers(system, base)) {
+  if (!EcrAnswers(system, base, ecr)) {
     system.Ioperm(ecr, 1, false);
     if (modes) {
       setup.note = "the kernel lists the port at " + Hex(base) +
@@ -50,6 +68,7 @@ int GrantDirectPort(DirectPortSystem& system, std::uint16_t base,
     }
     return 0;
   }
+  setup.ecrPort = ecr;
   setup.ecr = true;
   // Without the kernel's list the register is set to EPP mode on trust:
   // where the port has no EPP the search finds the X-Changer in SPP mode.
@@ -68,7 +87,7 @@ void DropDirectPort(DirectPortSystem& system, const DirectPortSetup& setup) {
     return;
   system.Ioperm(setup.base, kRegisterCount, false);
   if (setup.ecr)
-    system.Ioperm(static_cast<std::uint16_t>(setup.base + kEcrOffset), 1, false);
+    system.Ioperm(setup.ecrPort, 1, false);
 }
 
 PortPath DirectPathOf(const std::vector<DirectPortSetup>& ports, PortPath::Kind kind) {
@@ -91,8 +110,7 @@ PortPath DirectPathOf(const std::vector<DirectPortSetup>& ports, PortPath::Kind 
   return path;
 }
 
-bool EcrAnswers(DirectPortSystem& system, std::uint16_t base) {
-  const auto ecr = static_cast<std::uint16_t>(base + kEcrOffset);
+bool EcrAnswers(DirectPortSystem& system, std::uint16_t base, std::uint16_t ecr) {
   const auto control = static_cast<std::uint16_t>(base + 2);
   const std::uint8_t found = system.Inb(ecr);
   if ((found & 0x03) != 0x01)

@@ -60,6 +60,22 @@ std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root)
   return bases;
 }
 
+std::uint16_t ReadParportHighBase(const std::filesystem::path& root, std::uint16_t base) {
+  std::error_code error;
+  for (std::filesystem::directory_iterator it(root, error), end; !error && it != end;
+       it.increment(error)) {
+    if (!it->path().filename().string().starts_with("parport") || ReadBaseAddr(it->path()) != base)
+      continue;
+    std::ifstream in(it->path() / "base-addr");
+    std::string text(64, '\0');
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+    const auto gap = text.find_first_of(" \t", text.find_first_not_of(" \t\n"));
+    return gap == std::string::npos ? 0 : ParseParportBase(text.substr(gap)).value_or(0);
+  }
+  return 0;
+}
+
 std::optional<PortModes> ParseParportModes(std::string_view text) {
   PortModes modes;
   bool known = false;

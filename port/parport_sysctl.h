@@ -24,6 +24,11 @@ std::uint16_t ReadParportBase(const std::filesystem::path& root, int n);
 // parport1, ... in any number), in no particular order.
 std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root);
 
+// The second block of registers of the port at base, from the second number
+// of its "base-addr" entry ("888\t1912\n" gives 0x778); 0 when the driver
+// lists none (-1) or no port at base.
+std::uint16_t ReadParportHighBase(const std::filesystem::path& root, std::uint16_t base);
+
 // What a port's "modes" entry lists ("PCSPP,TRISTATE,COMPAT,EPP,ECP,DMA").
 struct PortModes {
   bool epp = false;  // EPP, in hardware or through an ECP port's register

@@ -187,6 +187,17 @@ TEST(EcpPort, WithoutTheKernelsListTheRegisterIsProbedAndSaidSo) {
   EXPECT_NE(port->Path().note.find("no port modes listed"), std::string::npos);
   EXPECT_EQ(Search(*port), kLinkModeEpp);
 
+  // A port listed as ECP without its second block of registers (a PCI
+  // card's may be anywhere) is driven as a plain port, and nothing beyond
+  // its five registers is touched.
+  Machine pci(true, kEcpEpp, "888\t-1\n");
+  port = pci.Direct();
+  ASSERT_TRUE(port) << pci.error;
+  EXPECT_FALSE(port->Path().ecp);
+  EXPECT_NE(port->Path().note.find("without the base of its extended control register"),
+            std::string::npos);
+  EXPECT_EQ(pci.Count("ioperm 77A"), 0u);
+
   // A plain port has no register there, and the search still finds EPP.
   Machine plain(false, nullptr);
   port = plain.Direct();
