@@ -75,7 +75,14 @@ CardLinkFinding CheckCard(const FlashChipSpec& chip, const PortPath& path, std::
     finding.cause = IsEcpEpp(path) ? SlowCause::kPortMode : SlowCause::kSlowPort;
     finding.causeText = measured + " through ppdev, as the direct path could not be taken" +
                         (path.note.empty() ? "" : " (" + path.note + ")");
-    finding.remedy = IsEcpEpp(path) ? kBiosEpp : "name the port's base, as in --port direct:0x378";
+    if (IsEcpEpp(path))
+      finding.remedy = kBiosEpp;
+    else if (path.directRefused)
+      finding.remedy =
+          "start the machine without kernel lockdown (Secure Boot), so that velwin "
+          "may drive the port directly";
+    else
+      finding.remedy = "name the port's base, as in --port direct:0x378";
   } else if (linkMode == kLinkModeSpp) {
     finding.cause = SlowCause::kSppOnly;
     finding.causeText = measured + " in SPP mode, 12 port accesses a byte";

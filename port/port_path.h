@@ -21,6 +21,9 @@ struct PortPath {
   // registers answer only then) and back as found afterwards.
   bool ecrToEpp = false;
   bool rawIo = false;  // this process may use port instructions
+  // ... but the kernel refused them all the same (lockdown, a security
+  // policy): the rights are no remedy here.
+  bool directRefused = false;
   // What was assumed, or why the direct path was not taken; empty when
   // nothing needs saying.
   std::string note;

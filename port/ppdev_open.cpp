@@ -219,6 +219,7 @@ std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view options,
     } else if (const int failure = GrantDirectPort(*direct, base, sysctlRoot, ports[i]);
                failure != 0) {
       why = PortPermissionMessage(base, failure, true, direct->Lockdown());
+      path.directRefused = true;
     } else if (!SamePort(*system, opened.devices[i].fd, *direct, base)) {
       why = sysctlRoot.string() + " lists " + Hex(base) + " for " + opened.paths[i] +
             ", but the port there does not answer as that device does";
