@@ -165,7 +165,6 @@ TEST(TestLinkWindow, ShowsPerCardWhetherThisLinkCanWriteIt) {
   QStringList shown;
   form.LinkTest()->SetShow([&](QWidget*, const QString& text) { shown.append(text); });
   form.LinkTest()->Action()->trigger();
-  qunsetenv("VELWIN_CONFIG_DIR");
   ASSERT_EQ(shown.size(), 1);
   const std::string text = shown[0].toStdString();
   EXPECT_NE(text.find("X-Changer found in EPP mode."), std::string::npos) << text;
@@ -180,6 +179,7 @@ TEST(TestLinkWindow, ShowsPerCardWhetherThisLinkCanWriteIt) {
   // The job is over: the card commands are back.
   EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
   EXPECT_TRUE(form.LinkTest()->Action()->isEnabled());
+  qunsetenv("VELWIN_CONFIG_DIR");
 }
 
 }  // namespace
