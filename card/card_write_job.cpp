@@ -7,6 +7,7 @@
 #include "card/card_backup.h"
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
+#include "card/link_check.h"
 #include "card/write_execution.h"
 #include "card/write_plan.h"
 #include "card/write_precheck.h"
@@ -176,7 +177,8 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   // the job is refused; a rare pause is met by loading the cut page again.
   result.link = xchanger::TimeLink(cart.Link(), clock);
   if (!plan.units.empty() && !xchanger::PageLoadFitsLink(*chip, *result.link)) {
-    result.outcome = JobOutcome::Failed(xchanger::LinkTooSlowText(*chip, *result.link));
+    result.outcome = JobOutcome::Failed(
+        SlowLinkRefusal(*chip, *result.link, options.port, cart.Link().LinkMode()));
     return result;
   }
   // A link fast enough but pausing often cuts many loads, and every reload

@@ -14,6 +14,7 @@
 #include "chips/link_timing.h"
 #include "port/chip_clock.h"
 #include "port/page_load_priority.h"
+#include "port/port_path.h"
 #include "xchanger/cart_access.h"
 
 namespace velwin::card {
@@ -26,6 +27,9 @@ struct CardWriteOptions {
   // Raised for each page load where the user may; null for none (the
   // simulator, tests).
   xchanger::PageLoadPriority* priority = nullptr;
+  // How the port is reached: a refusal for a slow link names the cause and
+  // the remedy on this machine from it.
+  xchanger::PortPath port;
 };
 
 // What a card write did, for the output and --json.

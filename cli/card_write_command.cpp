@@ -121,6 +121,7 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   writeOptions.backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   writeOptions.now = std::time(nullptr);
+  writeOptions.port = port->Path();
   // Real-time scheduling only where a real port's page loads need it: the
   // simulator keeps its own time, which no pause can cut.
   xchanger::RealtimePriority realtime;

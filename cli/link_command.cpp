@@ -6,6 +6,7 @@
 #include <ostream>
 #include <string>
 
+#include "card/link_check.h"
 #include "chips/flash_chip_table.h"
 #include "chips/link_timing.h"
 #include "cli/card_session.h"
@@ -36,6 +37,36 @@ std::uint8_t WalkDataLines(xchanger::XChangerLink& link) {
     }
   }
   return wrong;
+}
+
+// How the port was reached, which the card lines above were measured on.
+void PrintPath(const card::LinkFindings& findings, std::ostream& out) {
+  out << "Path: " << findings.path << "; " << findings.portKind << " port, link in "
+      << findings.mode << " mode";
+  if (!findings.sppWhy.empty())
+    out << " (" << findings.sppWhy << ")";
+  out << ". Every card is written over this path.\n";
+  if (!findings.assumed.empty())
+    out << "Assumed: " << findings.assumed << ".\n";
+}
+
+// The findings for --json: the deciding percentile, the path and, per
+// card, the cause of a slow link and its remedy.
+void PrintFindingsJson(const card::LinkFindings& findings, const xchanger::LinkTiming& timing,
+                       std::ostream& out) {
+  out << ",\"usPerByteHigh\":" << xchanger::MicrosecondsText(timing.usPerByteHigh)
+      << ",\"decidingPercentile\":99.9,\"path\":" << JsonString(findings.path)
+      << ",\"portKind\":" << JsonString(findings.portKind)
+      << ",\"sppWhy\":" << JsonString(findings.sppWhy)
+      << ",\"assumed\":" << JsonString(findings.assumed) << ",\"cards\":[";
+  for (std::size_t i = 0; i < findings.cards.size(); ++i) {
+    const card::CardLinkFinding& card = findings.cards[i];
+    out << (i == 0 ? "" : ",") << "{\"mbit\":" << int{card.cardMbit}
+        << ",\"writable\":" << (card.writable ? "true" : "false")
+        << ",\"cause\":" << JsonString(card.causeText) << ",\"remedy\":" << JsonString(card.remedy)
+        << "}";
+  }
+  out << "]";
 }
 
 std::string DataLinesText(std::uint8_t wrong) {
@@ -82,6 +113,8 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   link.ReleaseLink();
   const bool realtime = xchanger::RealtimePriority::Available();
   const auto chips = xchanger::FlashChipTable();
+  const xchanger::PortPath path = port->Path();
+  const card::LinkFindings findings = card::CheckLink(path, link.LinkMode(), timing);
 
   if (options.json) {
     using xchanger::MicrosecondsText;
@@ -94,7 +127,9 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
       out << (i == 0 ? "" : ",") << '"' << int{chips[i].cardMbit}
           << "\":" << (xchanger::LinkCanWrite(chips[i], timing) ? "true" : "false");
     }
-    out << "},\"realtime\":" << (realtime ? "true" : "false") << "}\n";
+    out << "},\"realtime\":" << (realtime ? "true" : "false");
+    PrintFindingsJson(findings, timing, out);
+    out << "}\n";
     return 0;
   }
   using xchanger::MicrosecondsText;
@@ -104,25 +139,32 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
       << int{timing.accessesPerByte} << " accesses): " << MicrosecondsText(timing.usPerByte)
       << " us median, " << MicrosecondsText(timing.usPerByteHigh) << " us for 99.9%, "
       << MicrosecondsText(timing.usPerByteWorst) << " us worst.\n";
-  for (const xchanger::FlashChipSpec& chip : chips) {
-    out << int{chip.cardMbit} << " Mbit card: ";
-    if (chip.byteLoadWindowUs == 0) {
+  const bool realPort = path.kind != xchanger::PortPath::Kind::kOther;
+  for (const card::CardLinkFinding& card : findings.cards) {
+    const xchanger::FlashChipSpec& chip = *xchanger::FlashChipForCard(card.cardMbit);
+    out << int{card.cardMbit} << " Mbit card: ";
+    if (card.maxUsPerByte == 0) {
       out << "can be written over this link (its chip waits for every byte).\n";
-    } else if (xchanger::LinkCanWrite(chip, timing)) {
+    } else if (card.writable) {
       out << "can be written over this link (a byte must take under "
-          << MicrosecondsText(xchanger::MaxUsPerByte(chip)) << " us).\n";
-    } else if (xchanger::PageLoadFitsLink(chip, timing)) {
+          << MicrosecondsText(card.maxUsPerByte) << " us).\n";
+    } else if (card.cause == card::SlowCause::kBusyMachine &&
+               xchanger::PageLoadFitsLink(chip, timing)) {
       out << "fast enough, but its pauses come too often: try a machine at rest.\n";
-    } else {
-      out << "too slow a link (a byte must take under "
-          << MicrosecondsText(xchanger::MaxUsPerByte(chip))
+    } else if (!realPort) {
+      out << "too slow a link (a byte must take under " << MicrosecondsText(card.maxUsPerByte)
           << " us): try --port direct, or a machine at rest.\n";
+    } else {
+      out << "too slow a link (a byte must take under " << MicrosecondsText(card.maxUsPerByte)
+          << " us): " << card.causeText << ". To write it: " << card.remedy << ".\n";
     }
     const std::string reloads =
         xchanger::ReloadText(chip, timing, chip.sizeBytes / chip.programUnitBytes);
     if (!reloads.empty())
       out << "  " << reloads << '\n';
   }
+  if (realPort)
+    PrintPath(findings, out);
   for (const xchanger::FlashChipSpec& chip : chips)
     out << xchanger::ByteWindowText(chip) << '\n';
   out << "Real-time scheduling: "

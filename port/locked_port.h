@@ -46,6 +46,11 @@ class LockedPort final : public PortBackend {
   ChipClock& Clock() override { return clock_; }
   bool TakesRuns() const override { return inner_ && inner_->TakesRuns(); }
   bool KeepsOwnTime() const override { return inner_ && inner_->KeepsOwnTime(); }
+  void EndJob() override {
+    if (inner_)
+      inner_->EndJob();
+  }
+  PortPath Path() const override { return inner_ ? inner_->Path() : PortPath{}; }
 
  private:
   // The open port's clock, or the machine's while none is open; stays one

@@ -24,4 +24,23 @@ std::uint16_t ReadParportBase(const std::filesystem::path& root, int n);
 // parport1, ... in any number), in no particular order.
 std::vector<std::uint16_t> ListedParportBases(const std::filesystem::path& root);
 
+// The second block of registers of the port at base, from the second number
+// of its "base-addr" entry ("888\t1912\n" gives 0x778); 0 when the driver
+// lists none (-1) or no port at base.
+std::uint16_t ReadParportHighBase(const std::filesystem::path& root, std::uint16_t base);
+
+// What a port's "modes" entry lists ("PCSPP,TRISTATE,COMPAT,EPP,ECP,DMA").
+struct PortModes {
+  bool epp = false;  // EPP, in hardware or through an ECP port's register
+  bool ecp = false;  // an ECP port: the extended control register is there
+};
+
+// The modes of a "modes" entry; empty when the text names none of the
+// modes the driver knows (an empty or garbled entry).
+std::optional<PortModes> ParseParportModes(std::string_view text);
+
+// The modes of the port at base as the driver lists them under root; empty
+// when no listed port has that base or its entry cannot be read.
+std::optional<PortModes> ReadParportModes(const std::filesystem::path& root, std::uint16_t base);
+
 }  // namespace velwin::xchanger

@@ -5,6 +5,7 @@
 
 #include "port/chip_clock.h"
 #include "port/port_io.h"
+#include "port/port_path.h"
 
 namespace velwin::xchanger {
 
@@ -46,6 +47,15 @@ class PortBackend : public PortIo {
   // no pause of the scheduler can cut a page load, and a write needs no
   // real-time priority.
   virtual bool KeepsOwnTime() const { return false; }
+
+  // The job in hand is over: a backend on a real port leaves it as the
+  // kernel's printer driver expects it (control lines at rest, an ECP
+  // port's mode as found), so a job that failed or was cancelled does too.
+  // The next access starts the next job. The destructor and Idle end a job
+  // as well.
+  virtual void EndJob() {}
+  // How the backend reaches the port, for link test and its advice.
+  virtual PortPath Path() const { return {}; }
 };
 
 }  // namespace velwin::xchanger

@@ -57,6 +57,8 @@ class TracedPort final : public PortBackend {
   ChipClock& Clock() override { return clock_; }
   bool TakesRuns() const override { return inner_->TakesRuns(); }
   bool KeepsOwnTime() const override { return inner_->KeepsOwnTime(); }
+  void EndJob() override { inner_->EndJob(); }
+  PortPath Path() const override { return inner_->Path(); }
 
  private:
   // The port's clock; a wait first writes out a full buffer.

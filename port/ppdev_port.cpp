@@ -1,9 +1,8 @@
 #include "port/ppdev_port.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
-#include <string_view>
+
+#include "port/control_lines.h"
 
 #ifdef __linux__
 #include <sys/ioctl.h>
@@ -22,82 +21,76 @@ constexpr unsigned kData = 0, kStatus = 1, kControl = 2, kEppAddress = 3, kEppDa
 constexpr int kEppDataMode = IEEE1284_MODE_EPP;
 constexpr int kEppAddressMode = IEEE1284_MODE_EPP | IEEE1284_ADDR;
 
-// Where the user reads how to get at the port: the manual page.
-constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
-
-std::string OpenFailure(const std::string& path, int error) {
-  switch (error) {
-    case ENOENT:
-      return path +
-             " does not exist: load the ppdev module (modprobe ppdev), or name the port, "
-             "as in ppdev:/dev/parport1" +
-             std::string(kPortHelp);
-    case EACCES:
-    case EPERM:
-      return "no permission to open " + path + ": add yourself to group lp and log in again" +
-             std::string(kPortHelp);
-    case ENXIO:
-    case ENODEV:
-      return path + " has no parallel port behind it";
-    default:
-      return "cannot open " + path + ": " + std::strerror(error);
-  }
-}
-
-// Opens and claims one device; returns the descriptor or -1 with error set.
-// The claim is exclusive where the kernel allows it, so that nothing else
-// (another program, the printer driver) can even ask for the port during a
-// job; the kernel refuses that while another driver such as lp has the port
-// registered, and the port is then claimed the ordinary way. PPEXCL cannot
-// be taken back on a descriptor, hence the second open.
-int OpenDevice(PpdevSystem& system, const std::string& path, std::string& error) {
-  int fd = system.Open(path);
-  if (fd < 0) {
-    error = OpenFailure(path, -fd);
-    return -1;
-  }
-  if (system.Ioctl(fd, PPEXCL) == 0 && system.Ioctl(fd, PPCLAIM) == 0) {
-    return fd;
-  }
-  system.Close(fd);
-  fd = system.Open(path);
-  if (fd < 0) {
-    error = OpenFailure(path, -fd);
-    return -1;
-  }
-  if (const int claim = system.Ioctl(fd, PPCLAIM); claim < 0) {
-    error = "cannot claim " + path + " (" + std::strerror(-claim) +
-            "): another program or the printer driver may hold it";
-    system.Close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // The kernel hands at most this many bytes to the port per read() or
 // write() of a descriptor that does not block.
 constexpr std::size_t kKernelRun = 1024;
 
 }  // namespace
 
-PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices)
-    : system_(std::move(system)), devices_(std::move(devices)) {}
+PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices,
+                                   std::unique_ptr<DirectPortBackend> direct, PortPath path)
+    : system_(std::move(system)),
+      devices_(std::move(devices)),
+      direct_(std::move(direct)),
+      path_(std::move(path)) {
+  if (path_.kind == PortPath::Kind::kOther)
+    path_.kind = direct_ ? PortPath::Kind::kDirectUnderPpdev : PortPath::Kind::kPpdev;
+}
 
 PpdevPortBackend::~PpdevPortBackend() {
-  for (const Device& device : devices_) {
-    if (device.claimed)
-      system_->Ioctl(device.fd, PPRELEASE);
+  for (Device& device : devices_) {
+    Release(device);
     system_->Close(device.fd);
+  }
+  // The port instructions' grant goes last, after the claims.
+  direct_.reset();
+}
+
+void PpdevPortBackend::Settle(Device& device) {
+  if (!device.claimed)
+    return;
+  if (direct_) {
+    direct_->EndJob();
+    // The kernel keeps its own copy of the control register and writes it
+    // back at the next claim: tell it what the lines now are.
+    system_->IoctlSetByte(device.fd, PPWCONTROL, kControlAtRest);
+    device.control = kControlAtRest;
+    device.reversed = true;  // the kernel's copy of the direction may be stale too
+  } else {
+    device.heldControl = -1;
+    if (device.control < 0) {
+      if (system_->IoctlSetByte(device.fd, PPWCONTROL, kControlAtRest) == 0)
+        device.control = kControlAtRest;
+    } else {
+      device.freshClaim = true;  // to rest one line at a time as well
+      WriteControl(device, kControlAtRest);
+    }
+  }
+  Forward(device);
+  // Released in EPP mode, the port would have the kernel move INIT and
+  // SELECT IN on its own to negotiate its way back.
+  if (device.mode != IEEE1284_MODE_COMPAT &&
+      system_->IoctlSetInt(device.fd, PPSETMODE, IEEE1284_MODE_COMPAT) == 0) {
+    device.mode = IEEE1284_MODE_COMPAT;
   }
 }
 
+void PpdevPortBackend::Release(Device& device) {
+  if (!device.claimed)
+    return;
+  Settle(device);
+  system_->Ioctl(device.fd, PPRELEASE);
+  device.claimed = false;
+}
+
+void PpdevPortBackend::EndJob() {
+  for (Device& device : devices_)
+    Settle(device);
+}
+
 void PpdevPortBackend::Idle() {
-  for (Device& device : devices_) {
-    if (device.claimed) {
-      system_->Ioctl(device.fd, PPRELEASE);
-      device.claimed = false;
-    }
-  }
+  for (Device& device : devices_)
+    Release(device);
 }
 
 PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& offset) {
@@ -106,12 +99,17 @@ PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& o
       if (!device.claimed) {
         if (system_->Ioctl(device.fd, PPCLAIM) < 0)
           return nullptr;
-        // Whoever had the port meanwhile may have left it in another mode
-        // and with the data lines turned round.
+        // Whoever had the port meanwhile may have turned the data lines
+        // round; the claim gives back our own transfer mode, and the
+        // control register as the kernel kept it.
         device.claimed = true;
-        device.mode = -1;
         device.reversed = true;
-        device.control = -1;
+        device.freshClaim = true;
+        device.heldControl = -1;
+        std::uint8_t control = 0;
+        device.control = system_->IoctlGetByte(device.fd, PPRCONTROL, control) == 0
+                             ? control & kControlLines
+                             : -1;
       }
       offset = static_cast<unsigned>(port - device.base);
       return &device;
@@ -120,14 +118,65 @@ PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& o
   return nullptr;
 }
 
-void PpdevPortBackend::SetMode(Device& device, int mode) {
-  // Every EPP cycle starts here. A port without EPP hardware has the kernel
-  // make the cycle on the control lines, so the control register may hold
-  // anything afterwards: the next control write goes out whatever it is.
-  device.control = -1;
-  if (device.mode != mode && system_->IoctlSetInt(device.fd, PPSETMODE, mode) == 0) {
-    device.mode = mode;
+void PpdevPortBackend::WriteControl(Device& device, std::uint8_t value) {
+  if (device.control == value)
+    return;
+  if (device.freshClaim && device.control >= 0) {
+    // The first write after the claim moves the lines from where the
+    // kernel left them one at a time.
+    int now = device.control;
+    StepControl(static_cast<std::uint8_t>(device.control), value, [&](std::uint8_t step) {
+      if (now >= 0 && system_->IoctlSetByte(device.fd, PPWCONTROL, step) == 0)
+        now = step;
+      else
+        now = -1;
+    });
+    device.control = now;
+  } else if (system_->IoctlSetByte(device.fd, PPWCONTROL, value) == 0) {
+    device.control = value;
+  } else {
+    device.control = -1;
   }
+  device.freshClaim = false;
+}
+
+void PpdevPortBackend::SendHeldControl(Device& device) {
+  if (device.heldControl >= 0) {
+    const auto value = static_cast<std::uint8_t>(device.heldControl);
+    device.heldControl = -1;
+    WriteControl(device, value);
+  }
+}
+
+void PpdevPortBackend::BeforeEpp(Device& device, int mode) {
+  // On an ECP port the kernel writes the control register itself before
+  // the transfer: a write of ours just before it would only make the lines
+  // flicker, so it is dropped.
+  if (device.eppControl == EppControl::kRewritten)
+    device.heldControl = -1;
+  if (device.mode != mode && system_->IoctlSetInt(device.fd, PPSETMODE, mode) == 0)
+    device.mode = mode;
+}
+
+void PpdevPortBackend::AfterEpp(Device& device, bool read) {
+  switch (device.eppControl) {
+    case EppControl::kKept:
+      break;
+    case EppControl::kRewritten:
+      device.control = kControlAtRest;
+      device.freshClaim = false;
+      break;
+    case EppControl::kUnknown:
+      // The kernel made the cycle on the control lines: they may hold
+      // anything now, so the next control write goes out whatever it is.
+      device.control = -1;
+      break;
+  }
+  device.reversed = read;
+}
+
+void PpdevPortBackend::SetMode(Device& device, int mode) {
+  BeforeEpp(device, mode);
 }
 
 void PpdevPortBackend::Forward(Device& device) {
@@ -143,9 +192,14 @@ void PpdevPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
   if (device == nullptr) {
     return;
   }
+  if (direct_) {
+    direct_->PortWrite(static_cast<std::uint16_t>(device->ioBase + offset), value);
+    return;
+  }
   const std::uint8_t byte[1] = {value};
   switch (offset) {
     case kData:
+      SendHeldControl(*device);
       Forward(*device);
       system_->IoctlSetByte(device->fd, PPWDATA, value);
       break;
@@ -154,19 +208,26 @@ void PpdevPortBackend::PortWrite(std::uint16_t port, std::uint8_t value) {
       // EPP time-out flag itself around every EPP transfer.
       break;
     case kControl:
-      // Writing the value the register holds changes no line, so the
-      // X-Changer sees nothing of it: the system call is saved. Known only
-      // between two EPP cycles (see SetMode).
-      if (device->control != value && system_->IoctlSetByte(device->fd, PPWCONTROL, value) == 0)
-        device->control = value;
-      break;
-    case kEppAddress:
-    case kEppData:
-      SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
-      if (system_->Write(device->fd, byte) == 1) {
-        device->reversed = false;
+      if (device->eppControl == EppControl::kRewritten) {
+        // Held until the next access that is not an EPP cycle. A held
+        // value that this one replaces goes out first, as its lines moved.
+        if (device->heldControl != value)
+          SendHeldControl(*device);
+        if (device->control != value)
+          device->heldControl = value;
+      } else {
+        WriteControl(*device, value);
       }
       break;
+    case kEppAddress:
+    case kEppData: {
+      SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
+      const bool done = system_->Write(device->fd, byte) == 1;
+      AfterEpp(*device, false);
+      if (!done)
+        device->reversed = true;
+      break;
+    }
     default:
       break;
   }
@@ -179,10 +240,13 @@ std::uint8_t PpdevPortBackend::PortRead(std::uint16_t port) {
   if (device == nullptr) {
     return value;
   }
+  if (direct_)
+    return direct_->PortRead(static_cast<std::uint16_t>(device->ioBase + offset));
   switch (offset) {
     case kData:
     case kStatus:
     case kControl: {
+      SendHeldControl(*device);
       const unsigned long requests[] = {PPRDATA, PPRSTATUS, PPRCONTROL};
       std::uint8_t read = 0;
       if (system_->IoctlGetByte(device->fd, requests[offset], read) == 0) {
@@ -193,10 +257,10 @@ std::uint8_t PpdevPortBackend::PortRead(std::uint16_t port) {
     default: {
       SetMode(*device, offset == kEppAddress ? kEppAddressMode : kEppDataMode);
       std::uint8_t byte[1] = {0xFF};
-      device->reversed = true;
       if (system_->Read(device->fd, byte) == 1) {
         value = byte[0];
       }
+      AfterEpp(*device, true);
       break;
     }
   }
@@ -204,6 +268,8 @@ std::uint8_t PpdevPortBackend::PortRead(std::uint16_t port) {
 }
 
 PpdevPortBackend::Device* PpdevPortBackend::EppRun(std::uint16_t port) {
+  if (direct_)
+    return nullptr;
   unsigned offset = 0;
   Device* device = Find(port, offset);
   if (device == nullptr || (offset != kEppAddress && offset != kEppData))
@@ -220,7 +286,6 @@ void PpdevPortBackend::PortReadRun(std::uint16_t port, std::span<std::uint8_t> d
   Device* device = EppRun(port);
   if (device == nullptr)
     return PortBackend::PortReadRun(port, data);
-  device->reversed = true;
   while (!data.empty()) {
     const std::size_t chunk = std::min(data.size(), kKernelRun);
     const long got = system_->Read(device->fd, data.first(chunk));
@@ -229,20 +294,22 @@ void PpdevPortBackend::PortReadRun(std::uint16_t port, std::span<std::uint8_t> d
       data[done] = 0xFF;  // what an open bus reads
     data = data.subspan(done < chunk ? done + 1 : done);
   }
+  AfterEpp(*device, true);
 }
 
 void PpdevPortBackend::PortWriteRun(std::uint16_t port, std::span<const std::uint8_t> data) {
   Device* device = EppRun(port);
   if (device == nullptr)
     return PortBackend::PortWriteRun(port, data);
+  bool any = false;
   while (!data.empty()) {
     const std::size_t chunk = std::min(data.size(), kKernelRun);
     const long put = system_->Write(device->fd, data.first(chunk));
     const std::size_t done = put > 0 ? std::min(static_cast<std::size_t>(put), chunk) : 0;
-    if (done > 0)
-      device->reversed = false;
+    any = any || done > 0;
     data = data.subspan(done < chunk ? done + 1 : done);
   }
+  AfterEpp(*device, !any);
 }
 
 std::uint16_t PpdevPortBackend::ReadLptBase(int n) {
@@ -252,44 +319,14 @@ std::uint16_t PpdevPortBackend::ReadLptBase(int n) {
   return devices_[static_cast<std::size_t>(n - 1)].base;
 }
 
-std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view options,
-                                           std::unique_ptr<PpdevSystem> system,
-                                           std::string& error) {
-  if (!system) {
-    error = "the ppdev backend is not supported on this platform";
-    return nullptr;
-  }
-  if (!options.empty() && (options.front() != ':' || options.size() == 1)) {
-    error = "cannot read \"ppdev" + std::string(options) +
-            "\": write ppdev, or ppdev:DEVICE as in ppdev:/dev/parport1";
-    return nullptr;
-  }
-  std::vector<PpdevPortBackend::Device> devices;
-  const std::string first = options.empty() ? "/dev/parport0" : std::string(options.substr(1));
-  const int fd = OpenDevice(*system, first, error);
-  if (fd < 0) {
-    return nullptr;
-  }
-  devices.push_back({fd, kPpdevBase1});
-  if (options.empty() && system->Exists("/dev/parport1")) {
-    // The second port is a bonus: when it cannot be had, the search simply
-    // finds no second port.
-    std::string ignored;
-    if (const int second = OpenDevice(*system, "/dev/parport1", ignored); second >= 0) {
-      devices.push_back({second, kPpdevBase2});
-    }
-  }
-  for (auto& device : devices) {
-    system->IoctlSetInt(device.fd, PPDATADIR, 0);
-    device.reversed = false;
-  }
-  return std::make_unique<PpdevPortBackend>(std::move(system), std::move(devices));
-}
-
 #else
 
-PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices)
-    : system_(std::move(system)), devices_(std::move(devices)) {}
+PpdevPortBackend::PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices,
+                                   std::unique_ptr<DirectPortBackend> direct, PortPath path)
+    : system_(std::move(system)),
+      devices_(std::move(devices)),
+      direct_(std::move(direct)),
+      path_(std::move(path)) {}
 PpdevPortBackend::~PpdevPortBackend() = default;
 void PpdevPortBackend::PortWrite(std::uint16_t, std::uint8_t) {}
 std::uint8_t PpdevPortBackend::PortRead(std::uint16_t) {
@@ -302,12 +339,8 @@ void PpdevPortBackend::PortWriteRun(std::uint16_t, std::span<const std::uint8_t>
 std::uint16_t PpdevPortBackend::ReadLptBase(int) {
   return 0;
 }
-
-std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view, std::unique_ptr<PpdevSystem>,
-                                           std::string& error) {
-  error = "the ppdev backend is not supported on this platform";
-  return nullptr;
-}
+void PpdevPortBackend::Idle() {}
+void PpdevPortBackend::EndJob() {}
 
 #endif
 

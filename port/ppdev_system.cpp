@@ -2,8 +2,12 @@
 
 #ifdef __linux__
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/ioctl.h>
+#include <sys/time.h>
 #include <unistd.h>
+
+#include <linux/ppdev.h>
 
 #include <cerrno>
 #include <filesystem>
@@ -14,6 +18,36 @@ namespace velwin::xchanger {
 #ifdef __linux__
 
 namespace {
+
+// How long a claim may wait for another program to let go of the port.
+constexpr int kClaimWaitSeconds = 2;
+
+extern "C" void EndClaimWait(int) {}
+
+// PPCLAIM sleeps until whoever holds the port releases it, for ever if a
+// printer daemon keeps it. An interval timer's signal, delivered without
+// SA_RESTART, ends the wait with EINTR; it repeats in case the first one
+// came before the call went to sleep.
+int ClaimWithin(int fd) {
+  struct sigaction action {};
+  struct sigaction old {};
+  action.sa_handler = EndClaimWait;
+  sigemptyset(&action.sa_mask);
+  ::sigaction(SIGALRM, &action, &old);
+  itimerval timer{};
+  timer.it_value.tv_sec = kClaimWaitSeconds;
+  timer.it_interval.tv_sec = 1;
+  itimerval oldTimer{};
+  ::setitimer(ITIMER_REAL, &timer, &oldTimer);
+  const int result = ::ioctl(fd, PPCLAIM);
+  const int error = errno;
+  ::setitimer(ITIMER_REAL, &oldTimer, nullptr);
+  ::sigaction(SIGALRM, &old, nullptr);
+  if (result == 0)
+    return 0;
+  // Interrupted: another program held the port throughout.
+  return error == EINTR ? -EBUSY : -error;
+}
 
 class LinuxPpdevSystem : public PpdevSystem {
  public:
@@ -30,7 +64,16 @@ class LinuxPpdevSystem : public PpdevSystem {
   }
   void Close(int fd) override { ::close(fd); }
   int Ioctl(int fd, unsigned long request) override {
+    if (request == PPCLAIM)
+      return ClaimWithin(fd);
     return ::ioctl(fd, request) == 0 ? 0 : -errno;
+  }
+  int IoctlGetInt(int fd, unsigned long request, int& value) override {
+    int read = 0;
+    if (::ioctl(fd, request, &read) != 0)
+      return -errno;
+    value = read;
+    return 0;
   }
   int IoctlSetInt(int fd, unsigned long request, int value) override {
     return ::ioctl(fd, request, &value) == 0 ? 0 : -errno;

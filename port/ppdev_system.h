@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -20,6 +21,14 @@ class PpdevSystem {
   virtual int IoctlSetInt(int fd, unsigned long request, int value) = 0;
   virtual int IoctlSetByte(int fd, unsigned long request, std::uint8_t value) = 0;
   virtual int IoctlGetByte(int fd, unsigned long request, std::uint8_t& value) = 0;
+  // PPGETMODES: what the kernel found the port can do. A system that cannot
+  // say leaves the backend to assume the least.
+  virtual int IoctlGetInt(int fd, unsigned long request, int& value) {
+    (void)fd;
+    (void)request;
+    (void)value;
+    return -ENOTTY;
+  }
   virtual long Read(int fd, std::span<std::uint8_t> data) = 0;
   virtual long Write(int fd, std::span<const std::uint8_t> data) = 0;
 };

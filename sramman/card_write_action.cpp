@@ -171,6 +171,7 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
   card::CardWriteOptions options;
   options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
+  options.port = port_.Path();
   xchanger::NoEventPump pump;
   const card::WritePreview preview = card::PreviewWrite(cart_, clock_, check, image, options.backup,
                                                         source == Source::kBackup, pump);

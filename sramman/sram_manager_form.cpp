@@ -133,6 +133,7 @@ void TSRAMManForm::BuildControls() {
   cardWrite_->AddRestoreAction(cardMenu_->Menu());
   if (record_)
     AddShowLogAction(cardMenu_->Menu(), this, record_->Path());
+  testLink_ = new TestLinkAction(cardMenu_->Menu(), this, cart_, *port_, *this);
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -303,6 +304,9 @@ bool TSRAMManForm::BeginLinkJob() {
 
 void TSRAMManForm::EndLinkJob() {
   EndRecord();
+  // The port as the kernel and a printer expect it between jobs: control
+  // lines at rest, an ECP port's mode as found.
+  port_->EndJob();
   linkJobRunning_ = false;
   SetCommandsEnabled(true);
   if (closeWhenJobEnds_) {

@@ -16,6 +16,7 @@
 #include "sramman/card_menu.h"
 #include "sramman/card_write_action.h"
 #include "sramman/link_job_bar.h"
+#include "sramman/test_link_action.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 
@@ -70,6 +71,7 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   LinkJobBar* JobBar() const { return jobBar_; }
   CardMenu* Card() const { return cardMenu_; }
   CardWriteAction* CardWrite() const { return cardWrite_; }
+  TestLinkAction* LinkTest() const { return testLink_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -146,6 +148,7 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   LinkJobBar* jobBar_ = nullptr;
   CardMenu* cardMenu_ = nullptr;          // owned by the window, as a QObject child
   CardWriteAction* cardWrite_ = nullptr;  // likewise
+  TestLinkAction* testLink_ = nullptr;    // likewise
   bool linkJobRunning_ = false;
   std::string stopNote_;  // what stopping the link job in hand leaves
   CloseQuestion askClose_;

@@ -28,7 +28,8 @@ std::unique_ptr<PortBackend> OpenPortBackend(const std::string& description, std
     return OpenDirectPort(options, MakeDirectPortSystem(), kParportSysctlRoot, error);
   }
   if (Named(description, "ppdev", options)) {
-    return OpenPpdevPort(options, MakePpdevSystem(), error);
+    return OpenPpdevPort(options, MakePpdevSystem(), MakeDirectPortSystem(), kParportSysctlRoot,
+                         error);
   }
   if (Named(description, "sim", options)) {
     sim::SimConfig config;

@@ -18,14 +18,18 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A parport driver's sysctl tree in a temporary directory.
+// A parport driver's sysctl tree in a temporary directory. Its ports are
+// plain EPP ports unless told otherwise: an ECP port, or one without a
+// modes entry, has its extended control register probed.
 class SysctlTree {
  public:
-  void Port(int index, const std::string& baseAddr) {
+  void Port(int index, const std::string& baseAddr,
+            std::string_view modes = "PCSPP,TRISTATE,COMPAT,EPP\n") {
     const fs::path port = Root() / ("parport" + std::to_string(index));
     fs::create_directories(port);
     velwin::testing::WriteBytes(port / "base-addr",
                                 velwin::testing::Bytes(baseAddr.begin(), baseAddr.end()));
+    velwin::testing::WriteBytes(port / "modes", modes);
   }
   const fs::path& Root() const { return dir_.Path(); }
 

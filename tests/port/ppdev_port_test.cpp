@@ -138,7 +138,9 @@ TEST_F(Ppdev, ClaimsOnOpenAndReleasesOnClose) {
                                            {"open", 11},
                                            {"ioctl", 11, PPEXCL},
                                            {"ioctl", 11, PPCLAIM},
+                                           {"ioctl", 10, PPRCONTROL, 0x5A},
                                            {"ioctl", 10, PPDATADIR, 0},
+                                           {"ioctl", 11, PPRCONTROL, 0x5A},
                                            {"ioctl", 11, PPDATADIR, 0}}));
   EXPECT_EQ(backend->ReadLptBase(1), kPpdevBase1);
   EXPECT_EQ(backend->ReadLptBase(2), kPpdevBase2);
@@ -146,9 +148,15 @@ TEST_F(Ppdev, ClaimsOnOpenAndReleasesOnClose) {
   EXPECT_EQ(calls_->back(), (Call{"ioctl", 11, PPWCONTROL, 0x04}));
   calls_->clear();
   backend.reset();
-  EXPECT_EQ(*calls_,
-            (std::vector<Call>{
-                {"ioctl", 10, PPRELEASE}, {"close", 10}, {"ioctl", 11, PPRELEASE}, {"close", 11}}));
+  // Each port goes back at rest, its lines moved one at a time from where
+  // the kernel had them (0x0A: AUTOFEED asserted, INIT low).
+  EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPWCONTROL, 0x08},
+                                        {"ioctl", 10, PPWCONTROL, 0x0C},
+                                        {"ioctl", 10, PPWCONTROL, 0x04},
+                                        {"ioctl", 10, PPRELEASE},
+                                        {"close", 10},
+                                        {"ioctl", 11, PPRELEASE},
+                                        {"close", 11}}));
 }
 
 TEST_F(Ppdev, IdlePortIsReleasedAndClaimedAgainAtTheNextAccess) {
@@ -165,6 +173,7 @@ TEST_F(Ppdev, IdlePortIsReleasedAndClaimedAgainAtTheNextAccess) {
   backend->PortWrite(b + 0, 0x7E);
   backend->PortWrite(b + 3, 0x01);
   EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPCLAIM},
+                                        {"ioctl", 10, PPRCONTROL, 0x5A},
                                         {"ioctl", 10, PPDATADIR, 0},
                                         {"ioctl", 10, PPWDATA, 0x7E},
                                         {"ioctl", 10, PPSETMODE, IEEE1284_MODE_EPP | IEEE1284_ADDR},
@@ -197,6 +206,7 @@ TEST_F(Ppdev, ClaimedExclusivelyWhereTheKernelAllows) {
                                            {"close", 10},
                                            {"open", 11},
                                            {"ioctl", 11, PPCLAIM},
+                                           {"ioctl", 11, PPRCONTROL, 0x5A},
                                            {"ioctl", 11, PPDATADIR, 0}}));
   backend->PortWrite(kPpdevBase1 + 2, 0x01);
   EXPECT_EQ(calls_->back(), (Call{"ioctl", 11, PPWCONTROL, 0x01}));
@@ -254,7 +264,9 @@ TEST_F(Ppdev, RegisterAccessesBecomeTheMatchingIoctls) {
   // Ports of no device are ignored and read as an open bus.
   backend->PortWrite(0x3BC, 0x01);
   EXPECT_EQ(backend->PortRead(b + 5), 0xFF);
+  // The first control write after the claim moves one line at a time.
   EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPWDATA, 0x3C},
+                                        {"ioctl", 10, PPWCONTROL, 0x08},
                                         {"ioctl", 10, PPWCONTROL, 0x09},
                                         {"ioctl", 10, PPRDATA, 0x5A},
                                         {"ioctl", 10, PPRSTATUS, 0x5A},
@@ -328,9 +340,17 @@ TEST_F(Ppdev, RunsGoToTheKernelWholeAndLoseOnlyATimedOutByte) {
   backend->PortWrite(b + 2, 0x01);
   backend->Idle();
   backend->PortWrite(b + 2, 0x01);
+  // The release leaves the port at rest in compatibility mode.
   EXPECT_EQ(*calls_, (std::vector<Call>{{"ioctl", 10, PPWCONTROL, 0x01},
+                                        {"ioctl", 10, PPWCONTROL, 0x00},
+                                        {"ioctl", 10, PPWCONTROL, 0x04},
+                                        {"ioctl", 10, PPDATADIR, 0},
+                                        {"ioctl", 10, PPSETMODE, IEEE1284_MODE_COMPAT},
                                         {"ioctl", 10, PPRELEASE},
                                         {"ioctl", 10, PPCLAIM},
+                                        {"ioctl", 10, PPRCONTROL, 0x5A},
+                                        {"ioctl", 10, PPWCONTROL, 0x08},
+                                        {"ioctl", 10, PPWCONTROL, 0x00},
                                         {"ioctl", 10, PPWCONTROL, 0x01}}));
 }
 

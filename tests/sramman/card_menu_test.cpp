@@ -146,5 +146,41 @@ TEST_F(CardMenuWindow, LoadMarkedKeepsTheOldSaveOrWritesNothing) {
   EXPECT_EQ(saveCart("unchanged.sav"), first);
 }
 
+// Test Link shows per card whether the link in hand can write it and, where
+// not, why and what to do; a slow link is no failure of the test itself.
+TEST(TestLinkWindow, ShowsPerCardWhetherThisLinkCanWriteIt) {
+  gui::testing::EnsureQtApplication();
+  TempDir config;
+  qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(config.Path().string()));
+  gui::testing::ScriptedFileDialogs dialogs;
+  gui::testing::RecordingMessageBoxes messages;
+  SramManagerParts parts;
+  parts.dialogs = &dialogs;
+  parts.messages = &messages;
+  std::string error;
+  // 5 us a port access: 20 us a loaded byte, too slow for the 16 Mbit chip.
+  parts.port = OpenSramPort("sim:card=16,access=5000", error);
+  ASSERT_TRUE(parts.port) << error;
+  TSRAMManForm form(nullptr, std::move(parts));
+  QStringList shown;
+  form.LinkTest()->SetShow([&](QWidget*, const QString& text) { shown.append(text); });
+  form.LinkTest()->Action()->trigger();
+  ASSERT_EQ(shown.size(), 1);
+  const std::string text = shown[0].toStdString();
+  EXPECT_NE(text.find("X-Changer found in EPP mode."), std::string::npos) << text;
+  EXPECT_NE(text.find("20 us for 99.9% of bytes"), std::string::npos) << text;
+  EXPECT_NE(text.find("\n16 Mbit card: too slow over this path (a byte must take under 20 us): "),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("To write it: "), std::string::npos) << text;
+  EXPECT_NE(text.find("\n64 Mbit card: can be written over this path (its chip waits"),
+            std::string::npos)
+      << text;
+  // The job is over: the card commands are back.
+  EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
+  EXPECT_TRUE(form.LinkTest()->Action()->isEnabled());
+  qunsetenv("VELWIN_CONFIG_DIR");
+}
+
 }  // namespace
 }  // namespace velwin::sramman::testing
