@@ -24,6 +24,9 @@ struct CardWriteOptions {
   // Raised for each page load where the user may; null for none (the
   // simulator, tests).
   xchanger::PageLoadPriority* priority = nullptr;
+  // Runs the writing of the backup as whoever is to own it (the user who
+  // asked for a write that runs as root); null: as this process.
+  std::function<void(const std::function<void()>& write)> asBackupOwner;
 };
 
 // What a card write did, for the output and --json.
