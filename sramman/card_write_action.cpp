@@ -200,6 +200,8 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   } else {
     host_.LogStatus(result.outcome.message + " " +
                     card::StoppedWriteText(result, ShownName(result.backupPath)));
+    if (advise_ && result.writtenBegin == result.writtenEnd)
+      advise_(result.outcome.message);
   }
 }
 

@@ -46,6 +46,10 @@ class CardWriteAction : public QObject {
   void WriteRomToCard(const QString& romPath);
   // Tests answer the question in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+  // Told the reason of a write refused before it changed the card.
+  void SetRefusalAdvice(std::function<void(const std::string& reason)> advise) {
+    advise_ = std::move(advise);
+  }
 
  public slots:
   void WriteFileToCard();
@@ -70,6 +74,7 @@ class CardWriteAction : public QObject {
   QAction* action_ = nullptr;
   QAction* restore_ = nullptr;
   Confirm confirm_;
+  std::function<void(const std::string&)> advise_;
 };
 
 }  // namespace velwin::sramman

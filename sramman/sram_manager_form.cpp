@@ -19,8 +19,10 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/settings_store.h"
+#include "port/parport_sysctl.h"
 #include "sram/save_all.h"
 #include "sram/sram_port.h"
+#include "sramman/port_choices.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 
@@ -84,7 +86,8 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
                                          std::make_unique<gui::NativeFileDialogs>())),
       messages_(OwnedOr<gui::MessageBoxes>(parts.messages, ownMessages_,
                                            std::make_unique<gui::NativeMessageBoxes>())),
-      port_(parts.port ? std::move(parts.port) : std::make_unique<AbsentPort>()),
+      port_(std::make_unique<SwitchablePort>(parts.port ? std::move(parts.port)
+                                                        : std::make_unique<AbsentPort>())),
       ticks_(parts.ticks ? std::move(parts.ticks)
                          : std::make_unique<xchanger::SteadyTickCounter>()),
       pump_(std::make_unique<QtEventPump>()),
@@ -92,7 +95,11 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       cart_(link_),
       manager_(cart_, *pump_, *this),
       askClose_(AskYesNo),
-      portProblem_(std::move(parts.portProblem)) {
+      portProblem_(std::move(parts.portProblem)),
+      portDescription_(parts.portDescription.empty() ? ResolvePortChoice(parts.portSelection.chosen)
+                                                     : std::move(parts.portDescription)),
+      portSelection_(std::move(parts.portSelection)),
+      openPort_(std::move(parts.openPort)) {
   setObjectName(QStringLiteral("SRAMManForm"));
   setWindowTitle(QStringLiteral("VELTRA SRAM Manager by Ostrel & Vannik"));
   QFont font(QStringLiteral("MS Sans Serif"));
@@ -127,6 +134,13 @@ void TSRAMManForm::BuildControls() {
   cardWrite_ =
       new CardWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_, *this);
   cardWrite_->AddRestoreAction(cardMenu_->Menu());
+  adminWrite_ = new ElevatedWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_,
+                                        *this, [this] { return portDescription_; });
+  cardWrite_->SetRefusalAdvice(
+      [this](const std::string& reason) { adminWrite_->AdviseAfterRefusal(reason); });
+  portMenu_ =
+      new PortMenu(menuBar_, portSelection_, ListPortChoices("/dev", xchanger::kParportSysctlRoot),
+                   [this](const std::string& choice) { ChangePort(choice); });
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -275,6 +289,36 @@ void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   for (QToolButton* button : {button1_, button2_, button3_})
     button->setEnabled(enabled);
   cardMenu_->SetEnabled(enabled);
+  portMenu_->SetEnabled(enabled);
+}
+
+void TSRAMManForm::ChangePort(const std::string& choice) {
+  if (linkJobRunning_ || manager_.Busy())
+    return;
+  SavePortChoice(choice);
+  const std::string description = ResolvePortChoice(choice);
+  // The port in hand goes first: the chosen one may be the same device
+  // under another name, and its lock must be free.
+  port_->Replace(std::make_unique<AbsentPort>());
+  QString problem;
+  std::unique_ptr<xchanger::PortBackend> next;
+  if (openPort_) {
+    next = openPort_(description, problem);
+  } else {
+    std::string error;
+    SramPortOptions options;
+    options.busyIsNoFailure = true;
+    next = OpenSramPort(description, error, options);
+    if (!next)
+      problem = QString::fromStdString(PortProblemText(description, error));
+  }
+  if (next)
+    port_->Replace(std::move(next));
+  portDescription_ = description;
+  portProblem_ = problem;
+  LogStatus(ToAnsi(QStringLiteral("Port: ") + QString::fromStdString(description)));
+  if (!portProblem_.isEmpty())
+    LogStatus(ToAnsi(portProblem_));
 }
 
 // One link job at a time: the commands are disabled while one runs, and a
