@@ -3,10 +3,11 @@
 #include <unistd.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -44,7 +45,9 @@ shift
 export PKEXEC_UID="${FAKE_UID:-$(id -u)}"
 if [ "$mode" = kill ]; then
   rm -f "$0.fifo"; mkfifo "$0.fifo"
-  "$CLI" "$@" > "$0.fifo" & pid=$!
+  # A job in the background reads /dev/null unless told otherwise.
+  exec 3<&0
+  "$CLI" "$@" <&3 3<&- > "$0.fifo" & pid=$!
   while IFS= read -r line; do
     printf '%s\n' "$line"
     case $line in *'"phase":"programming"'*) kill -9 $pid ;; esac
@@ -147,10 +150,12 @@ TEST_F(ElevatedWriteWindow, CancelAndEscapeStopItAndTheLogSaysWhatWasWritten) {
           if (pressed || !form_->JobBar()->Bar()->format().startsWith("Programming"))
             return;
           pressed = true;
-          if (escape)
-            QTest::keyClick(form_.get(), Qt::Key_Escape);
-          else
+          if (escape) {
+            QKeyEvent key(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(form_.get(), &key);
+          } else {
             form_->JobBar()->CancelButton()->click();
+          }
         });
     Write();
     QObject::disconnect(press);
