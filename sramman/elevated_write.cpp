@@ -13,8 +13,9 @@
 namespace velwin::sramman {
 namespace {
 
-// pkexec's own ends: the question refused or dismissed (126), or no
-// authority to ask at all (127); velwin-cli never ends with either.
+// pkexec's own ends: the question refused or dismissed (126); not
+// authorised, the password wrong or no authentication agent (127).
+// velwin-cli never ends with either, and says something first.
 constexpr int kNotAuthorised = 126;
 constexpr int kCannotAuthorise = 127;
 
@@ -203,10 +204,16 @@ void ElevatedWrite::Conclude(int exitCode, bool crashed) {
              .toStdString());
     return;
   }
-  if (!heard_ && !crashed && (exitCode == kNotAuthorised || exitCode == kCannotAuthorise)) {
+  if (!heard_ && !crashed && exitCode == kNotAuthorised) {
     log_(
         "The administrator rights were not given: the system's password question was refused "
         "or cancelled. Nothing was written.");
+    return;
+  }
+  if (!heard_ && !crashed && exitCode == kCannotAuthorise) {
+    log_(
+        "The administrator rights could not be had: the password was not accepted, this user "
+        "may not have them, or no program runs that asks for them. Nothing was written.");
     return;
   }
   if (haveResult_)

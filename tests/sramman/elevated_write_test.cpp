@@ -34,13 +34,15 @@ using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
 // Stands in for pkexec: runs the test's velwin-cli for the installed one it
-// is given, as the user FAKE_UID (the test's own by default); "refuse" in
-// the mode file ends as pkexec does when the password question is
-// refused, "kill" kills velwin-cli once it has begun to program.
+// is given, as the user FAKE_UID (the test's own by default). In the mode
+// file, "refuse" ends as pkexec does when the password question is
+// refused, "unauthorised" as when the rights cannot be had, and "kill"
+// kills velwin-cli once it has begun to program.
 constexpr const char* kFakeLauncher = R"(#!/bin/sh
 printf '%s\n' "$@" > "$0.args"
 mode=$(cat "$0.mode" 2>/dev/null)
 [ "$mode" = refuse ] && exit 126
+[ "$mode" = unauthorised ] && exit 127
 shift
 export PKEXEC_UID="${FAKE_UID:-$(id -u)}"
 if [ "$mode" = kill ]; then
@@ -172,6 +174,10 @@ TEST_F(ElevatedWriteWindow, ARefusedQuestionOrAKilledWriteIsSaidPlainly) {
   EXPECT_TRUE(
       Log().endsWith("The administrator rights were not given: the system's password "
                      "question was refused or cancelled. Nothing was written."))
+      << Log().toStdString();
+  Mode("unauthorised");
+  Write();
+  EXPECT_TRUE(Log().endsWith("no program runs that asks for them. Nothing was written."))
       << Log().toStdString();
   EXPECT_TRUE(ReadBytes(rom_) == old_);
   EXPECT_FALSE(std::filesystem::exists(Backups()));
