@@ -292,35 +292,6 @@ void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   portMenu_->SetEnabled(enabled);
 }
 
-void TSRAMManForm::ChangePort(const std::string& choice) {
-  if (linkJobRunning_ || manager_.Busy())
-    return;
-  SavePortChoice(choice);
-  const std::string description = ResolvePortChoice(choice);
-  // The port in hand goes first: the chosen one may be the same device
-  // under another name, and its lock must be free.
-  port_->Replace(std::make_unique<AbsentPort>());
-  QString problem;
-  std::unique_ptr<xchanger::PortBackend> next;
-  if (openPort_) {
-    next = openPort_(description, problem);
-  } else {
-    std::string error;
-    SramPortOptions options;
-    options.busyIsNoFailure = true;
-    next = OpenSramPort(description, error, options);
-    if (!next)
-      problem = QString::fromStdString(PortProblemText(description, error));
-  }
-  if (next)
-    port_->Replace(std::move(next));
-  portDescription_ = description;
-  portProblem_ = problem;
-  LogStatus(ToAnsi(QStringLiteral("Port: ") + QString::fromStdString(description)));
-  if (!portProblem_.isEmpty())
-    LogStatus(ToAnsi(portProblem_));
-}
-
 // One link job at a time: the commands are disabled while one runs, and a
 // command that arrives anyway while events are let in is ignored.
 bool TSRAMManForm::BeginLinkJob() {
