@@ -155,7 +155,13 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   const bool changesCard = !std::equal(image.begin(), image.end(), old.begin());
   if (options.backup && changesCard) {
     try {
-      result.backupPath = KeepCardBackup(options.backupFolder, card.flashMbit, options.now, old);
+      const auto write = [&] {
+        result.backupPath = KeepCardBackup(options.backupFolder, card.flashMbit, options.now, old);
+      };
+      if (options.asBackupOwner)
+        options.asBackupOwner(write);
+      else
+        write();
     } catch (const fileio::FileError& e) {
       result.outcome = JobOutcome::Failed("Backup not written: " + BackupFailureText(e) +
                                           ". Nothing was erased.");

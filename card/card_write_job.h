@@ -30,6 +30,9 @@ struct CardWriteOptions {
   // How the port is reached: a refusal for a slow link names the cause and
   // the remedy on this machine from it.
   xchanger::PortPath port;
+  // Runs the writing of the backup as whoever is to own it (the user who
+  // asked for a write that runs as root); null: as this process.
+  std::function<void(const std::function<void()>& write)> asBackupOwner;
 };
 
 // What a card write did, for the output and --json.

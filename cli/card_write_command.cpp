@@ -1,5 +1,6 @@
 // velwin-cli card write: puts an image onto the flash card.
 
+#include <unistd.h>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include "card/write_precheck.h"
 #include "chips/link_timing.h"
 #include "cli/attended_job.h"
+#include "cli/backup_owner.h"
 #include "cli/card_json.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
@@ -26,6 +28,7 @@
 #include "cli/help_text.h"
 #include "cli/job_record.h"
 #include "cli/json_text.h"
+#include "cli/progress_stream.h"
 #include "cli/shell_quote.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
@@ -36,7 +39,7 @@
 namespace velwin::cli {
 namespace {
 
-constexpr std::string_view kWriteFlags[] = {"--unlock", "--no-backup"};
+constexpr std::string_view kWriteFlags[] = {"--unlock", "--no-backup", "--progress-stream"};
 
 // The whole image, or the reason why it cannot be written, in the words
 // of the other file failures.
@@ -90,11 +93,18 @@ bool IsCardBackup(const std::string& imagePath, const std::string& backupFolder)
 
 }  // namespace
 
-int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
+int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
   CardOptions options;
+  Arguments args = words;
+  std::optional<std::string> backupDir;
+  if (const auto problem = TakeBackupDir(args, backupDir))
+    return ReportCardUsage(err, "write", *problem, options);
   if (const auto problem = ParseCardOptions(args, kWriteFlags, true, options)) {
     return ReportCardUsage(err, "write", *problem, options);
   }
+  // The stream ends with the result as --json gives it.
+  const bool streamed = options.Has("--progress-stream");
+  options.json = options.json || streamed;
   if (!options.file) {
     err << "velwin-cli card write: write needs an IMAGE\n" << CommandHelp("card");
     return 2;
@@ -118,8 +128,15 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   card::CardWriteOptions writeOptions;
   writeOptions.unlock = options.Has("--unlock");
   writeOptions.backup = !options.Has("--no-backup");
-  writeOptions.backupFolder =
-      card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  // Run as root for a user (pkexec, sudo), the backup is the user's.
+  const std::optional<InvokingUser> owner =
+      FindInvokingUser([](const char* name) { return std::getenv(name); });
+  writeOptions.backupFolder = BackupFolderFor(backupDir, owner);
+  if (owner) {
+    writeOptions.asBackupOwner = [&owner](const std::function<void()>& write) {
+      RunAsUser(*owner, write);
+    };
+  }
   writeOptions.now = std::time(nullptr);
   writeOptions.port = port->Path();
   // Real-time scheduling only where a real port's page loads need it: the
@@ -138,11 +155,20 @@ int RunCardWrite(const Arguments& args, std::ostream& out, std::ostream& err) {
   // the result said included: a signal during those last steps is noted,
   // and what the write did is still reported as it is.
   AttendedJob attended(control, err, StderrIsTerminal() && !options.json);
+  std::optional<ProgressStream> stream;
+  if (streamed) {
+    stream.emplace(out, STDIN_FILENO, control);
+    control.SetProgressSink(
+        [&stream](const card::JobProgress& progress) { stream->Show(progress); });
+  }
   {
     // The progress line goes first, or the text would run on from it.
-    const auto log = [&logStream, &attended](const std::string& line) {
+    const auto log = [&logStream, &attended, &stream](const std::string& line) {
       attended.ClearProgressLine();
-      logStream << ShownName(line) << std::endl;
+      if (stream)
+        stream->Log(ShownName(line));
+      else
+        logStream << ShownName(line) << std::endl;
     };
     xchanger::SteadyTickCounter ticks;
     xchanger::NoEventPump pump;

@@ -35,5 +35,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The windows ask for Arial and MS Sans Serif; Liberation Sans has their metrics.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation")
+# The window writes a card with administrator rights through pkexec; without
+# it, it shows the sudo command instead.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS "pkexec")
 
 include(CPack)

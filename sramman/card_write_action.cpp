@@ -237,6 +237,8 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
   } else {
     host_.LogStatus(result.outcome.message + " " +
                     card::StoppedWriteText(result, ShownName(result.backupPath)));
+    if (advise_ && result.writtenBegin == result.writtenEnd)
+      advise_(result.outcome.message);
   }
 }
 

@@ -54,6 +54,10 @@ class CardWriteAction : public QObject {
   // Tests answer the question in advance.
   void SetAsk(Ask ask) { ask_ = std::move(ask); }
   void SetConfirm(Confirm confirm);
+  // Told the reason of a write refused before it changed the card.
+  void SetRefusalAdvice(std::function<void(const std::string& reason)> advise) {
+    advise_ = std::move(advise);
+  }
 
  public slots:
   void WriteFileToCard();
@@ -81,6 +85,7 @@ class CardWriteAction : public QObject {
   QAction* action_ = nullptr;
   QAction* restore_ = nullptr;
   Ask ask_;
+  std::function<void(const std::string&)> advise_;
 };
 
 }  // namespace velwin::sramman

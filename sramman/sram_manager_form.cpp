@@ -19,9 +19,11 @@
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "gui/settings_store.h"
+#include "port/parport_sysctl.h"
 #include "sram/save_all.h"
 #include "sram/sram_port.h"
 #include "sramman/job_log_viewer.h"
+#include "sramman/port_choices.h"
 #include "sramman/qt_event_pump.h"
 #include "sramman/sav_folder.h"
 
@@ -85,7 +87,8 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
                                          std::make_unique<gui::NativeFileDialogs>())),
       messages_(OwnedOr<gui::MessageBoxes>(parts.messages, ownMessages_,
                                            std::make_unique<gui::NativeMessageBoxes>())),
-      port_(parts.port ? std::move(parts.port) : std::make_unique<AbsentPort>()),
+      port_(std::make_unique<SwitchablePort>(parts.port ? std::move(parts.port)
+                                                        : std::make_unique<AbsentPort>())),
       ticks_(parts.ticks ? std::move(parts.ticks)
                          : std::make_unique<xchanger::SteadyTickCounter>()),
       pump_(std::make_unique<QtEventPump>()),
@@ -94,7 +97,10 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       manager_(cart_, *pump_, *this),
       askClose_(AskYesNo),
       portProblem_(std::move(parts.portProblem)),
-      portDescription_(std::move(parts.portDescription)) {
+      portDescription_(parts.portDescription.empty() ? ResolvePortChoice(parts.portSelection.chosen)
+                                                     : std::move(parts.portDescription)),
+      portSelection_(std::move(parts.portSelection)),
+      openPort_(std::move(parts.openPort)) {
   if (parts.jobLogPath)
     record_ = std::make_unique<joblog::JobRecorder>(*parts.jobLogPath);
   setObjectName(QStringLiteral("SRAMManForm"));
@@ -134,6 +140,13 @@ void TSRAMManForm::BuildControls() {
   if (record_)
     AddShowLogAction(cardMenu_->Menu(), this, record_->Path());
   testLink_ = new TestLinkAction(cardMenu_->Menu(), this, cart_, *port_, *this);
+  adminWrite_ = new ElevatedWriteAction(cardMenu_->Menu(), this, cart_, *port_, dialogs_, *jobBar_,
+                                        *this, [this] { return portDescription_; });
+  cardWrite_->SetRefusalAdvice(
+      [this](const std::string& reason) { adminWrite_->AdviseAfterRefusal(reason); });
+  portMenu_ =
+      new PortMenu(menuBar_, portSelection_, ListPortChoices("/dev", xchanger::kParportSysctlRoot),
+                   [this](const std::string& choice) { ChangePort(choice); });
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
@@ -282,6 +295,7 @@ void TSRAMManForm::SetCommandsEnabled(bool enabled) {
   for (QToolButton* button : {button1_, button2_, button3_})
     button->setEnabled(enabled);
   cardMenu_->SetEnabled(enabled);
+  portMenu_->SetEnabled(enabled);
 }
 
 // One link job at a time: the commands are disabled while one runs, and a

@@ -15,7 +15,10 @@
 #include "sram/sram_view.h"
 #include "sramman/card_menu.h"
 #include "sramman/card_write_action.h"
+#include "sramman/elevated_write_action.h"
 #include "sramman/link_job_bar.h"
+#include "sramman/port_menu.h"
+#include "sramman/switchable_port.h"
 #include "sramman/test_link_action.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
@@ -37,6 +40,14 @@ struct SramManagerParts {
   // Why no port could be opened, with what to do: the log's first line, and
   // the line after "No X-Changer found" of every analysis.
   QString portProblem;
+  // The port description of port, and how it came to be chosen; the Port
+  // menu opens another through openPort (null: the plain SRAM port, with
+  // the reason of a refusal in problem).
+  std::string portDescription;
+  PortSelection portSelection;
+  using PortOpener = std::function<std::unique_ptr<xchanger::PortBackend>(
+      const std::string& description, QString& problem)>;
+  PortOpener openPort;
   std::unique_ptr<xchanger::TickCounter> ticks;
   // The port as the user named it, and the job log's file: every job's
   // lines go there too. Without a path no log is kept.
@@ -72,6 +83,10 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   CardMenu* Card() const { return cardMenu_; }
   CardWriteAction* CardWrite() const { return cardWrite_; }
   TestLinkAction* LinkTest() const { return testLink_; }
+  ElevatedWriteAction* AdminWrite() const { return adminWrite_; }
+  PortMenu* Ports() const { return portMenu_; }
+  // The port description the window talks through now.
+  const std::string& PortInUse() const { return portDescription_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -126,6 +141,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   void EndRecord();
 
   void BuildControls();
+  // The Port menu's choice: the port in hand is closed, the chosen one
+  // opened, and the choice kept in the settings.
+  void ChangePort(const std::string& choice);
   void FormCreate();
   void FormClose();
   void SetCommandsEnabled(bool enabled);
@@ -136,7 +154,7 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   std::unique_ptr<gui::MessageBoxes> ownMessages_;
   gui::FileDialogs& dialogs_;
   gui::MessageBoxes& messages_;
-  std::unique_ptr<xchanger::PortBackend> port_;
+  std::unique_ptr<SwitchablePort> port_;
   std::unique_ptr<xchanger::TickCounter> ticks_;
   std::unique_ptr<xchanger::EventPump> pump_;
   xchanger::XChangerLink link_;
@@ -149,6 +167,8 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   CardMenu* cardMenu_ = nullptr;          // owned by the window, as a QObject child
   CardWriteAction* cardWrite_ = nullptr;  // likewise
   TestLinkAction* testLink_ = nullptr;    // likewise
+  ElevatedWriteAction* adminWrite_ = nullptr;
+  PortMenu* portMenu_ = nullptr;
   bool linkJobRunning_ = false;
   std::string stopNote_;  // what stopping the link job in hand leaves
   CloseQuestion askClose_;
@@ -159,11 +179,13 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QToolButton* button1_ = nullptr;
   QToolButton* button2_ = nullptr;
   QToolButton* button3_ = nullptr;
-  const QString portProblem_;
-  const std::string portDescription_;
+  QString portProblem_;
+  std::string portDescription_;
   std::unique_ptr<joblog::JobRecorder> record_;  // null: no log kept
   bool jobFailed_ = false;
   bool jobCancelled_ = false;
+  PortSelection portSelection_;
+  SramManagerParts::PortOpener openPort_;
   QString openDialogDir_;
   QString saveDialogDir_;
 };

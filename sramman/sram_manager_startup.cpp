@@ -1,5 +1,7 @@
 #include "sramman/sram_manager_startup.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <string>
 
@@ -7,17 +9,13 @@
 #include "port/default_port.h"
 #include "sram/parallel_port_presence.h"
 #include "sram/sram_port.h"
+#include "sramman/port_choices.h"
+#include "sramman/port_menu.h"
 
 namespace velwin::sramman {
 
-std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
-                                                const QString& portDescription) {
-  const QString description = portDescription.isEmpty()
-                                  ? QString::fromStdString(xchanger::DefaultPortDescription())
-                                  : portDescription;
-  SramManagerParts parts;
-  parts.portDescription = description.toStdString();
-  parts.jobLogPath = joblog::JobLogPath(std::getenv);
+std::unique_ptr<xchanger::PortBackend> OpenWindowPort(const std::string& description,
+                                                      QString& problem) {
   std::string portError;
   SramPortOptions options;
   // VELWIN_TRACE names the file for a trace of every port access.
@@ -26,13 +24,38 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
   // The window opens its port at program start: one that another velwin
   // holds then refuses the first job instead.
   options.busyIsNoFailure = true;
-  parts.port = OpenSramPort(description.toStdString(), portError, options);
-  if (!parts.port) {
-    std::string problem = PortProblemText(description.toStdString(), portError);
-    if (NeedsParallelPort(description.toStdString()) && !MachineHasParallelPort())
-      problem.append(" ").append(kNoParallelPortHint);
-    parts.portProblem = QString::fromStdString(problem);
+  auto port = OpenSramPort(description, portError, options);
+  if (!port) {
+    std::string text = PortProblemText(description, portError);
+    if (NeedsParallelPort(description) && !MachineHasParallelPort())
+      text.append(" ").append(kNoParallelPortHint);
+    // Port instructions need root, which the window never has: the card
+    // can still be written by velwin-cli with the rights.
+    else if (description.rfind("direct", 0) == 0 && ::geteuid() != 0)
+      text.append(" Card > Write with Administrator Rights\u2026 writes the card with them.");
+    problem = QString::fromStdString(text);
   }
+  return port;
+}
+
+std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
+                                                const QString& portDescription) {
+  SramManagerParts parts;
+  parts.jobLogPath = joblog::JobLogPath(std::getenv);
+  PortSelection& selection = parts.portSelection;
+  // --port and --demo, then VELWIN_PORT, win over the Port menu's choice.
+  if (!portDescription.isEmpty()) {
+    selection.setBy = "the command line";
+    selection.setPort = portDescription.toStdString();
+  } else if (const char* environment = std::getenv("VELWIN_PORT"); environment != nullptr) {
+    selection.setBy = "VELWIN_PORT";
+    selection.setPort = environment;
+  }
+  selection.chosen = SavedPortChoice();
+  parts.portDescription =
+      selection.setBy.empty() ? ResolvePortChoice(selection.chosen) : selection.setPort;
+  parts.port = OpenWindowPort(parts.portDescription, parts.portProblem);
+  parts.openPort = OpenWindowPort;
   return std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
 }
 
