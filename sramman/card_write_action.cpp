@@ -22,6 +22,7 @@
 #include "gui/message_boxes.h"
 #include "port/realtime_priority.h"
 #include "sramman/sav_folder.h"
+#include "sramman/way_back_bar.h"
 
 namespace velwin::sramman {
 namespace {
@@ -97,23 +98,8 @@ void CardWriteAction::WriteRomToCard(const QString& romPath) {
   WriteImage(QFile::encodeName(QDir::toNativeSeparators(romPath)).toStdString(), true);
 }
 
-void CardWriteAction::RestoreCardFromBackup() {
-  if (!host_.BeginLinkJob())
-    return;
-  const LinkJobScope scope(host_, jobBar_);
-  const std::string folder = BackupFolder();
-  const QString shownFolder = QFile::decodeName(QByteArray::fromStdString(folder));
-  if (folder.empty() || !QFileInfo(shownFolder).isDir()) {
-    host_.LogStatus("No card backups yet: no write has saved one.");
-    return;
-  }
-  const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"), shownFolder,
-                                         QStringLiteral("Card backups (*.gb)"));
-  if (!chosen.empty())
-    WriteImage(chosen);
-}
-
-void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
+void CardWriteAction::WriteImage(const std::string& path, bool romFromList,
+                                 const Restore* restore) {
   host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
@@ -141,6 +127,8 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
     host_.LogStatus("No flash card identified: only the 4, 16 and 64 Mbit cards can be written.");
     return;
   }
+  if (restore != nullptr && !RestoreAllowed(*restore, found.card->flashMbit, path))
+    return;
   xchanger::NoEventPump pump;
   const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
   const std::vector<std::uint32_t> locked =
@@ -159,6 +147,8 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
   // menu that starts one of several is the flashing tool's own program.
   if (romFromList)
     question += kOneGameNote;
+  if (restore != nullptr)
+    question += RestoreNotes(*restore);
   // The identification waits with the window's events let in: a close
   // asked for meanwhile stops the job before the question.
   if (host_.StopRequested() ||
@@ -177,8 +167,8 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
         // on a stop leaves the card part written.
         host_.SetStopNote(
             "Stopping finishes the step in hand and may leave the card part written; the "
-            "backup named in the log holds the card as it was (velwin-cli card write "
-            "BACKUP puts it back).");
+            "window then offers Restore Now, which writes back the backup named in the log, "
+            "the card as it was.");
         host_.LogStatus(line);
       });
   // A simulated card writes its contents back to its rom= file now, as the
@@ -193,13 +183,15 @@ void CardWriteAction::WriteImage(const std::string& path, bool romFromList) {
       host_.LogStatus(flushError);
     }
   }
+  const std::string wayBack = AfterWrite(result, restore != nullptr && restore->wayBack);
   if (result.outcome.Ok()) {
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes.");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
-    host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownName(result.backupPath)));
+    host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownPath(result.backupPath)) +
+                    wayBack);
   } else {
     host_.LogStatus(result.outcome.message + " " +
-                    card::StoppedWriteText(result, ShownName(result.backupPath)));
+                    card::StoppedWriteText(result, ShownPath(result.backupPath)) + wayBack);
   }
 }
 

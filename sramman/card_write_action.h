@@ -5,6 +5,8 @@
 #include <functional>
 #include <string>
 
+#include "card/backup_review.h"
+#include "card/card_write_job.h"
 #include "gui/file_dialog.h"
 #include "port/chip_clock.h"
 #include "port/port_backend.h"
@@ -17,6 +19,9 @@ class QMenu;
 class QWidget;
 
 namespace velwin::sramman {
+
+class BackupRestoreDialog;
+class WayBackBar;
 
 // "Write File to Card…" in the Card menu: writes an image onto the flash
 // card after a confirmation that names the card, what the write overwrites
@@ -46,16 +51,39 @@ class CardWriteAction : public QObject {
   void WriteRomToCard(const QString& romPath);
   // Tests answer the question in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
+  // Where a stopped write offers its way back; none without.
+  void SetWayBack(WayBackBar* wayBack);
+  // The simulated card's own file, which the restore list never offers.
+  void SetCardFile(std::string cardFile) { cardFile_ = std::move(cardFile); }
+  // Tests work the restore list themselves instead of its running modally.
+  using RestoreListDriver = std::function<void(BackupRestoreDialog& list)>;
+  void SetRestoreListDriver(RestoreListDriver driver) { restoreListDriver_ = std::move(driver); }
 
  public slots:
   void WriteFileToCard();
   void RestoreCardFromBackup();
+  // Writes back the backup that the write stopped last kept.
+  void RestoreNow();
 
  private:
   // Reads the image at path and writes it after the confirmation; the link
   // job is claimed. A ROM from the main window's list says in the question
   // that it becomes the card's only game.
-  void WriteImage(const std::string& path, bool romFromList = false);
+  // A backup restored says what is wrong with it in the question, and one
+  // of another card size is refused.
+  struct Restore {
+    card::BackupReview backup;
+    bool wayBack = false;  // Restore Now after a stopped write
+  };
+  void WriteImage(const std::string& path, bool romFromList = false,
+                  const Restore* restore = nullptr);
+  // Why a restore must not go onto a card of cardMbit, logged; true when
+  // it may. Else the question's added paragraph for what is wrong with it.
+  bool RestoreAllowed(const Restore& restore, std::uint8_t cardMbit, const std::string& path);
+  static std::string RestoreNotes(const Restore& restore);
+  // What every write leaves: a stale listing, and after a stop half-way the
+  // way back to the card as it was. Returns what the result line adds.
+  std::string AfterWrite(const card::CardWriteResult& result, bool wayBack);
   // The image file chosen in an open dialog, as the file system names it;
   // empty when the dialog was cancelled.
   std::string ChooseImage(const QString& title, const QString& folder, const QString& filter);
@@ -70,6 +98,9 @@ class CardWriteAction : public QObject {
   QAction* action_ = nullptr;
   QAction* restore_ = nullptr;
   Confirm confirm_;
+  WayBackBar* wayBack_ = nullptr;
+  std::string cardFile_;
+  RestoreListDriver restoreListDriver_;
 };
 
 }  // namespace velwin::sramman

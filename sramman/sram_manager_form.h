@@ -14,6 +14,7 @@
 #include "sramman/card_menu.h"
 #include "sramman/card_write_action.h"
 #include "sramman/link_job_bar.h"
+#include "sramman/way_back_bar.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 
@@ -64,6 +65,11 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   LinkJobBar* JobBar() const { return jobBar_; }
   CardMenu* Card() const { return cardMenu_; }
   CardWriteAction* CardWrite() const { return cardWrite_; }
+  // The way back after a write stopped half-way; hidden until one did.
+  WayBackBar* WayBack() const { return wayBack_; }
+  // Whether the card was written after the grid was listed: transfers wait
+  // for the next analysis.
+  bool ListingStale() const { return listingStale_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -110,6 +116,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   QString CardDialogFolder() const override { return openDialogDir_; }
   void SetStopNote(const std::string& note) override { stopNote_ = note; }
   bool StopRequested() const override { return closeWhenJobEnds_; }
+  void CardWritten() override;
+  void HoldOpenForResult() override { holdOpen_ = true; }
+  void PlaceWayBack();
 
   void BuildControls();
   void FormCreate();
@@ -134,6 +143,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   LinkJobBar* jobBar_ = nullptr;
   CardMenu* cardMenu_ = nullptr;          // owned by the window, as a QObject child
   CardWriteAction* cardWrite_ = nullptr;  // likewise
+  WayBackBar* wayBack_ = nullptr;         // likewise
+  bool listingStale_ = false;
+  bool holdOpen_ = false;  // a close asked for during the job waits for the user
   bool linkJobRunning_ = false;
   std::string stopNote_;  // what stopping the link job in hand leaves
   CloseQuestion askClose_;

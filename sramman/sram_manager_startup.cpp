@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "card/backup_review.h"
 #include "port/default_port.h"
 #include "sram/parallel_port_presence.h"
 #include "sram/sram_port.h"
@@ -30,7 +31,9 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
       problem.append(" ").append(kNoParallelPortHint);
     parts.portProblem = QString::fromStdString(problem);
   }
-  return std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
+  auto form = std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
+  form->CardWrite()->SetCardFile(card::SimulatedCardFile(description.toStdString()));
+  return form;
 }
 
 }  // namespace velwin::sramman
