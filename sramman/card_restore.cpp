@@ -2,7 +2,10 @@
 // Restore Now after a write that stopped half-way.
 #include <QByteArray>
 #include <QFile>
+#include <QFileInfo>
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "card/backup_review.h"
 #include "card/card_backup.h"
@@ -12,6 +15,24 @@
 #include "sramman/way_back_bar.h"
 
 namespace velwin::sramman {
+
+namespace {
+
+// The folder's own review of path, when path is one of its files.
+std::optional<card::BackupReview> BackupInFolder(const std::string& folder,
+                                                 const std::string& cardFile,
+                                                 const std::string& path) {
+  const std::filesystem::path wanted = std::filesystem::path(path).lexically_normal();
+  if (wanted.parent_path() != std::filesystem::path(folder).lexically_normal())
+    return std::nullopt;
+  for (card::BackupReview& file : card::ReviewBackupFolder(folder, cardFile).files) {
+    if (std::filesystem::path(file.path).lexically_normal() == wanted)
+      return std::move(file);
+  }
+  return std::nullopt;
+}
+
+}  // namespace
 
 void CardWriteAction::SetWayBack(WayBackBar* wayBack) {
   wayBack_ = wayBack;
@@ -35,6 +56,10 @@ void CardWriteAction::RestoreCardFromBackup() {
     restoreListDriver_(list);
   else
     list.exec();
+  // Remove may have taken the backup that Restore Now offers.
+  if (wayBack_ != nullptr && wayBack_->Offered() &&
+      !QFileInfo::exists(QFile::decodeName(QByteArray::fromStdString(wayBack_->BackupPath()))))
+    wayBack_->Withdraw();
   switch (list.Chosen()) {
     case BackupRestoreDialog::Choice::kRestore: {
       const Restore restore{*list.ChosenBackup(), false};
@@ -45,8 +70,16 @@ void CardWriteAction::RestoreCardFromBackup() {
       const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"),
                                              QFile::decodeName(QByteArray::fromStdString(folder)),
                                              QStringLiteral("Card backups (*.gb)"));
-      if (!chosen.empty())
+      if (chosen.empty())
+        break;
+      // A file of the backup folder chosen this way is still a backup, and
+      // is written only with what is wrong with it said, or not at all.
+      if (const auto backup = BackupInFolder(folder, cardFile_, chosen)) {
+        const Restore restore{*backup, false};
+        WriteImage(chosen, false, &restore);
+      } else {
         WriteImage(chosen);
+      }
       break;
     }
     case BackupRestoreDialog::Choice::kNone:
