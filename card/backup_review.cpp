@@ -163,15 +163,16 @@ BackupReview ReviewBackupFile(const std::string& path, std::uint8_t nameMbit) {
   return review;
 }
 
-BackupFolderReview ReviewBackupFolder(const std::string& folder, const std::string& cardFile) {
+BackupFolderReview ReviewBackupFolder(const std::string& folder, const std::string& cardFile,
+                                      bool newestFirst) {
   BackupFolderReview review;
   review.folder = folder;
   std::vector<BackupEntry> backups = ListCardBackups(folder, review.error);
   if (review.error)
     return review;
   std::set<fs::path> seen;
-  // Newest first: the backup of the write just stopped leads.
-  std::reverse(backups.begin(), backups.end());
+  if (newestFirst)
+    std::reverse(backups.begin(), backups.end());
   for (const BackupEntry& backup : backups) {
     const fs::path path(backup.path);
     seen.insert(path);

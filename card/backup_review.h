@@ -49,9 +49,13 @@ struct BackupFolderReview {
 // stopped half-way leaves such a card, and its backup keeps it.
 inline constexpr const char* kPartlyWrittenMark = "may hold a partly written card";
 
-// Reads every file of folder. cardFile is the file a simulated card keeps
-// its contents in (empty for a real card): that one is never offered.
-BackupFolderReview ReviewBackupFolder(const std::string& folder, const std::string& cardFile);
+// Reads every file of folder: the card backups newest first (the window's
+// list, where the one just made leads) or oldest first (the order they were
+// made, as the command line lists them), then the other files. cardFile is
+// the file a simulated card keeps its contents in (empty for a real card):
+// that one is never offered.
+BackupFolderReview ReviewBackupFolder(const std::string& folder, const std::string& cardFile,
+                                      bool newestFirst = true);
 
 // Reads one image and says what it holds and what is wrong with it, as for
 // a backup of a card of cardMbit (0: told by its size).

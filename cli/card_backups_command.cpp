@@ -162,7 +162,7 @@ int RunCardBackups(const Arguments& args, std::ostream& out, std::ostream& err) 
     return RemoveBackups(folder, toRemove, yes, out, err);
 
   const card::BackupFolderReview review =
-      card::ReviewBackupFolder(folder, card::SimulatedCardFile(options.port));
+      card::ReviewBackupFolder(folder, card::SimulatedCardFile(options.port), false);
   if (review.error) {
     const std::string reason = "Cannot read the backup folder: " + review.error.message() + ".";
     if (options.json)

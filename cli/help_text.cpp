@@ -174,7 +174,7 @@ constexpr std::string_view kCardHelp =
     "           already holds the card; only what differs is erased and\n"
     "           programmed, then read back. `velwin-cli card write BACKUP` puts a\n"
     "           backup back. Checked against emulated chips only.\n"
-    "  backups  every file of the backup folder, newest first: path, card, size,\n"
+    "  backups  every file of the backup folder, oldest first: path, card, size,\n"
     "           date, the games it holds and what is wrong with it (\"may hold a\n"
     "           partly written card\" when a game fails its global checksum; a\n"
     "           link, a truncated file, another file); --remove deletes the named\n"

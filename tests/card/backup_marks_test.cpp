@@ -1,5 +1,6 @@
-// What card backups says of each file in the backup folder, and --remove,
-// which deletes only backups the user names, and only once asked.
+// What card backups says of each file in the backup folder, in the order
+// they were made, and --remove, which deletes only backups the user names,
+// and only once asked.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -83,7 +84,7 @@ class BackupMarks : public ::testing::Test {
   const fs::path folder = dir.Path() / "data/velwin/card-backups";
 };
 
-TEST_F(BackupMarks, EachBackupIsListedNewestFirstWithWhatIsWrongWithIt) {
+TEST_F(BackupMarks, EachBackupIsListedWithWhatIsWrongWithIt) {
   const std::string good = Put("card-2026-12-01-100000-4Mbit.gb", Game("GOODGAME", true), 50);
   const std::string partly = Put("card-2026-12-02-100000-4Mbit.gb", Game("EUROPA", false), 40);
   const std::string truncated = Put("card-2026-12-03-100000-16Mbit.gb", Game("SHORT", true), 30);
@@ -97,16 +98,18 @@ TEST_F(BackupMarks, EachBackupIsListedNewestFirstWithWhatIsWrongWithIt) {
   ASSERT_EQ(text.status, 0) << text.err;
   const std::string out = text.out;
   const auto at = [&out](const std::string& path) { return out.find(path + "\n"); };
-  EXPECT_LT(at(cardFile), at(noCard));
-  EXPECT_LT(at(noCard), at(truncated));
-  EXPECT_LT(at(truncated), at(partly));
-  EXPECT_LT(at(partly), at(good));
+  EXPECT_LT(at(good), at(partly));
+  EXPECT_LT(at(partly), at(truncated));
+  EXPECT_LT(at(truncated), at(noCard));
+  EXPECT_LT(at(noCard), at(cardFile));
+  EXPECT_LT(at(cardFile), at(notes));
   EXPECT_NE(out.find(partly + "\n  4 Mbit flash card, 524288 bytes, 2026-"), std::string::npos);
   EXPECT_NE(out.find("  EUROPA\n  Note: may hold a partly written card: EUROPA fails its "
                      "global checksum.\n"),
             std::string::npos)
       << out;
-  EXPECT_NE(out.find("  GOODGAME\n" + notes), std::string::npos) << "no note on a whole card";
+  EXPECT_NE(out.find("  GOODGAME\n" + partly + "\n"), std::string::npos)
+      << "no note on a whole card";
   EXPECT_NE(out.find("  SHORT\n  Note: truncated: it holds 524288 of the 2097152 bytes"),
             std::string::npos)
       << out;
