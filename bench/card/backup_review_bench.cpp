@@ -40,3 +40,5 @@ void BM_ReviewBackupFolder(benchmark::State& state) {
 BENCHMARK(BM_ReviewBackupFolder)->Arg(21)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
+
+BENCHMARK_MAIN();
