@@ -95,8 +95,9 @@ class WayBack : public ::testing::Test {
 TEST_F(WayBack, ACancelledWriteIsOneClickAndOneQuestionFromTheCardAsItWas) {
   Bytes old = Pattern(k4Mbit, 5);
   PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
-  Open("4", old);
+  ASSERT_NO_FATAL_FAILURE(Open("4", old));
   form_->Button3Click();
+  ASSERT_NE(form_->StringGrid1()->item(0, 0), nullptr);
   ASSERT_EQ(form_->StringGrid1()->item(0, 0)->text().trimmed(), "OLDGAME");
 
   // Cancel once the first pages are being programmed.
@@ -151,7 +152,7 @@ TEST_F(WayBack, ACancelledWriteIsOneClickAndOneQuestionFromTheCardAsItWas) {
 // Closing the window mid-write stops the write; the window stays on the
 // result and its way back rather than take them out of sight.
 TEST_F(WayBack, ClosingMidWriteKeepsTheWindowOnItsResult) {
-  Open("4", Pattern(k4Mbit, 5));
+  ASSERT_NO_FATAL_FAILURE(Open("4", Pattern(k4Mbit, 5)));
   QStringList closeAsked;
   form_->SetCloseQuestion([&closeAsked](QWidget*, const QString& question) {
     closeAsked.append(question);
@@ -185,7 +186,7 @@ TEST_F(WayBack, ClosingMidWriteKeepsTheWindowOnItsResult) {
 // user declines leaves it offered.
 TEST_F(WayBack, AFailedWriteOffersItsBackupToo) {
   const Bytes old = Pattern(4 * k4Mbit, 1);
-  Open("16", old, ",erasefail=1");
+  ASSERT_NO_FATAL_FAILURE(Open("16", old, ",erasefail=1"));
   WriteImage(Pattern(k4Mbit / 2, 2));
   EXPECT_FALSE(Log().contains("Card verified")) << Log().toStdString();
   ASSERT_TRUE(form_->WayBack()->Offered()) << Log().toStdString();
@@ -206,7 +207,7 @@ TEST_F(WayBack, AFailedWriteOffersItsBackupToo) {
 }
 
 TEST_F(WayBack, TheRestoreListMarksRefusesAndRemoves) {
-  Open("4", Pattern(k4Mbit, 9));
+  ASSERT_NO_FATAL_FAILURE(Open("4", Pattern(k4Mbit, 9)));
   fs::create_directories(backupFolder_);
   const auto put = [this](const std::string& name, const Bytes& bytes, int minutesAgo) {
     const fs::path path = fs::path(backupFolder_) / name;
