@@ -37,6 +37,11 @@ class LinkJobHost {
   // Whether the user asked to stop the job in hand before it could take a
   // stop itself (while the card is identified and listed).
   virtual bool StopRequested() const { return false; }
+  // A write ran: the games listed before may no longer be on the card.
+  virtual void CardWritten() {}
+  // The job in hand left the card part written: a close asked for meanwhile
+  // leaves the window open on the result and its way back.
+  virtual void HoldOpenForResult() {}
 };
 
 // The name of a file as the log shows it, in the log's code page: the

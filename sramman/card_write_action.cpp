@@ -26,6 +26,7 @@
 #include "gui/message_boxes.h"
 #include "port/realtime_priority.h"
 #include "sramman/sav_folder.h"
+#include "sramman/way_back_bar.h"
 
 namespace velwin::sramman {
 namespace {
@@ -73,12 +74,14 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
       dialogs_(dialogs),
       jobBar_(jobBar),
       host_(host),
-      ask_(AskWrite) {
+      ask_(AskWrite),
+      confirm_(AskYesNo) {
   action_ = menu->addAction(QStringLiteral("Write File to Card\u2026"));
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
 }
 
 void CardWriteAction::SetConfirm(Confirm confirm) {
+  confirm_ = confirm;
   ask_ = [confirm = std::move(confirm)](QWidget* parent, const QString& question,
                                         bool offerUnlock) {
     if (!confirm(parent, question))
@@ -129,24 +132,7 @@ void CardWriteAction::WriteRomToCard(const QString& romPath) {
              Source::kRomFromList);
 }
 
-void CardWriteAction::RestoreCardFromBackup() {
-  if (!host_.BeginLinkJob())
-    return;
-  const LinkJobScope scope(host_, jobBar_);
-  host_.NameLinkJob("Restore Card from Backup");
-  const std::string folder = BackupFolder();
-  const QString shownFolder = QFile::decodeName(QByteArray::fromStdString(folder));
-  if (folder.empty() || !QFileInfo(shownFolder).isDir()) {
-    host_.LogStatus("No card backups yet: no write has saved one.");
-    return;
-  }
-  const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"), shownFolder,
-                                         QStringLiteral("Card backups (*.gb)"));
-  if (!chosen.empty())
-    WriteImage(chosen, Source::kBackup);
-}
-
-void CardWriteAction::WriteImage(const std::string& path, Source source) {
+void CardWriteAction::WriteImage(const std::string& path, Source source, const Restore* restore) {
   host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
   try {
@@ -168,6 +154,8 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
     host_.LogStatus(check.refusal);
     return;
   }
+  if (restore != nullptr && !RestoreAllowed(*restore, check.chip->cardMbit, path))
+    return;
   card::CardWriteOptions options;
   options.backupFolder = BackupFolder();
   options.now = std::time(nullptr);
@@ -184,6 +172,8 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
   // menu that starts one of several is the flashing tool's own program.
   if (source == Source::kRomFromList)
     question += kOneGameNote;
+  if (restore != nullptr)
+    question += RestoreNotes(*restore);
   // The identification waits with the window's events let in: a close
   // asked for meanwhile stops the job before the question.
   if (host_.StopRequested())
@@ -212,8 +202,8 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
         // on a stop leaves the card part written.
         host_.SetStopNote(
             "Stopping finishes the step in hand and may leave the card part written; the "
-            "backup named in the log holds the card as it was (velwin-cli card write "
-            "BACKUP puts it back).");
+            "window then offers Restore Now, which writes back the backup named in the log, "
+            "the card as it was.");
         host_.LogStatus(line);
       });
   // A simulated card writes its contents back to its rom= file now, as the
@@ -228,15 +218,17 @@ void CardWriteAction::WriteImage(const std::string& path, Source source) {
       host_.LogStatus(flushError);
     }
   }
+  const std::string wayBack = AfterWrite(result, restore != nullptr && restore->wayBack);
   if (result.outcome.Ok()) {
     const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     host_.LogStatus("Card verified: " + std::to_string(result.bytes) + " bytes. Written in " +
                     card::ElapsedText(took.count()) + ".");
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
-    host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownName(result.backupPath)));
+    host_.LogStatus("Cancelled. " + card::StoppedWriteText(result, ShownPath(result.backupPath)) +
+                    wayBack);
   } else {
     host_.LogStatus(result.outcome.message + " " +
-                    card::StoppedWriteText(result, ShownName(result.backupPath)));
+                    card::StoppedWriteText(result, ShownPath(result.backupPath)) + wayBack);
     if (advise_ && result.writtenBegin == result.writtenEnd)
       advise_(result.outcome.message);
   }

@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "card/backup_review.h"
+#include "card/card_write_job.h"
 #include "gui/file_dialog.h"
 #include "port/chip_clock.h"
 #include "port/port_backend.h"
@@ -18,6 +20,9 @@ class QMenu;
 class QWidget;
 
 namespace velwin::sramman {
+
+class BackupRestoreDialog;
+class WayBackBar;
 
 // "Write File to Card…" in the Card menu: writes an image onto the flash
 // card after a confirmation that names the card, what the write overwrites
@@ -58,19 +63,41 @@ class CardWriteAction : public QObject {
   void SetRefusalAdvice(std::function<void(const std::string& reason)> advise) {
     advise_ = std::move(advise);
   }
+  // Where a stopped write offers its way back; none without.
+  void SetWayBack(WayBackBar* wayBack);
+  // The simulated card's own file, which the restore list never offers.
+  void SetCardFile(std::string cardFile) { cardFile_ = std::move(cardFile); }
+  // Tests work the restore list themselves instead of its running modally.
+  using RestoreListDriver = std::function<void(BackupRestoreDialog& list)>;
+  void SetRestoreListDriver(RestoreListDriver driver) { restoreListDriver_ = std::move(driver); }
 
  public slots:
   void WriteFileToCard();
   void RestoreCardFromBackup();
+  // Writes back the backup that the write stopped last kept.
+  void RestoreNow();
 
  private:
   // Where the image comes from: a ROM from the main window's list says in
   // the question that it becomes the card's only game, a backup says what
   // it holds against what the card holds now.
   enum class Source : std::uint8_t { kFile, kRomFromList, kBackup };
+  // A backup restored says what is wrong with it in the question, and one
+  // of another card size is refused.
+  struct Restore {
+    card::BackupReview backup;
+    bool wayBack = false;  // Restore Now after a stopped write
+  };
   // Reads the image at path and writes it after the question; the link job
   // is claimed.
-  void WriteImage(const std::string& path, Source source);
+  void WriteImage(const std::string& path, Source source, const Restore* restore = nullptr);
+  // Why a restore must not go onto a card of cardMbit, logged; true when
+  // it may. Else the question's added paragraph for what is wrong with it.
+  bool RestoreAllowed(const Restore& restore, std::uint8_t cardMbit, const std::string& path);
+  static std::string RestoreNotes(const Restore& restore);
+  // What every write leaves: a stale listing, and after a stop half-way the
+  // way back to the card as it was. Returns what the result line adds.
+  std::string AfterWrite(const card::CardWriteResult& result, bool wayBack);
   // The image file chosen in an open dialog, as the file system names it;
   // empty when the dialog was cancelled.
   std::string ChooseImage(const QString& title, const QString& folder, const QString& filter);
@@ -86,6 +113,10 @@ class CardWriteAction : public QObject {
   QAction* restore_ = nullptr;
   Ask ask_;
   std::function<void(const std::string&)> advise_;
+  Confirm confirm_;  // the yes-or-no questions of the restore list
+  WayBackBar* wayBack_ = nullptr;
+  std::string cardFile_;
+  RestoreListDriver restoreListDriver_;
 };
 
 }  // namespace velwin::sramman

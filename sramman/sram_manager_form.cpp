@@ -147,11 +147,14 @@ void TSRAMManForm::BuildControls() {
   portMenu_ =
       new PortMenu(menuBar_, portSelection_, ListPortChoices("/dev", xchanger::kParportSysctlRoot),
                    [this](const std::string& choice) { ChangePort(choice); });
+  wayBack_ = new WayBackBar(this);
+  cardWrite_->SetWayBack(wayBack_);
+  connect(wayBack_, &WayBackBar::ShownChanged, this, [this] { PlaceWayBack(); });
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
   client_->setGeometry(0, menuHeight, kClientWidth, kClientHeight);
   jobBar_->setGeometry(0, menuHeight + kClientHeight, kClientWidth, LinkJobBar::kHeight);
-  setFixedSize(kClientWidth, menuHeight + kClientHeight + LinkJobBar::kHeight);
+  PlaceWayBack();
 
   stringGrid1_ = new QTableWidget(1, 2, client_);
   stringGrid1_->setObjectName(QStringLiteral("StringGrid1"));
@@ -316,6 +319,24 @@ bool TSRAMManForm::BeginLinkJob() {
   return true;
 }
 
+void TSRAMManForm::PlaceWayBack() {
+  const int menuHeight = menuBar_->sizeHint().height();
+  const int below = menuHeight + kClientHeight + LinkJobBar::kHeight;
+  wayBack_->setGeometry(0, below, kClientWidth, WayBackBar::kHeight);
+  setFixedSize(kClientWidth, below + (wayBack_->isHidden() ? 0 : WayBackBar::kHeight));
+}
+
+void TSRAMManForm::CardWritten() {
+  // The grid names games and SRAM banks of the card as it was analysed; a
+  // write may have replaced them, or left half a menu, so a transfer on
+  // them would read or write the wrong banks.
+  listingStale_ = true;
+  stringGrid1_->setEnabled(false);
+  stringGrid1_->setToolTip(
+      QStringLiteral("The card was written since this list was made: Analyse Cart lists it "
+                     "again."));
+}
+
 void TSRAMManForm::EndLinkJob() {
   EndRecord();
   // The port as the kernel and a printer expect it between jobs: control
@@ -323,6 +344,13 @@ void TSRAMManForm::EndLinkJob() {
   port_->EndJob();
   linkJobRunning_ = false;
   SetCommandsEnabled(true);
+  if (closeWhenJobEnds_ && holdOpen_) {
+    // The card is part written: closing now would take the result and its
+    // way back out of sight, so the window stays with them.
+    closeWhenJobEnds_ = false;
+    LogStatus("The window stays open: the card is part written.");
+  }
+  holdOpen_ = false;
   if (closeWhenJobEnds_) {
     // After the command has logged how it ended.
     closeWhenJobEnds_ = false;
@@ -335,6 +363,9 @@ void TSRAMManForm::Button3Click() {
     return;
   NameLinkJob("Analyse Cart");
   SetStopNote("Analyse Cart runs to its end first; it changes nothing on the cart.");
+  listingStale_ = false;
+  stringGrid1_->setEnabled(true);
+  stringGrid1_->setToolTip(QStringLiteral("Select game for loading/saving SRAM."));
   manager_.AnalyseCart();
   // Without a port the search has just logged "No X-Changer found"; the
   // reason, with what to do about it, follows every time, as the log was
@@ -374,6 +405,12 @@ std::optional<std::string> TSRAMManForm::ChooseSavFile(bool save) {
 }
 
 void TSRAMManForm::Transfer(bool save) {
+  if (listingStale_) {
+    LogStatus(std::string(save ? "Save" : "Load") +
+              " Marked refused: the card was written since Analyse Cart listed its games. "
+              "Analyse Cart first.");
+    return;
+  }
   if (!BeginLinkJob())
     return;
   NameLinkJob(save ? "Save Marked" : "Load Marked");

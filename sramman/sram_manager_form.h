@@ -20,6 +20,7 @@
 #include "sramman/port_menu.h"
 #include "sramman/switchable_port.h"
 #include "sramman/test_link_action.h"
+#include "sramman/way_back_bar.h"
 #include "xchanger/cart_access.h"
 #include "xchanger/link.h"
 
@@ -87,6 +88,11 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   PortMenu* Ports() const { return portMenu_; }
   // The port description the window talks through now.
   const std::string& PortInUse() const { return portDescription_; }
+  // The way back after a write stopped half-way; hidden until one did.
+  WayBackBar* WayBack() const { return wayBack_; }
+  // Whether the card was written after the grid was listed: transfers wait
+  // for the next analysis.
+  bool ListingStale() const { return listingStale_; }
 
   const SramManager& Manager() const { return manager_; }
   QString OpenDialogDirectory() const { return openDialogDir_; }
@@ -134,6 +140,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   void SetStopNote(const std::string& note) override { stopNote_ = note; }
   void NameLinkJob(const std::string& name) override;
   bool StopRequested() const override { return closeWhenJobEnds_; }
+  void CardWritten() override;
+  void HoldOpenForResult() override { holdOpen_ = true; }
+  void PlaceWayBack();
 
   // The job log: each link job's entry, begun and ended with the job.
   void BeginRecord();
@@ -169,6 +178,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   TestLinkAction* testLink_ = nullptr;    // likewise
   ElevatedWriteAction* adminWrite_ = nullptr;
   PortMenu* portMenu_ = nullptr;
+  WayBackBar* wayBack_ = nullptr;  // likewise
+  bool listingStale_ = false;
+  bool holdOpen_ = false;  // a close asked for during the job waits for the user
   bool linkJobRunning_ = false;
   std::string stopNote_;  // what stopping the link job in hand leaves
   CloseQuestion askClose_;

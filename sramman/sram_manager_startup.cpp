@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "card/backup_review.h"
 #include "joblog/job_log_file.h"
 #include "port/default_port.h"
 #include "sram/parallel_port_presence.h"
@@ -56,7 +57,10 @@ std::unique_ptr<TSRAMManForm> CreateSramManager(QWidget* mainWindow,
       selection.setBy.empty() ? ResolvePortChoice(selection.chosen) : selection.setPort;
   parts.port = OpenWindowPort(parts.portDescription, parts.portProblem);
   parts.openPort = OpenWindowPort;
-  return std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
+  const std::string cardFile = card::SimulatedCardFile(parts.portDescription);
+  auto form = std::make_unique<TSRAMManForm>(mainWindow, std::move(parts));
+  form->CardWrite()->SetCardFile(cardFile);
+  return form;
 }
 
 }  // namespace velwin::sramman

@@ -2,8 +2,10 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTimer>
 #include <algorithm>
@@ -15,6 +17,7 @@
 #include <vector>
 
 #include "sram/sram_port.h"
+#include "sramman/backup_restore_dialog.h"
 #include "sramman/link_job_bar.h"
 #include "sramman/sram_manager_form.h"
 #include "tests/cardwrite/card_write_window_fixture.h"
@@ -109,8 +112,11 @@ TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
   auto old = Pattern(512 * 1024, 5);
   PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
   Open("4", old);
+  QString summary;
+  form_->CardWrite()->SetRestoreListDriver(
+      [&summary](BackupRestoreDialog& list) { summary = list.Summary()->text(); });
   form_->CardWrite()->RestoreAction()->trigger();
-  EXPECT_EQ(LastLog(), "\u2022 No card backups yet: no write has saved one.");
+  EXPECT_EQ(summary, "No card backups yet in " + QString::fromStdString(backupFolder_) + ".");
   EXPECT_TRUE(dialogs_.Requests().empty());
 
   auto image = Pattern(512 * 1024, 6);
@@ -121,6 +127,9 @@ TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
   const std::filesystem::path backup = Backups()[0];
 
   agree_ = true;
+  // "Other File…" still opens a file from anywhere, starting in the folder.
+  form_->CardWrite()->SetRestoreListDriver(
+      [](BackupRestoreDialog& list) { list.OtherFileButton()->click(); });
   dialogs_.QueueAnswer({QString::fromStdString(backup.string())});
   form_->CardWrite()->RestoreAction()->trigger();
   const gui::FileDialogRequest& request = dialogs_.Requests().back();
@@ -191,8 +200,8 @@ TEST_F(CardWriteJobs, ClosingDuringAWriteAsksAndSaysWhatStoppingLeaves) {
   }
   ASSERT_EQ(closeAsked.size(), 1);
   EXPECT_TRUE(
-      closeAsked[0].contains("may leave the card part written; the backup named in the "
-                             "log holds the card as it was"))
+      closeAsked[0].contains("may leave the card part written; the window then offers Restore "
+                             "Now, which writes back the backup named in the log"))
       << closeAsked[0].toStdString();
   EXPECT_TRUE(LastLog().startsWith("\u2022 Card verified: 524288 bytes. Written in "))
       << LastLog().toStdString();
