@@ -46,6 +46,8 @@ class DataLineCheck {
   std::string Fault() const;
 
  private:
+  std::string FillFault() const;
+
   std::array<bool, 256> seen_{};
   std::array<bool, 256> seenInData_{};
 };

@@ -65,7 +65,7 @@ TEST(HelpTextTest, ManPageNamesEveryOptionOfTheHelp) {
        ++it) {
     names.insert(it->str());
   }
-  EXPECT_EQ(names.size(), 26u);  // 9 options, save-all, 16 sim: keys
+  EXPECT_EQ(names.size(), 27u);  // 9 options, save-all, 17 sim: keys
   for (const std::string& name : names) {
     EXPECT_NE(man.find(name), std::string::npos) << name << " is missing from the man page";
   }
