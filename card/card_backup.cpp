@@ -81,9 +81,6 @@ std::string WriteCardBackup(const std::string& folder, std::uint8_t cardMbit, st
   if (error) {
     throw fileio::FileError(error.value(), folder);
   }
-  // What killed jobs left: only temporary files of this program whose
-  // process is gone.
-  fileio::AtomicFile::RemoveLeftoversIn(folder);
   // Two writes within one second get two backups: a later backup of an
   // already changed card must never replace the older, truer one. The name
   // is taken only where none exists (CommitNew), so another program that

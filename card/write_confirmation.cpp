@@ -21,6 +21,14 @@ std::string JoinedTitles(const std::vector<ListedGame>& games) {
   return titles;
 }
 
+// text with one full stop at its end: a title that ends in one, or in an
+// ellipsis (0x85 in the titles' code page), already ends the sentence.
+std::string EndedSentence(std::string text) {
+  if (!text.empty() && (text.back() == '.' || text.back() == '\x85'))
+    return text;
+  return text + ".";
+}
+
 }  // namespace
 
 std::string OverwrittenGames(const CardContents& contents, std::uint64_t imageBytes) {
@@ -41,16 +49,18 @@ std::string MenuLossText(const CardContents& contents, std::uint64_t imageBytes)
   if (count == 0)
     return "The card's menu is overwritten.";
   if (count == 1)
-    return "The card's menu is overwritten: its 1 game becomes unreachable. Its game: " +
-           contents.games.front().title + ".";
-  return "The card's menu is overwritten: its " + std::to_string(count) +
-         " games become unreachable. Its games: " + JoinedTitles(contents.games) + ".";
+    return EndedSentence(
+        "The card's menu is overwritten: its 1 game becomes unreachable. Its game: " +
+        contents.games.front().title);
+  return EndedSentence("The card's menu is overwritten: its " + std::to_string(count) +
+                       " games become unreachable. Its games: " + JoinedTitles(contents.games));
 }
 
 std::string WriteLossLine(const CardContents& contents, std::uint64_t imageBytes) {
   const std::string games = OverwrittenGames(contents, imageBytes);
   const std::string menu = MenuLossText(contents, imageBytes);
-  std::string line = games.empty() ? std::string() : "This write overwrites " + games + ".";
+  std::string line =
+      games.empty() ? std::string() : EndedSentence("This write overwrites " + games);
   if (!menu.empty())
     line += (line.empty() ? "" : " ") + menu;
   return line;

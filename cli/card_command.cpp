@@ -3,6 +3,7 @@
 #include <ostream>
 #include <string_view>
 
+#include "cli/cancel_on_signals.h"
 #include "cli/card_verbs.h"
 #include "cli/help_text.h"
 
@@ -12,12 +13,13 @@ namespace {
 struct CardVerb {
   std::string_view name;
   int (*run)(const Arguments& args, std::ostream& out, std::ostream& err);
+  bool attendsSignals;  // stops on SIGINT and SIGTERM and says what it did
 };
 
 // One row per card command.
 constexpr CardVerb kCardVerbs[] = {
-    {"read", RunCardRead},   {"verify", RunCardVerify},   {"list", RunCardList},
-    {"write", RunCardWrite}, {"backups", RunCardBackups},
+    {"read", RunCardRead, true},   {"verify", RunCardVerify, true},    {"list", RunCardList, false},
+    {"write", RunCardWrite, true}, {"backups", RunCardBackups, false},
 };
 
 }  // namespace
@@ -29,8 +31,11 @@ int RunCardCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   }
   const Arguments rest(args.begin() + 1, args.end());
   for (const CardVerb& verb : kCardVerbs) {
-    if (args[0] == verb.name)
-      return verb.run(rest, out, err);
+    if (args[0] != verb.name)
+      continue;
+    if (!verb.attendsSignals)
+      ReleaseSignals();
+    return verb.run(rest, out, err);
   }
   err << "velwin-cli card: unknown card command '" << args[0] << "'\n" << CommandHelp("card");
   return 2;

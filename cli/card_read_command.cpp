@@ -59,8 +59,11 @@ int RunCardVerify(const Arguments& args, std::ostream& out, std::ostream& err) {
             << ",\"matches\":" << (result.Matches() ? "true" : "false")
             << ",\"banksDiffering\":" << result.banksDiffering;
           if (!result.Matches()) {
+            // A difference fails the command as any other failure does, and
+            // says so in the same member.
             o << ",\"firstDifference\":" << result.firstDifference
-              << ",\"firstDifferingBank\":" << result.firstDifferingBank;
+              << ",\"firstDifferingBank\":" << result.firstDifferingBank
+              << ",\"error\":" << JsonString(card::VerifyResultText(result, *options.file));
           }
           o << "}\n";
         } else {

@@ -4,6 +4,7 @@
 #include <ostream>
 #include <utility>
 
+#include "cli/card_json.h"
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
@@ -75,13 +76,13 @@ std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ost
 
 std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
                                                        const std::string& trace, std::ostream& err,
-                                                       std::ostream* json) {
+                                                       std::ostream* json, bool cardJson) {
   std::string error;
   sramman::SramPortOptions portOptions;
   portOptions.tracePath = trace;
   auto backend = sramman::OpenSramPort(port, error, portOptions);
   if (!backend)
-    ReportPortFailure(port, error, err, json);
+    ReportPortFailure(port, error, err, json, cardJson ? JsonCardMembers(nullptr) + "," : "");
   return backend;
 }
 
@@ -97,12 +98,13 @@ bool CardSession::Flush(std::ostream& err) {
 }
 
 void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
-                       std::ostream* json) {
+                       std::ostream* json, const std::string& jsonLead) {
   const std::string why = sramman::CliPortError(port, error);
   err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(why)
       << '\n';
   if (json)
-    *json << "{\"port\":" << JsonString(port) << ",\"error\":" << JsonString(why) << "}\n";
+    *json << '{' << jsonLead << "\"port\":" << JsonString(port) << ",\"error\":" << JsonString(why)
+          << "}\n";
 }
 
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {

@@ -21,6 +21,7 @@
 #include "cli/file_failure.h"
 #include "cli/help_text.h"
 #include "cli/json_text.h"
+#include "cli/shell_quote.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "port/realtime_priority.h"
@@ -64,15 +65,13 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
 }
 
 // How to put the backup back after a write that stopped with part of the
-// card changed: the command to run, the path quoted for a shell.
+// card changed: the command to run, the path quoted so that a shell takes
+// it back byte for byte. It is printable text already, so the escaping of
+// names in messages leaves it as it is.
 std::string RestoreHint(const card::CardWriteResult& result) {
   if (result.backupPath.empty() || result.writtenBegin == result.writtenEnd)
     return {};
-  std::string quoted = "'";
-  for (const char c : result.backupPath)
-    quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  quoted += "'";
-  return " To put it back: velwin-cli card write " + quoted;
+  return " To put it back: velwin-cli card write " + ShellQuoted(result.backupPath);
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return 2;
   }
   const auto port =
-      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr);
+      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr, false);
   if (!port)
     return 1;
   xchanger::SteadyTickCounter ticks;

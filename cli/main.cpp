@@ -2,6 +2,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/cancel_on_signals.h"
 #include "cli/card_command.h"
 #include "cli/file_failure.h"
 #include "cli/flash_command.h"
@@ -13,13 +14,19 @@
 #include "cli/sram_command.h"
 #include "velwin_version.h"
 
-int main(int argc, char** argv) {
+namespace {
+
+int RunCommandLine(int argc, char** argv) {
   using namespace velwin::cli;
+  const std::string_view command = argc < 2 ? std::string_view() : argv[1];
+  // Only the card jobs answer a signal themselves; every other command ends
+  // on it as any program does.
+  if (command != "card")
+    ReleaseSignals();
   if (argc < 2) {
     std::cerr << MainHelp();
     return 2;
   }
-  const std::string_view command = argv[1];
   const Arguments args(argv + 2, argv + argc);
   if (command == "--help" || command == "-h" || command == "help") {
     // "help COMMAND" is the same as "COMMAND --help".
@@ -62,4 +69,18 @@ int main(int argc, char** argv) {
     std::cerr << "velwin-cli: unknown command '" << ShownName(std::string(command)) << "'\n";
   std::cerr << MainHelp();
   return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  // Before anything else: a signal in the first moments must find its
+  // handler, or it ends a card job before the job could say what it did.
+  velwin::cli::HoldSignals();
+  const int status = RunCommandLine(argc, argv);
+  // A signal that came after the job is let through now: what was said
+  // goes out first.
+  std::cout.flush();
+  velwin::cli::ReleaseSignals();
+  return status;
 }

@@ -136,6 +136,17 @@ void PrintGrid(const SramSession& session, std::ostream& out) {
   }
 }
 
+// The last log line, which says why a command stopped, in the log's code
+// page.
+std::string LastLogLine1252(const sramman::MemorySramView& view) {
+  return view.Log().empty() ? std::string("failed") : view.Log().back();
+}
+
+// The same as the reason of a failure on stderr.
+std::string LastLogLine(const sramman::MemorySramView& view) {
+  return encoding::Windows1252ToUtf8(LastLogLine1252(view));
+}
+
 void PrintJson(const SramSession& session, std::ostream& out) {
   const auto& view = session.view;
   out << "{\"log\":[";
@@ -152,7 +163,10 @@ void PrintJson(const SramSession& session, std::ostream& out) {
     const auto& entry = session.manager.GameTable()[static_cast<std::size_t>(r)];
     out << (r ? "," : "") << '[' << int{entry.Kind} << ',' << int{entry.FirstBank} << ']';
   }
-  out << "],\"listed\":" << (session.manager.SramGamesListed() ? "true" : "false") << "}\n";
+  out << "],\"listed\":" << (session.manager.SramGamesListed() ? "true" : "false");
+  if (!session.manager.CartFound())
+    out << ",\"error\":" << JsonString1252(LastLogLine1252(session.view));
+  out << "}\n";
 }
 
 const char* OutcomeName(sramman::GameSave::Outcome outcome) {
@@ -165,13 +179,6 @@ const char* OutcomeName(sramman::GameSave::Outcome outcome) {
       return "failed";
   }
   return "failed";
-}
-
-// The last log line, which says why a command stopped, as the reason of a
-// failure on stderr.
-std::string LastLogLine(const sramman::MemorySramView& view) {
-  return view.Log().empty() ? std::string("failed")
-                            : encoding::Windows1252ToUtf8(view.Log().back());
 }
 
 // One line per listed game: "NN Title.sav: saved", or refused or failed
@@ -195,7 +202,10 @@ int SaveAll(const SramOptions& options, SramSession& session, std::ostream& out,
           << OutcomeName(saves[i].outcome) << "\",\"reason\":" << JsonString1252(saves[i].reason)
           << '}';
     }
-    out << "]}\n";
+    out << ']';
+    if (!session.manager.CartFound())
+      out << ",\"error\":" << JsonString1252(LastLogLine1252(session.view));
+    out << "}\n";
   } else {
     for (const std::string& line : logBefore)
       out << "\u2022 " << encoding::Windows1252ToUtf8(line) << '\n';
@@ -279,15 +289,22 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
   portOptions.tracePath = options.trace;
   const auto port = sramman::OpenSramPort(*options.port, portError, portOptions);
   if (!port) {
+    const std::string why = sramman::CliPortError(*options.port, portError);
     err << "velwin-cli: port \"" << ShownName(*options.port)
-        << "\" could not be opened: " << sramman::CliPortError(*options.port, portError) << '\n';
+        << "\" could not be opened: " << ShownName(why) << '\n';
+    if (options.json)
+      out << "{\"port\":" << JsonString(*options.port) << ",\"error\":" << JsonString(why) << "}\n";
     return 1;
   }
   // A folder that cannot take the saves is refused before the cart is read.
   if (options.verb == "save-all") {
     if (const int error = sramman::PrepareSaveFolder(*options.file); error != 0) {
-      ReportFileFailure(err, *options.file,
-                        error == ENOTDIR ? "Not a directory" : fileio::RuntimeText(error));
+      const std::string reason = error == ENOTDIR ? "Not a directory" : fileio::RuntimeText(error);
+      ReportFileFailure(err, *options.file, reason);
+      if (options.json) {
+        out << "{\"log\":[],\"games\":[],\"folder\":" << JsonString(*options.file)
+            << ",\"error\":" << JsonString(reason) << "}\n";
+      }
       return 1;
     }
   }

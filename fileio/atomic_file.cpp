@@ -23,10 +23,17 @@ namespace fs = std::filesystem;
   throw FileError(errno);
 }
 
+// The folder a file is in, "." for a bare name.
+std::string FolderOf(const std::string& path) {
+  const fs::path folder = fs::path(path).parent_path();
+  return folder.empty() ? std::string(".") : folder.string();
+}
+
 // Some file systems (and pipes) cannot flush; that is no reason to fail.
-void SyncOrThrow(int fd) {
+// A failure names the folder, as every error of the temporary file does.
+void SyncOrThrow(int fd, const std::string& target) {
   if (::fsync(fd) != 0 && errno != EINVAL && errno != ENOTSUP)
-    ThrowErrno();
+    throw FileError(errno, FolderOf(target));
 }
 
 // The rename lives in the folder's entry list: flush the folder too, or a
@@ -177,11 +184,17 @@ AtomicFile AtomicFile::Begin(const std::string& path) {
     return AtomicFile(std::move(target), {}, std::move(device));
   }
 
+  // Whatever killed writers left in the folder goes first, for any target:
+  // a killed job's name may never be written again.
   RemoveLeftover(target);
+  RemoveLeftoversIn(fs::path(target).parent_path().string());
   std::string temp = TempPathFor(target);
   // Our own, from an earlier save in this process that could not clean up.
   ::unlink(temp.c_str());
   ByteFile file = ByteFile::Create(temp);
+  // The temporary file is removed once a write fails, so a report that
+  // named it would name nothing; the folder is where the space ran out.
+  file.NameErrorsAfter(FolderOf(target));
   AtomicFile atomic(std::move(target), std::move(temp), std::move(file));
   if (mode && ::fchmod(atomic.file_.NativeHandle(), *mode) != 0)
     ThrowErrno();
@@ -206,7 +219,7 @@ void AtomicFile::Commit() {
     done_ = true;
     return;
   }
-  SyncOrThrow(file_.NativeHandle());
+  SyncOrThrow(file_.NativeHandle(), target_);
   file_.Close();
   if (std::rename(temp_.c_str(), target_.c_str()) != 0)
     ThrowErrno();
@@ -217,7 +230,7 @@ void AtomicFile::Commit() {
 void AtomicFile::CommitNew() {
   if (temp_.empty())
     throw FileError(EEXIST, target_);
-  SyncOrThrow(file_.NativeHandle());
+  SyncOrThrow(file_.NativeHandle(), target_);
   file_.Close();
   // A hard link is made only where no name exists, atomically: two
   // programs racing for one name cannot both win it.

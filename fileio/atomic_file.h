@@ -15,14 +15,13 @@ namespace velwin::fileio {
 // writing process's; Commit() flushes it to disk, renames it over the target
 // and flushes the folder. Dropping the object without a commit removes the
 // temporary file. A program killed half-way leaves it behind; the next save
-// of the same target removes it first, but only once no process of that PID
-// runs any more, so two programs saving the same name at once never delete
-// each other's bytes. A symbolic link at the path is followed, also a
-// dangling one (the save then creates the file it names): the file it points
-// to is replaced and the link stays. A replaced file keeps its permission bits; a
-// new one gets those a plain create gives (0666 less the umask). A character
-// device (such as /dev/full) cannot be renamed over and is written directly.
-// (On Windows the rename would map to MoveFileEx with
+// into the same folder removes it first, whatever its target, but only when
+// it is a plain file of this user and no process of that PID runs any more,
+// so two programs saving at once never delete each other's bytes. A symbolic link at the path is
+// followed, also a dangling one (the save then creates the file it names): the file it points to is
+// replaced and the link stays. A replaced file keeps its permission bits; a new one gets those a
+// plain create gives (0666 less the umask). A character device (such as /dev/full) cannot be
+// renamed over and is written directly. (On Windows the rename would map to MoveFileEx with
 // MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH.)
 class AtomicFile {
  public:

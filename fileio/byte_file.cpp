@@ -83,7 +83,9 @@ ByteFile ByteFile::Create(const std::string& path) {
 }
 
 ByteFile::ByteFile(ByteFile&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), path_(std::move(other.path_)) {}
+    : fd_(std::exchange(other.fd_, -1)),
+      path_(std::move(other.path_)),
+      errorName_(std::move(other.errorName_)) {}
 
 ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
   if (this != &other) {
@@ -91,6 +93,7 @@ ByteFile& ByteFile::operator=(ByteFile&& other) noexcept {
       ::close(fd_);
     fd_ = std::exchange(other.fd_, -1);
     path_ = std::move(other.path_);
+    errorName_ = std::move(other.errorName_);
   }
   return *this;
 }
@@ -103,50 +106,51 @@ ByteFile::~ByteFile() {
 std::int64_t ByteFile::Size() const {
   struct stat st {};
   if (::fstat(fd_, &st) != 0)
-    ThrowErrno(path_);
+    ThrowErrno(ErrorName());
   return static_cast<std::int64_t>(st.st_size);
 }
 
 std::size_t ByteFile::Read(std::span<std::uint8_t> buffer) {
-  return Repeat(path_, buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+  return Repeat(ErrorName(), buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
     return ::read(fd_, buffer.data() + done, buffer.size() - done);
   });
 }
 
 std::size_t ByteFile::ReadAt(std::int64_t offset, std::span<std::uint8_t> buffer) {
-  return Repeat(path_, buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+  return Repeat(ErrorName(), buffer.size(), OnNoSpace::kThrow, [&](std::size_t done) {
     return ::pread(fd_, buffer.data() + done, buffer.size() - done, At(offset, done));
   });
 }
 
 std::size_t ByteFile::WriteSome(std::span<const std::uint8_t> bytes) {
-  return Repeat(path_, bytes.size(), OnNoSpace::kStop, [&](std::size_t done) {
+  return Repeat(ErrorName(), bytes.size(), OnNoSpace::kStop, [&](std::size_t done) {
     return ::write(fd_, bytes.data() + done, bytes.size() - done);
   });
 }
 
 void ByteFile::Write(std::span<const std::uint8_t> bytes) {
   if (WriteSome(bytes) != bytes.size())
-    throw FileError(ENOSPC, path_);
+    throw FileError(ENOSPC, ErrorName());
 }
 
 void ByteFile::WriteAt(std::int64_t offset, std::span<const std::uint8_t> bytes) {
-  const std::size_t written = Repeat(path_, bytes.size(), OnNoSpace::kThrow, [&](std::size_t done) {
-    return ::pwrite(fd_, bytes.data() + done, bytes.size() - done, At(offset, done));
-  });
+  const std::size_t written =
+      Repeat(ErrorName(), bytes.size(), OnNoSpace::kThrow, [&](std::size_t done) {
+        return ::pwrite(fd_, bytes.data() + done, bytes.size() - done, At(offset, done));
+      });
   if (written != bytes.size())
-    throw FileError(ENOSPC, path_);
+    throw FileError(ENOSPC, ErrorName());
 }
 
 void ByteFile::Seek(std::int64_t offset) {
   if (::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
-    ThrowErrno(path_);
+    ThrowErrno(ErrorName());
 }
 
 void ByteFile::Close() {
   const int fd = std::exchange(fd_, -1);
   if (fd >= 0 && ::close(fd) != 0)
-    ThrowErrno(path_);
+    ThrowErrno(ErrorName());
 }
 
 }  // namespace velwin::fileio

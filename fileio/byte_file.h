@@ -56,13 +56,19 @@ class ByteFile {
 
   bool IsOpen() const { return fd_ >= 0; }
   int NativeHandle() const { return fd_; }
-  // The path the file was opened by; every FileError it throws names it.
+  // The path the file was opened by; every FileError it throws names it,
+  // unless NameErrorsAfter gave another name.
   const std::string& Path() const { return path_; }
+  // The name FileErrors of this file give from now on: for a temporary file
+  // that is gone once the error is reported, the folder it was in.
+  void NameErrorsAfter(std::string name) { errorName_ = std::move(name); }
 
  private:
   ByteFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+  const std::string& ErrorName() const { return errorName_.empty() ? path_ : errorName_; }
   int fd_ = -1;
   std::string path_;
+  std::string errorName_;
 };
 
 }  // namespace velwin::fileio

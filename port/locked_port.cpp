@@ -5,8 +5,8 @@
 
 namespace velwin::xchanger {
 
-LockedPort::LockedPort(std::string description, std::vector<std::string> keys,
-                       std::filesystem::path lockFolder, Opener open)
+LockedPort::LockedPort(std::string description, Keys keys, std::filesystem::path lockFolder,
+                       Opener open)
     : description_(std::move(description)),
       keys_(std::move(keys)),
       lockFolder_(std::move(lockFolder)),
@@ -25,7 +25,7 @@ bool LockedPort::Reserve(std::string& why) {
   if (inner_ && held_)
     return true;
   if (!held_) {
-    for (const std::string& key : keys_) {
+    for (const std::string& key : keys_()) {
       PortLock lock;
       long holder = 0;
       const PortLock::Outcome outcome = lock.Take(key, lockFolder_, holder);

@@ -12,7 +12,9 @@
 namespace velwin::xchanger {
 
 // A port backend held under the locks of what it drives (PortLockKeys),
-// for one velwin process at a time. The port is opened once the locks are
+// for one velwin process at a time. The keys are asked for afresh each time
+// the locks are taken: a simulated cart's file replaced since is known by
+// what it is now. The port is opened once the locks are
 // taken and kept open while they are held. Idle lets go of both: the port
 // is closed (a ppdev claim or its exclusive registration, the simulated
 // cart's files written back) and the locks released, and the next job
@@ -23,9 +25,9 @@ namespace velwin::xchanger {
 class LockedPort final : public PortBackend {
  public:
   using Opener = std::function<std::unique_ptr<PortBackend>(std::string& error)>;
+  using Keys = std::function<std::vector<std::string>()>;
 
-  LockedPort(std::string description, std::vector<std::string> keys,
-             std::filesystem::path lockFolder, Opener open);
+  LockedPort(std::string description, Keys keys, std::filesystem::path lockFolder, Opener open);
   ~LockedPort() override;
 
   bool Reserve(std::string& why) override;
@@ -65,7 +67,7 @@ class LockedPort final : public PortBackend {
   PortBackend* Ready();
 
   std::string description_;
-  std::vector<std::string> keys_;
+  Keys keys_;
   std::filesystem::path lockFolder_;
   Opener open_;
   std::vector<PortLock> locks_;

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -32,28 +33,62 @@ std::string PortKey(std::uint16_t base) {
   return "port-0x" + hex;
 }
 
-std::string FileKey(std::string_view path) {
+std::string CanonicalPath(std::string_view path) {
   std::error_code ignored;
   const auto canonical = std::filesystem::weakly_canonical(std::filesystem::path(path), ignored);
-  return "file:" + (canonical.empty() ? std::string(path) : canonical.string());
+  return canonical.empty() ? std::string(path) : canonical.string();
 }
 
-// "/dev/parport3" names the kernel's port 3, whose base the driver lists.
+#ifdef __unix__
+// The parallel-port devices' major number: /dev/parportN is (99, N).
+constexpr unsigned kParportMajor = 99;
+#endif
+
+// A file of the simulated cart is locked by its name and, while it exists,
+// by what it is (its device and inode), so that a hard link or another
+// mount of it is the same lock. The name stays a key too: a file that a job
+// creates, or replaces by renaming a new one over it, is another inode
+// from then on, but it is still the file the next job of that name reads.
+std::vector<std::string> FileKeys(std::string_view path) {
+  std::vector<std::string> keys{"file:" + CanonicalPath(path)};
+#ifdef __unix__
+  struct stat st {};
+  if (::stat(std::string(path).c_str(), &st) == 0 && S_ISREG(st.st_mode)) {
+    keys.push_back("inode-" + std::to_string(st.st_dev) + "-" + std::to_string(st.st_ino));
+  }
+#endif
+  return keys;
+}
+
+// A parallel port is one lock however it is reached: by its I/O base where
+// the kernel lists it, so that ppdev and direct access exclude each other;
+// else by the device number of its node, so that a second node made for
+// the same device is the same lock. "/dev/parport3" names the kernel's
+// port 3 even where its node is missing.
 std::string DeviceKey(std::string_view device) {
-  std::error_code ignored;
-  const auto canonical = std::filesystem::weakly_canonical(std::filesystem::path(device), ignored);
-  const std::string path = canonical.empty() ? std::string(device) : canonical.string();
-  constexpr std::string_view kPrefix = "/dev/parport";
-  if (path.compare(0, kPrefix.size(), kPrefix) == 0) {
-    int number = -1;
+  const std::string path = CanonicalPath(device);
+  int number = -1;
+  std::string key = path;
+#ifdef __unix__
+  struct stat st {};
+  if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
+    key = "chardev-" + std::to_string(major(st.st_rdev)) + "-" + std::to_string(minor(st.st_rdev));
+    if (major(st.st_rdev) == kParportMajor)
+      number = static_cast<int>(minor(st.st_rdev));
+  } else if (constexpr std::string_view kPrefix = "/dev/parport"; path.starts_with(kPrefix)) {
     const char* digits = path.data() + kPrefix.size();
     const auto [end, ec] = std::from_chars(digits, path.data() + path.size(), number);
-    if (ec == std::errc() && end == path.data() + path.size() && number >= 0) {
-      if (const std::uint16_t base = ReadParportBase(kParportSysctlRoot, number + 1); base != 0)
-        return PortKey(base);
-    }
+    if (ec != std::errc() || end != path.data() + path.size() || number < 0)
+      number = -1;
+    else
+      key = "chardev-" + std::to_string(kParportMajor) + "-" + std::to_string(number);
   }
-  return path;
+#endif
+  if (number >= 0) {
+    if (const std::uint16_t base = ReadParportBase(kParportSysctlRoot, number + 1); base != 0)
+      return PortKey(base);
+  }
+  return key;
 }
 
 // The value of key= among the comma-separated settings, empty when absent.
@@ -96,8 +131,10 @@ std::vector<std::string> PortLockKeys(const std::string& description) {
   if (text.rfind("sim:", 0) == 0) {
     for (const std::string_view key : {"rom", "sram"}) {
       const std::string_view path = Setting(text.substr(4), key);
-      if (!path.empty())
-        keys.push_back(FileKey(path));
+      if (!path.empty()) {
+        for (std::string& fileKey : FileKeys(path))
+          keys.push_back(std::move(fileKey));
+      }
     }
   } else if (text == "ppdev") {
     keys.push_back(DeviceKey("/dev/parport0"));

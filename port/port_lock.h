@@ -46,8 +46,10 @@ std::filesystem::path PortLockFolder();
 // The lock keys of what a port description drives: the I/O base of each
 // parallel port ("port-0x378"), where the kernel or the user names it, so
 // that ppdev and direct access to one port exclude each other; else the
-// device's path; and the rom= and sram= files of a simulated cart. None
-// for a simulated cart that keeps everything in memory.
+// device number of its node; and the rom= and sram= files of a simulated
+// cart, each by its name and by its device and inode. Whatever names a
+// port or file reach it by, they share a key. None for a simulated cart
+// that keeps everything in memory.
 std::vector<std::string> PortLockKeys(const std::string& description);
 
 // "The X-Changer on PORT is in use by another velwin (process N)."

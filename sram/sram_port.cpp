@@ -20,8 +20,9 @@ std::unique_ptr<xchanger::PortBackend> OpenDemoPort() {
   DemoCard card = BuildDemoCard();
   xchanger::sim::SimConfig config;
   config.hasCart = true;
+  // No file behind it: the cart lives in memory, and a write to it is gone
+  // with the program, as the demo promises.
   config.rom = std::move(card.rom);
-  config.romPath = "demo card";
   config.sram = std::move(card.sram);
   config.card = xchanger::sim::FlashChip::k16Mbit;
   config.lpt = 1;
@@ -35,11 +36,11 @@ std::unique_ptr<xchanger::PortBackend> OpenLockedPort(const std::string& descrip
                                                       const SramPortOptions& options) {
   if (description == kDemoPortDescription)
     return OpenDemoPort();
-  std::vector<std::string> keys = xchanger::PortLockKeys(description);
-  if (keys.empty())
+  if (xchanger::PortLockKeys(description).empty())
     return xchanger::OpenPortBackend(description, error);
   auto port = std::make_unique<xchanger::LockedPort>(
-      description, std::move(keys), xchanger::PortLockFolder(),
+      description, [description] { return xchanger::PortLockKeys(description); },
+      xchanger::PortLockFolder(),
       [description](std::string& why) { return xchanger::OpenPortBackend(description, why); });
   std::string why;
   if (!port->Reserve(why) && !(options.busyIsNoFailure && port->InUse())) {

@@ -16,6 +16,7 @@
 #include "cli/cancel_on_signals.h"
 #include "sram/parallel_port_presence.h"
 #include "tests/card/card_cli.h"
+#include "tests/ips/small_tmpfs.h"
 #include "tests/sram/test_carts.h"
 #include "tests/support/file_size_limit.h"
 #include "tests/support/temp_dir.h"
@@ -102,6 +103,36 @@ TEST_F(CardBackups, KeptOnlyWhenTheWriteChangesTheCardAndNeverTwiceInARow) {
   EXPECT_NE(run.out.find("Old card contents saved to " + first), std::string::npos) << run.out;
 }
 
+// Backups of one second are listed in the order they were made, even where
+// the file system's clock cannot tell them apart, and the last made is the
+// newest that a write compares the card with.
+TEST_F(CardBackups, ThoseOfOneSecondComeInTheOrderTheyWereMade) {
+  const std::time_t now = 1765000000;
+  std::vector<std::string> made;
+  for (std::uint8_t n = 1; n <= 11; ++n)
+    made.push_back(WriteCardBackup(Folder().string(), 16, now, Pattern(kCardBytes, n)));
+  const auto tick = std::filesystem::last_write_time(made.front());
+  for (const std::string& path : made)
+    std::filesystem::last_write_time(path, tick);
+
+  std::string listed;
+  for (const std::string& path : made)
+    listed += "{\"path\":\"" + path + "\"";
+  std::string out = Card({"backups", "--json"}).out;
+  std::string paths;
+  for (std::size_t at = 0; (at = out.find("{\"path\":\"", at)) != std::string::npos; ++at)
+    paths += out.substr(at, out.find('"', at + 9) + 1 - at);
+  EXPECT_EQ(paths, listed);
+
+  // The card holds what the last made backup holds: no new backup.
+  dir.Write("card.gb", Pattern(kCardBytes, 11));
+  const CommandRun run = Write(Pattern(16 * 1024, 12));
+  EXPECT_EQ(run.status, 0) << run.err;
+  EXPECT_EQ(Names().size(), made.size());
+  EXPECT_NE(run.out.find("Old card contents saved to " + made.back() + "\n"), std::string::npos)
+      << run.out;
+}
+
 TEST_F(CardBackups, ListsEveryBackupWithTheGamesItHolds) {
   EXPECT_EQ(Card({"backups"}).out, "No card backups in " + Folder().string() + ".\n");
   Bytes old = Pattern(kCardBytes, 1);
@@ -162,6 +193,36 @@ TEST_F(CardBackups, TemporaryFilesOfKilledJobsAreRemovedByTheNext) {
   EXPECT_TRUE(std::filesystem::exists(other));
 }
 
+// A killed job's name may never be written again: its leftover goes when
+// any file is next written into that folder.
+TEST_F(CardBackups, LeftoversOfOtherNamesGoWithTheNextFileInTheirFolder) {
+  dir.Write("card.gb", Pattern(kCardBytes, 1));
+  const std::string gone = std::to_string(GonePid());
+  const std::string leftover = dir.Write(".once.gb." + gone + ".velwin-tmp", std::string_view("x"));
+  const std::string link = dir.File(".link.gb." + gone + ".velwin-tmp");
+  std::filesystem::create_symlink("card.gb", link);
+  EXPECT_EQ(Card({"read", "--port", Port(), dir.File("read.gb")}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(leftover));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+}
+
+// A backup that does not fit is reported by the folder that is full, not by
+// the temporary file that is gone by then.
+TEST_F(CardBackups, AFullDiskIsNamedByTheBackupFolder) {
+  velwin::testing::SmallTmpfs disk(dir.Path() / "disk", "256k");
+  if (!disk.Mounted())
+    GTEST_SKIP() << "mounting a small file system is not allowed here";
+  setenv("XDG_DATA_HOME", (dir.Path() / "disk").c_str(), 1);
+  dir.Write("card.gb", Pattern(kCardBytes, 1));
+  const CommandRun run = Write(Pattern(16 * 1024, 2));
+  EXPECT_EQ(run.status, 1);
+  const std::string folder = (dir.Path() / "disk/velwin/card-backups").string();
+  EXPECT_NE(run.err.find("Backup not written: Disk full: " + folder + ". Nothing was erased."),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+}
+
 TEST_F(CardBackups, NamesAreShownEscapedAndGivenInJsonAsTheirBytes) {
   dir.Write("card.gb", Pattern(kCardBytes, 1));
   setenv("XDG_DATA_HOME", dir.File("da\x1bta").c_str(), 1);
@@ -203,7 +264,9 @@ TEST_F(CardBackups, EveryFailureGivesAJsonObject) {
       args.push_back(dir.Write("image.gb", Pattern(1024, 1)));
     const CommandRun run = Card(args);
     EXPECT_EQ(run.status, 1) << verb;
-    EXPECT_TRUE(run.out.starts_with("{\"port\":\"sim:card=99\",\"error\":\"")) << run.out;
+    EXPECT_TRUE(run.out.starts_with(
+        "{\"card\":null,\"cardName\":null,\"port\":\"sim:card=99\",\"error\":\""))
+        << run.out;
   }
   if (!sramman::MachineHasParallelPort()) {
     const CommandRun direct = Card({"list", "--json", "--port", "direct"});

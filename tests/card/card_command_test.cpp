@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdint>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "sram/sram_port.h"
 #include "tests/card/card_cli.h"
 #include "tests/sram/test_carts.h"
 #include "tests/support/temp_dir.h"
@@ -163,6 +165,13 @@ TEST(CardVerify, SaysWhetherAndWhereTheCardDiffers) {
   EXPECT_EQ(differs.status, 1);
   EXPECT_EQ(differs.out,
             "Card differs from " + file + ": first at 0x004001 (bank 1), 2 banks differ.\n");
+  // As JSON a difference is a failure like any other: it has its "error".
+  const CommandRun differsJson = Card({"verify", "--json", "--port", port, file});
+  EXPECT_EQ(differsJson.status, 1);
+  EXPECT_TRUE(differsJson.out.ends_with(
+      ",\"firstDifference\":16385,\"firstDifferingBank\":1,\"error\":\"Card differs from " + file +
+      ": first at 0x004001 (bank 1), 2 banks differ.\"}\n"))
+      << differsJson.out;
 
   rom.push_back(0);
   const std::string longer = dir.Write("longer.gb", rom);
@@ -259,6 +268,25 @@ TEST(CardCommand, UsageErrorsExitTwo) {
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err.rfind("velwin-cli: --fast: Unknown option\n", 0), 0u) << run.err;
   }
+}
+
+// Two jobs never share one card file, whatever name each reaches it by.
+TEST(CardCommand, ACardFileInUseIsRefusedUnderAnotherName) {
+  TempDir dir;
+  const std::string rom = dir.Write("card.gb", Pattern(512 * 1024, 1));
+  std::filesystem::create_hard_link(rom, dir.File("link.gb"));
+  std::string error;
+  const auto held = sramman::OpenSramPort("sim:card=4,rom=" + rom, error);
+  ASSERT_TRUE(held) << error;
+  const std::string other = "sim:card=4,rom=" + dir.File("link.gb");
+  const CommandRun run = Card({"read", "--json", "--port", other, dir.File("read.gb")});
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.err.find("The X-Changer on " + other + " is in use by another velwin (process " +
+                         std::to_string(::getpid()) + ")."),
+            std::string::npos)
+      << run.err;
+  EXPECT_TRUE(run.out.starts_with("{\"card\":null,\"cardName\":null,\"port\":")) << run.out;
+  EXPECT_FALSE(std::filesystem::exists(dir.File("read.gb")));
 }
 
 }  // namespace

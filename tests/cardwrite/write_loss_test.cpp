@@ -38,5 +38,23 @@ TEST(CardWriteLoss, NamesTheGamesAndTheMenuTheWriteOverwrites) {
   EXPECT_TRUE(run.out.starts_with(loss)) << run.out;
 }
 
+// A title that ends a sentence by itself gets no second stop.
+TEST(CardWriteLoss, ATitleEndingInAStopOrAnEllipsisEndsTheLineOnce) {
+  TempDir dir;
+  const sramman::testing::ScopedDataHome data(dir.File("data"));
+  for (const auto& [title, said] :
+       {std::pair{"TESTING\x85\x85", "TESTING\u2026\u2026\n"}, std::pair{"DR.NO.", "DR.NO.\n"},
+        std::pair{"PLAIN", "PLAIN.\n"}}) {
+    auto card = Pattern(kCardBytes, 3);
+    PutHeader(card, 0, title, 0x04, 0x00);
+    const cli::Arguments args{"write", "--no-backup", "--port",
+                              "sim:card=4,rom=" + dir.Write("card.gb", card),
+                              dir.Write("image.gb", Pattern(kBank, 4))};
+    const CommandRun run = Card(args);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.out.starts_with(std::string("This write overwrites ") + said)) << run.out;
+  }
+}
+
 }  // namespace
 }  // namespace velwin::card::testing

@@ -207,5 +207,20 @@ TEST_F(StrippedSizeTest, AFileCutShortUnderItsMappingIsReportedNotFatal) {
   ::close(fd);
 }
 
+// The vector compare takes 1 KiB rounds of 64 bytes and a word loop for the
+// rest: one odd byte anywhere, in any length about those steps, must be seen.
+TEST(FillerCompare, SeesOneOddByteWhereverItLies) {
+  for (const std::size_t length :
+       {0u, 1u, 7u, 8u, 9u, 63u, 64u, 1023u, 1024u, 1025u, 2047u, 2100u}) {
+    std::vector<std::uint8_t> bytes(length, 0xFF);
+    EXPECT_TRUE(AllBytesEqual(bytes.data(), length, 0xFF)) << length;
+    for (std::size_t at = 0; at < length; ++at) {
+      bytes[at] = 0x7F;  // differs from the filler in its top bit only
+      EXPECT_FALSE(AllBytesEqual(bytes.data(), length, 0xFF)) << length << " at " << at;
+      bytes[at] = 0xFF;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace velwin::rom

@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <string>
@@ -108,6 +110,33 @@ TEST(SramCommand, LoadIntoASimulatedCartIsWrittenBackToItsFile) {
   EXPECT_EQ(ReadBytes(keptAgain), image);
   EXPECT_EQ(ReadBytes(kept), old);
   EXPECT_EQ(ReadBytes(dir.File("cart.srm")), Pattern(32768, 8));
+}
+
+// What killed saves and loads left goes with the next file written into
+// that folder, whatever name it was for; a running writer's stays.
+TEST(SramCommand, LeftoversOfKilledJobsGoFromEveryFolderAJobWrites) {
+  TempDir dir;
+  const ScopedDataHome data(dir.File("data"));
+  const pid_t gone = ::fork();
+  if (gone == 0)
+    ::_exit(0);
+  ::waitpid(gone, nullptr, 0);
+  const std::string tail = "." + std::to_string(gone) + ".velwin-tmp";
+  const std::string running = "." + std::to_string(::getppid()) + ".velwin-tmp";
+  std::filesystem::create_directories(dir.File("data/velwin/sram-backups"));
+  const std::string besideSave = dir.Write(".old.sav" + tail, std::string_view("x"));
+  const std::string live = dir.Write(".old.sav" + running, std::string_view("x"));
+  const std::string inBackups =
+      dir.Write("data/velwin/sram-backups/.POCKET 1.sav" + tail, std::string_view("x"));
+  auto rom = BlankRom(2);
+  PutHeader(rom, 0, "POCKET", 0, 3);
+  WriteBytes(dir.File("cart.gb"), rom);
+  const std::string port = "sim:rom=" + dir.File("cart.gb") + ",sram=" + dir.File("cart.srm");
+  EXPECT_EQ(Sram({"save", "--port", port, "--row", "0", dir.File("new.sav")}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(besideSave));
+  EXPECT_TRUE(std::filesystem::exists(live));
+  EXPECT_EQ(Sram({"load", "--port", port, "--row", "0", dir.File("new.sav")}).status, 0);
+  EXPECT_FALSE(std::filesystem::exists(inBackups));
 }
 
 // A 16 Mbit menu card whose second game starts its 256 kbit save at SRAM
@@ -269,6 +298,25 @@ TEST(SramCommand, PortThatCannotBeOpened) {
     const CommandRun direct = Sram({"analyse", "--port", "direct"});
     EXPECT_TRUE(direct.err.ends_with(std::string(kNoParallelPortCliHint) + "\n")) << direct.err;
   }
+}
+
+// With --json a failure is still one JSON object, with the reason.
+TEST(SramCommand, JsonFailuresGiveAnObjectWithTheirError) {
+  TempDir dir;
+  const CommandRun port = Sram({"analyse", "--json", "--port", "sim:card=7"});
+  EXPECT_EQ(port.status, 1);
+  EXPECT_TRUE(port.out.starts_with("{\"port\":\"sim:card=7\",\"error\":\"")) << port.out;
+  EXPECT_TRUE(port.out.ends_with("\"}\n")) << port.out;
+
+  WriteBytes(dir.File("file"), std::vector<std::uint8_t>(3, 1));
+  const CommandRun folder = Sram({"save-all", "--json", "--port", "demo", dir.File("file")});
+  EXPECT_EQ(folder.status, 1);
+  EXPECT_EQ(folder.out, "{\"log\":[],\"games\":[],\"folder\":\"" + dir.File("file") +
+                            "\",\"error\":\"Not a directory\"}\n");
+
+  const CommandRun noCart = Sram({"analyse", "--json", "--port", "sim:lpt=none"});
+  EXPECT_EQ(noCart.status, 1);
+  EXPECT_NE(noCart.out.find(",\"listed\":false,\"error\":\""), std::string::npos) << noCart.out;
 }
 
 }  // namespace
