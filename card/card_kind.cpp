@@ -95,7 +95,7 @@ CardIdentification IdentifyCard(xchanger::CartAccess& cart) {
     return {card, {}};
   }
   if (!card.headerValid)
-    return {std::nullopt, "No Cart found"};
+    return {std::nullopt, xchanger::WhyNoCartFound(cart, card.head)};
   card.kind = CardKind::kGameCart;
   SizeGameCart(card);
   return {card, {}};

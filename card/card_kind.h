@@ -6,6 +6,7 @@
 #include <string>
 
 #include "xchanger/cart_access.h"
+#include "xchanger/cart_access_diagnosis.h"
 #include "xchanger/cart_header.h"
 
 namespace velwin::card {
@@ -37,13 +38,16 @@ struct CardIdentity {
 
 struct CardIdentification {
   std::optional<CardIdentity> card;
-  std::string error;  // "No X-Changer found" or "No Cart found" when there is no card
+  // Without a card: "No X-Changer found", "The X-Changer stopped answering.",
+  // a held or shorted data line, or "No Cart found".
+  std::string error;
 };
 
 // Finds the X-Changer and tells what is in it: a flash card by its chip's
 // identification, else a game cart by the header of ROM bank 0. A cart that
 // must not be read is still identified, with its refusal, so that it can be
-// listed.
+// listed. When neither answers, the error says why (WhyNoCartFound): a
+// dropped link and a held line are named before a slot read as empty.
 CardIdentification IdentifyCard(xchanger::CartAccess& cart);
 
 // "16 Mbit flash card", "game cart, MBC5, 1 MiB".
@@ -69,6 +73,6 @@ bool BanksSwitchTheMbc5Way(std::uint8_t cartType);
 std::string NoLongerAnswers(xchanger::CartAccess& cart, const CardIdentity& card, bool sameHead);
 
 // The words for a link that dropped during a job.
-inline constexpr const char* kXChangerStoppedAnswering = "The X-Changer stopped answering.";
+using xchanger::kXChangerStoppedAnswering;
 
 }  // namespace velwin::card

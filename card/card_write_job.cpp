@@ -7,6 +7,7 @@
 #include "card/card_backup.h"
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
+#include "card/data_line_check.h"
 #include "card/link_check.h"
 #include "card/write_execution.h"
 #include "card/write_plan.h"
@@ -219,10 +220,15 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   result.outcome = CheckLocks(*driver, *chip, plan, options.unlock, relock);
   if (!relock.empty() && result.outcome.Ok())
     log("Unlocked for this write: " + UnitsText(*chip, relock) + ".");
+  // The bytes read before the job and every read back after it: what the
+  // data lines carried, weighed at the end.
+  DataLineCheck lines;
+  lines.SeeKnownAnswers(card);
+  lines.SeeData(old);
   if (result.outcome.Ok()) {
     // 4-6. Erase, program, read back; a cancel stops after the step in hand.
     result.outcome =
-        ExecuteWritePlan(*driver, cart, *chip, plan, old, target, control, progress, result);
+        ExecuteWritePlan(*driver, cart, *chip, plan, old, target, control, progress, result, lines);
   }
   RelockUnits(*driver, *chip, relock, log);
   if (result.reloadedLoads != 0) {
@@ -248,6 +254,21 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   //   sector included.
   // A final read of the whole range would cost half a card read again
   // for nothing the first two reads and the read-backs did not already say.
+  //
+  // But a read back proves the card only when the chip sent it: a link that
+  // dropped, or a cart pulled out, reads 0xFF throughout, which is just what
+  // a page of the image that is all 0xFF wants. So the chip must still
+  // identify as the card, and the bytes read must have shown every data line
+  // at both levels and no two lines alike, as a read of the card must.
+  if (!plan.units.empty()) {
+    std::string gone = NoLongerAnswers(cart, card, false);
+    if (gone.empty())
+      gone = lines.Fault();
+    if (!gone.empty()) {
+      result.outcome = JobOutcome::Failed(std::move(gone));
+      return result;
+    }
+  }
   result.verified = true;
   return result;
 }

@@ -1,18 +1,15 @@
 #include "card/data_line_check.h"
 
+#include <vector>
+
 #include "chips/flash_chip_table.h"
+#include "xchanger/cart_access_diagnosis.h"
 
 namespace velwin::card {
 namespace {
 
-constexpr const char* kCleanContacts = ": clean the cart's contacts and try again.";
-
 // The 64 Mbit card's identification matched its CFI query letters as well.
 constexpr std::uint8_t kCfiQueryLetters[] = {'Q', 'R', 'Y'};
-
-std::string Line(int line) {
-  return "D" + std::to_string(line);
-}
 
 }  // namespace
 
@@ -39,7 +36,40 @@ void DataLineCheck::SeeKnownAnswers(const CardIdentity& card) {
   }
 }
 
+// A card of one fill read through a held line: every byte its fill, 0xFF or
+// 0x00, with that line at the other level. The identification matched the
+// chip's codes exactly, so the line must read them right too. Naming the
+// line of the fill beats naming a line that merely never moved: on an
+// erased card with D5 held at 0, D1 never reads 0 either (neither the fill
+// nor the 4 Mbit chip's codes have it there), but it is D5 that is wrong.
+std::string DataLineCheck::FillFault() const {
+  std::vector<xchanger::DataLineFault> found;
+  bool altered = false;
+  for (unsigned value = 0; value < 256; ++value)
+    altered = altered || (seenInData_[value] && value != 0x00 && value != 0xFF);
+  if (!altered)
+    return {};
+  for (std::uint8_t line = 0; line < 8; ++line) {
+    for (const bool high : {false, true}) {
+      const xchanger::DataLineFault fault{false, line, 0, high};
+      bool fits = true;
+      for (unsigned value = 0; value < 256 && fits; ++value) {
+        const auto byte = static_cast<std::uint8_t>(value);
+        if (seenInData_[value])
+          fits = fault.Explains(0xFF, byte) || fault.Explains(0x00, byte);
+        if (seen_[value])
+          fits = fits && fault.Explains(byte, byte);
+      }
+      if (fits)
+        found.push_back(fault);
+    }
+  }
+  return xchanger::FaultText(found);
+}
+
 std::string DataLineCheck::Fault() const {
+  if (std::string fill = FillFault(); !fill.empty())
+    return fill;
   unsigned atOne = 0;   // lines seen at 1
   unsigned atZero = 0;  // lines seen at 0
   bool onlyFills = true;
@@ -58,9 +88,9 @@ std::string DataLineCheck::Fault() const {
   for (int line = 0; line < 8; ++line) {
     const unsigned bit = 1u << line;
     if ((atOne & bit) == 0 && !readAllZeros)
-      return "Data line " + Line(line) + " always reads 0" + kCleanContacts;
+      return xchanger::HeldLineText(line, false);
     if ((atZero & bit) == 0 && !readAllOnes)
-      return "Data line " + Line(line) + " always reads 1" + kCleanContacts;
+      return xchanger::HeldLineText(line, true);
   }
   if (onlyFills)
     return {};
@@ -71,9 +101,8 @@ std::string DataLineCheck::Fault() const {
       for (unsigned value = 0; value < 256 && !differ; ++value) {
         differ = (seen_[value] || seenInData_[value]) && (((value >> a) ^ (value >> b)) & 1u) != 0;
       }
-      if (!differ) {
-        return "Data lines " + Line(a) + " and " + Line(b) + " always read alike" + kCleanContacts;
-      }
+      if (!differ)
+        return xchanger::ShortedLinesText(a, b);
     }
   }
   return {};

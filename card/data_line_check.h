@@ -27,7 +27,9 @@ class DataLineCheck {
   void SeeKnownAnswers(const CardIdentity& card);
 
   // "Data line D3 always reads 0: clean the cart's contacts and try again."
-  // for the first line found wrong, empty when the lines look sound.
+  // for the first line found wrong, empty when the lines look sound. Data
+  // that is one fill but for one line (0xDF throughout: erased flash with
+  // D5 held at 0) names that line, not another that merely never moved.
   //
   // A card whose data read 0xFF throughout is blank (erased flash), one that
   // read 0x00 throughout is programmed over: neither holds a game, so there
@@ -46,6 +48,8 @@ class DataLineCheck {
   std::string Fault() const;
 
  private:
+  std::string FillFault() const;
+
   std::array<bool, 256> seen_{};
   std::array<bool, 256> seenInData_{};
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace velwin::card {
@@ -102,16 +103,29 @@ FlashOutcome ProgramStepOf(xchanger::FlashDriver& driver, const ProgramStep& ste
   return programmed;
 }
 
+// How far a failed unit was put back.
+struct Restored {
+  bool tried = false;  // erased again (where the chip erases) and programmed
+  // The program units (pages, buffers) that still differ from the old
+  // contents, [begin, end) each.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> differing;
+
+  bool Whole() const { return tried && differing.empty(); }
+};
+
 // Puts a unit's old contents back after its write failed: erased again
 // where the chip erases, every program unit that is not blank programmed
-// from old (on a chip without erase, every page), then read back whole.
-// True when the unit reads as it was before the job.
-bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
-                 const xchanger::FlashChipSpec& chip, const UnitPlan& unit,
-                 std::span<const std::uint8_t> old, CardWriteResult& result) {
+// from old (on a chip without erase, every page), then read back whole. A
+// page that fails to program (a dead cell) does not stop the rest: every
+// other page of the unit still gets its old bytes back, and the read back
+// tells which pages differ.
+Restored RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
+                     const xchanger::FlashChipSpec& chip, const UnitPlan& unit,
+                     std::span<const std::uint8_t> old, CardWriteResult& result) {
+  Restored restored;
   driver.ResetToReadArray();
   if (chip.eraseUnitBytes != 0 && !driver.EraseUnit(unit.address).Ok())
-    return false;
+    return restored;
   for (std::uint32_t at = unit.address; at < unit.address + unit.length;
        at += chip.programUnitBytes) {
     const ProgramStep step{at, std::min(chip.programUnitBytes, unit.address + unit.length - at)};
@@ -121,13 +135,11 @@ bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
     if (chip.eraseUnitBytes != 0 && blank)
       continue;
     if (!ProgramStepOf(driver, step, old, result).Ok())
-      return false;
+      driver.ResetToReadArray();  // the read back names this page
   }
   driver.ReadArrayMode();
   std::vector<std::uint8_t> readBack(unit.length);
   ReadRange(cart, unit.address, readBack);
-  if (FirstDifference(readBack, old.subspan(unit.address, unit.length)))
-    return false;
   // A link that dropped, or a cart pulled out, reads 0xFF throughout, just
   // as a blank unit does: the read back of a unit that was blank before the
   // job would match though not one command reached the chip, and the bytes
@@ -135,7 +147,38 @@ bool RestoreUnit(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
   // answers as itself has really taken the old contents back.
   const bool answers = cart.IdentifyFlashCard() == chip.cardMbit;
   driver.ResetToReadArray();
-  return answers;
+  if (!answers)
+    return restored;
+  restored.tried = true;
+  for (std::uint32_t at = 0; at < unit.length; at += chip.programUnitBytes) {
+    const std::uint32_t length = std::min(chip.programUnitBytes, unit.length - at);
+    const auto read = std::span(readBack).subspan(at, length);
+    if (FirstDifference(read, old.subspan(unit.address + at, length)))
+      restored.differing.emplace_back(unit.address + at, unit.address + at + length);
+  }
+  // Nothing of the unit matched: not put back at all, said as such.
+  if (restored.differing.size() * chip.programUnitBytes >= unit.length)
+    restored.tried = false;
+  return restored;
+}
+
+// What a failed unit holds after RestoreUnit: " Sector 5 (...) holds its old
+// contents again.", or which pages of it could not be put back.
+std::string RestoredText(const std::string& where, const Restored& restored,
+                         const xchanger::FlashChipSpec& chip) {
+  if (restored.Whole())
+    return " " + where + " holds its old contents again.";
+  if (!restored.tried)
+    return " " + where + " could not be put back as it was.";
+  const auto& [begin, end] = restored.differing.front();
+  std::string text = " " + where + " could not be put back as it was at " + RangeText(begin, end);
+  if (const std::size_t more = restored.differing.size() - 1; more != 0) {
+    // The Intel chip programs through its write buffer; the others by pages.
+    const std::string unit =
+        chip.family == xchanger::FlashFamily::kIntelBlockFlash ? "buffer" : "page";
+    text += " and " + std::to_string(more) + " more " + unit + (more == 1 ? "" : "s");
+  }
+  return text + "; the rest of it holds its old contents again.";
 }
 
 // The check of the data lines before the first erase forgives a card that
@@ -182,7 +225,8 @@ std::string StuckLineOfReadBack(const xchanger::FlashChipSpec& chip,
 JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
                             const xchanger::FlashChipSpec& chip, const WritePlan& plan,
                             std::span<const std::uint8_t> old, std::span<const std::uint8_t> target,
-                            JobControl& control, JobProgress& progress, CardWriteResult& result) {
+                            JobControl& control, JobProgress& progress, CardWriteResult& result,
+                            DataLineCheck& lines) {
   std::vector<std::uint8_t> readBack;
   // The range written before the unit in hand: a unit put back as it was
   // takes it back there.
@@ -193,13 +237,12 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
   // and the message says which it holds.
   const auto fail = [&](const UnitPlan& unit, std::string why) {
     const std::string where = Capitalised(UnitText(chip, unit.address));
-    if (RestoreUnit(driver, cart, chip, unit, old, result)) {
+    const Restored restored = RestoreUnit(driver, cart, chip, unit, old, result);
+    if (restored.Whole()) {
       result.writtenBegin = beforeBegin;
       result.writtenEnd = beforeEnd;
-      why += " " + where + " holds its old contents again.";
-    } else {
-      why += " " + where + " could not be put back as it was.";
     }
+    why += RestoredText(where, restored, chip);
     driver.ResetToReadArray();
     return JobOutcome::Failed(std::move(why));
   };
@@ -275,6 +318,7 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
       offset = step->address - unit.address;
       ReadRange(cart, step->address, std::span(readBack).subspan(offset, step->length));
     }
+    lines.SeeData(readBack);
   }
   return JobOutcome::Done();
 }

@@ -4,6 +4,7 @@
 #include <span>
 
 #include "card/card_write_job.h"
+#include "card/data_line_check.h"
 #include "card/job_progress.h"
 #include "card/write_plan.h"
 #include "chips/flash_driver.h"
@@ -18,11 +19,14 @@ namespace velwin::card {
 // result; on a failure puts the failing unit's old contents (from old, the
 // card as read before the job) back, and returns the message that names the
 // chip's answer, the unit and the address, and what the unit holds now.
-// Leaves the chip in read-array mode either way.
+// Leaves the chip in read-array mode either way. Every unit's final read
+// back goes to lines, so that the job can ask whether the bytes that
+// matched came over sound data lines.
 JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess& cart,
                             const xchanger::FlashChipSpec& chip, const WritePlan& plan,
                             std::span<const std::uint8_t> old, std::span<const std::uint8_t> target,
-                            JobControl& control, JobProgress& progress, CardWriteResult& result);
+                            JobControl& control, JobProgress& progress, CardWriteResult& result,
+                            DataLineCheck& lines);
 
 // "sector 5 (0x0A0000-0x0BFFFF)", "block 3 (...)", or "page 17 (...)" on a
 // chip without erase units: the unit that holds address.

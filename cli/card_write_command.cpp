@@ -213,6 +213,8 @@ int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
   const bool imageChanged =
       result.outcome.Ok() && (ReadImage(imagePath, after).has_value() || after != image);
   if (imageChanged) {
+    // The card no longer holds what the file holds: nothing is verified.
+    result.verified = false;
     result.outcome = card::JobOutcome::Failed(
         "changed while it was being written; the card holds the image as it was at the start");
   }

@@ -1,5 +1,6 @@
 #include "sim/sim_config.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <optional>
@@ -17,10 +18,10 @@ namespace {
 using fileio::ByteFile;
 using fileio::FileError;
 
-constexpr std::array<std::string_view, 18> kKeys = {
-    "rom",    "sram",  "card",   "lpt",     "other",     "modes",
-    "unplug", "flaky", "noisy",  "badbyte", "erasefail", "locked",
-    "slow",   "stuck", "access", "jitter",  "advance82", "loadtimer"};
+constexpr std::array<std::string_view, 19> kKeys = {
+    "rom",   "sram",   "card",    "lpt",       "other",    "modes", "unplug",
+    "flaky", "noisy",  "badbyte", "erasefail", "locked",   "slow",  "stuck",
+    "short", "access", "jitter",  "advance82", "loadtimer"};
 
 // A port access of a millisecond is a thousand times slower than a real
 // port; a pause of a second is longer than any scheduler takes.
@@ -246,6 +247,16 @@ bool ParseValue(std::string_view key, std::string_view value, SimConfig& config,
     }
     config.stuck =
         SimConfig::StuckDataLine{static_cast<std::uint8_t>(value[1] - '0'), value[3] == '1'};
+  } else if (key == "short") {
+    // "d0:d5": data lines D0 and D5 shorted together.
+    const auto line = [](char c) { return c >= '0' && c <= '7'; };
+    if (value.size() != 5 || value[0] != 'd' || !line(value[1]) || value[2] != ':' ||
+        value[3] != 'd' || !line(value[4]) || value[1] == value[4]) {
+      return bad("dA:dB, two different data lines A and B from 0 to 7");
+    }
+    const auto a = static_cast<std::uint8_t>(value[1] - '0');
+    const auto b = static_cast<std::uint8_t>(value[4] - '0');
+    config.shorted = SimConfig::ShortedDataLines{std::min(a, b), std::max(a, b)};
   } else if (value == "both") {
     config.modes = LinkModes::kBoth;
   } else if (value == "epp") {
@@ -281,7 +292,7 @@ bool ParseSimSpec(std::string_view keyValues, SimConfig& config, std::string& er
     if (index == kKeys.size()) {
       error = "unknown simulation setting " + Quoted(key) +
               " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, "
-              "erasefail, locked, slow, stuck, access, jitter, advance82, loadtimer)";
+              "erasefail, locked, slow, stuck, short, access, jitter, advance82, loadtimer)";
       return false;
     }
     if (seen[index]) {

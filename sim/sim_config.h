@@ -47,6 +47,14 @@ struct SimConfig {
   // The X-Changer advances its address latch after every DataReg cycle under
   // ModeReg 0x82 as it does under 0x81: nothing says it does not.
   bool advanceUnderFlashWrite = false;
+  // Two data lines of the cart bus shorted together: both read alike, low
+  // when the cart drives either of them low (a driver sinks far more
+  // current than the other sources, so the low one wins).
+  struct ShortedDataLines {
+    std::uint8_t lower = 0;  // D0 to D7
+    std::uint8_t higher = 0;
+  };
+  std::optional<ShortedDataLines> shorted;
 
   // The port's speed: nanoseconds per port access, and the scheduler's
   // pauses, about every jitterEvery accesses (0: never) for jitterUs each.
@@ -56,9 +64,10 @@ struct SimConfig {
 };
 
 // Parses "rom=PATH,sram=PATH,card=4|16|64|none,lpt=1|2|none,other=echo,
-// modes=both|epp|spp,unplug=N,flaky=N,noisy=N,stuck=dB:V,access=NS,jitter=N:US"
-// (the text after "sim:"), the counts decimal (flaky and noisy at least 1),
-// B a data line from 0 to 7 and V its level 0 or 1, NS the nanoseconds a
+// modes=both|epp|spp,unplug=N,flaky=N,noisy=N,stuck=dB:V,short=dA:dB,access=NS,
+// jitter=N:US" (the text after "sim:"), the counts decimal (flaky and noisy at
+// least 1), A and B data lines from 0 to 7 (two different ones for short)
+// and V its level 0 or 1, NS the nanoseconds a
 // port access takes (1 to 1000000) and N:US a pause of US microseconds (1 to
 // 1000000) on average every N port accesses (at least 1), loading the ROM and SRAM
 // files. Keys may come in any order, each at most once; a path cannot hold a

@@ -68,6 +68,10 @@ SimulatedXChanger::SimulatedXChanger(SimConfig config)
     readKeep_ = static_cast<std::uint8_t>(~bit);
     readSet_ = config.stuck->high ? bit : std::uint8_t{0};
   }
+  if (config.shorted) {
+    shortedBits_ =
+        static_cast<std::uint8_t>((1u << config.shorted->lower) | (1u << config.shorted->higher));
+  }
   ports_[0].base = kLpt1Base;
   ports_[1].base = kLpt2Base;
   for (int i = 0; i < 2; ++i) {
@@ -319,10 +323,18 @@ std::uint8_t SimulatedXChanger::ReadRegister(ParallelPort& p) {
     default:
       if (registers_.mode == kModeSingle || registers_.mode == kModeBlock ||
           registers_.mode == kModeFlashWrite) {
-        return static_cast<std::uint8_t>((cart_.Read(CartAddress()) & readKeep_) | readSet_);
+        return BusFaults(cart_.Read(CartAddress()));
       }
       return 0xFF;  // idle mode: the cart bus is not driven
   }
+}
+
+// The shorted pair first, at the cart's pins, then a line held at the
+// X-Changer's input.
+std::uint8_t SimulatedXChanger::BusFaults(std::uint8_t byte) const {
+  if (shortedBits_ != 0 && (byte & shortedBits_) != shortedBits_)
+    byte = static_cast<std::uint8_t>(byte & ~shortedBits_);
+  return static_cast<std::uint8_t>((byte & readKeep_) | readSet_);
 }
 
 void SimulatedXChanger::FinishDataCycle(ParallelPort& p) {

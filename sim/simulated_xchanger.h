@@ -139,6 +139,8 @@ class SimulatedXChanger final : public PortBackend {
   void WriteRegister(ParallelPort& p, std::uint8_t value);
   std::uint8_t ReadRegister(ParallelPort& p);
   void FinishDataCycle(ParallelPort& p);
+  // A cart byte as the faulty data lines deliver it.
+  std::uint8_t BusFaults(std::uint8_t byte) const;
 
   std::uint16_t CartAddress() const {
     return static_cast<std::uint16_t>((registers_.addressHigh << 8) | registers_.addressLow);
@@ -160,6 +162,8 @@ class SimulatedXChanger final : public PortBackend {
   std::uint8_t readKeep_ = 0xFF;
   std::uint8_t readSet_ = 0x00;
   bool advanceUnderFlashWrite_ = false;
+  // Two shorted data lines: the bits that read alike, 0 for none.
+  std::uint8_t shortedBits_ = 0x00;
 
   PortCounters counters_;
   bool portTraceOn_ = false;

@@ -1,5 +1,7 @@
 #include "sram/cart_analysis.h"
 
+#include <algorithm>
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -7,6 +9,7 @@
 
 #include "cart/cart_family.h"
 #include "cart/sram_size_text.h"
+#include "xchanger/cart_access_diagnosis.h"
 
 namespace velwin::sramman {
 
@@ -74,13 +77,21 @@ void CartAnalysis::AnalyseCart() {
 
   CartHeader header;
   cart_.ReadCartHeader(0, header);
+  const auto& buffer = cart_.TransferBuffer();
+  std::array<std::uint8_t, xchanger::kHeaderBlockSize> head{};
+  std::copy_n(buffer.begin(), head.size(), head.begin());
   if (!xchanger::CartAccess::CartHeaderValid(header)) {
-    view_.LogStatus("No Cart found");
+    // A dropped link and a held data line are named before a slot that
+    // reads as empty.
+    view_.LogStatus(xchanger::WhyNoCartFound(cart_, head));
     return;
   }
-  cartFound_ = true;
-  // The decision rests on a second reading of the header.
+  // The decision rests on a second reading of the header; one that differs
+  // from the first is a cart that stopped answering, not another cart.
   cart_.ReadCartHeader(0, header);
+  if (!CartStillAnswers(head))
+    return;
+  cartFound_ = true;
   switch (FamilyOf(header)) {
     case CartFamily::kMenuCard:
       ScanMenuCard();
@@ -92,6 +103,29 @@ void CartAnalysis::AnalyseCart() {
       AnalyseSingleCart(header);
       break;
   }
+  // What was listed holds only when the cart still answers as it did at
+  // the start.
+  cart_.ReadCartHeader(0, header);
+  if (CartStillAnswers(head))
+    return;
+  listed_ = false;
+  cartFound_ = false;
+  view_.SetRowCount(0);
+  view_.SetCell(0, 0, "");
+  view_.SetCell(1, 0, "");
+}
+
+// Whether the header just read repeats the first 512 bytes of ROM bank 0
+// as the analysis found them; logs why not. A link that drops reads 0xFF
+// throughout, which would list a cart titled with "ÿ" bytes.
+bool CartAnalysis::CartStillAnswers(std::span<const std::uint8_t> head) {
+  const auto& buffer = cart_.TransferBuffer();
+  if (std::equal(head.begin(), head.end(), buffer.begin()))
+    return true;
+  view_.LogStatus(cart_.Link().FindXChanger()
+                      ? "The cart no longer answers as it did: was it moved or pulled out?"
+                      : xchanger::kXChangerStoppedAnswering);
+  return false;
 }
 
 void CartAnalysis::AnalyseSingleCart(const CartHeader& header) {

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include "port/port_io.h"
+
 #include "sram/sram_game_table.h"
 #include "sram/sram_view.h"
 #include "xchanger/cart_access.h"
@@ -34,6 +37,7 @@ class CartAnalysis {
   void ScanMenuCard();
 
  private:
+  bool CartStillAnswers(std::span<const std::uint8_t> head);
   void AddGridRow();
   void RemoveGridRow();
 

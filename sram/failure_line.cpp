@@ -7,8 +7,11 @@ namespace velwin::sramman {
 namespace {
 
 // How failure messages begin.
-constexpr std::array<std::string_view, 16> kFailureOpenings = {
+constexpr std::array<std::string_view, 19> kFailureOpenings = {
     "No X-Changer found",
+    "The X-Changer stopped answering",
+    "Data line",
+    "A data line",
     "No Cart found",
     "No flash card identified",
     "IO-Error",

@@ -16,6 +16,7 @@
 #include "fileio/file_error.h"
 #include "sram/directory_of.h"
 #include "sram/sram_backup.h"
+#include "xchanger/cart_access_diagnosis.h"
 
 namespace velwin::sramman {
 namespace {
@@ -150,8 +151,14 @@ bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& f
   first.assign(read.begin(), read.end());
   cart_.ReadSramBank(bank);
   if (!std::equal(read.begin(), read.end(), first.begin())) {
-    view_.LogStatus("Read unstable: SRAM bank " + std::to_string(bank) +
-                    " differs between two reads.");
+    // A link that drops between the two reads makes them differ too: that
+    // is no unstable read, and it is said as what it is.
+    if (!cart_.Link().FindXChanger()) {
+      view_.LogStatus(std::string(xchanger::kXChangerStoppedAnswering) + " Nothing written.");
+    } else {
+      view_.LogStatus("Read unstable: SRAM bank " + std::to_string(bank) +
+                      " differs between two reads.");
+    }
     return false;
   }
   return true;
@@ -162,12 +169,18 @@ bool SramTransfer::ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& f
 // a file of 0xFF. The logo of ROM bank 0, which the analysis found, tells
 // whether the cart still answers; every bit position of it takes both
 // values, so a data line stuck at either level fails it too.
-bool SramTransfer::CartStillAnswers(const char* failureText) {
+//
+// A dropped link is named as such, with what it leaves (consequence).
+bool SramTransfer::CartStillAnswers(const char* failureText, const char* consequence) {
   xchanger::CartHeader header;
   cart_.ReadCartHeader(0, header);
   if (xchanger::CartAccess::CartHeaderValid(header))
     return true;
-  view_.LogStatus(failureText);
+  if (!cart_.Link().FindXChanger()) {
+    view_.LogStatus(std::string(xchanger::kXChangerStoppedAnswering) + " " + consequence);
+  } else {
+    view_.LogStatus(failureText);
+  }
   return false;
 }
 
@@ -194,7 +207,7 @@ SramTransfer::TransferResult SramTransfer::SaveMarked(const ChooseFile& chooseFi
            return bank.size();
          });
   }
-  ok = ok && CartStillAnswers("Cart no longer answers; nothing written.");
+  ok = ok && CartStillAnswers("Cart no longer answers; nothing written.", "Nothing written.");
   if (ok) {
     try {
       file.Commit();
@@ -221,7 +234,7 @@ bool SramTransfer::KeepOldSave(const SelectedGame& game) {
       return false;
     old.insert(old.end(), bank.begin(), bank.end());
   }
-  if (!CartStillAnswers("Cart no longer answers; nothing written."))
+  if (!CartStillAnswers("Cart no longer answers; nothing written.", "Nothing written."))
     return false;
   const std::string folder = SramBackupFolder([](const char* name) { return std::getenv(name); });
   try {
@@ -251,8 +264,13 @@ bool SramTransfer::VerifyBanks(const SelectedGame& game, std::span<const std::ui
     const auto expected = image.subspan(i * kSramBankBytes, kSramBankBytes);
     const auto read = BankIn(cart_.TransferBuffer());
     if (!std::equal(read.begin(), read.end(), expected.begin())) {
-      view_.LogStatus("Verify failed: SRAM bank " + std::to_string(number) +
-                      " differs from the file.");
+      if (!cart_.Link().FindXChanger()) {
+        view_.LogStatus(std::string(xchanger::kXChangerStoppedAnswering) +
+                        " The load could not be verified.");
+      } else {
+        view_.LogStatus("Verify failed: SRAM bank " + std::to_string(number) +
+                        " differs from the file.");
+      }
       return false;
     }
   }
@@ -299,7 +317,8 @@ SramTransfer::TransferResult SramTransfer::LoadMarked(const ChooseFile& chooseFi
   }
   // A read-back that matches proves nothing when the bus no longer answers.
   ok = ok && VerifyBanks(*game, image) &&
-       CartStillAnswers("Cart no longer answers; the load could not be verified.");
+       CartStillAnswers("Cart no longer answers; the load could not be verified.",
+                        "The load could not be verified.");
   if (ok && keepCartSram_) {
     std::string error;
     if (!keepCartSram_(error)) {

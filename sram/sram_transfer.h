@@ -76,7 +76,7 @@ class SramTransfer {
   bool BanksOnCard(const SelectedGame& game);
   bool BankAccepted(std::uint8_t result, std::uint8_t bank);
   bool ReadBankTwice(std::uint8_t bank, std::vector<std::uint8_t>& first);
-  bool CartStillAnswers(const char* failureText);
+  bool CartStillAnswers(const char* failureText, const char* consequence);
   bool KeepOldSave(const SelectedGame& game);
   bool VerifyBanks(const SelectedGame& game, std::span<const std::uint8_t> image);
   void BeginProgress(std::uint64_t bankSteps);

@@ -39,6 +39,12 @@ constexpr const char* kOneGameNote =
     "\n\nThe card will then hold this one game. A card of several games needs the "
     "menu program of the VELTRA flashing tool, which velwin does not have.";
 
+bool AskYesNo(QWidget* parent, const QString& question) {
+  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
+                               QMessageBox::Yes | QMessageBox::No,
+                               QMessageBox::No) == QMessageBox::Yes;
+}
+
 CardWriteAction::Answer AskWrite(QWidget* parent, const QString& question, bool offerUnlock) {
   using Answer = CardWriteAction::Answer;
   if (!offerUnlock) {

@@ -24,6 +24,7 @@
 #include "card/card_listing.h"
 #include "card/image_file.h"
 #include "card/write_confirmation.h"
+#include "card/write_precheck.h"
 #include "chips/flash_chip_table.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
@@ -113,28 +114,31 @@ void ElevatedWriteAction::AdviseAfterRefusal(const std::string& reason) {
   }
 }
 
-bool ElevatedWriteAction::Ask(const std::string& imagePath, std::uint64_t imageBytes,
+bool ElevatedWriteAction::Ask(const std::string& imagePath, std::span<const std::uint8_t> image,
                               const std::string& backupFolder, bool& unlock) {
+  const std::uint64_t imageBytes = image.size();
   // The window's own port may read the card although it cannot write it
   // fast enough: then the question names the card and its games, as the
   // window's own write asks. A port the window cannot open at all leaves a
   // plainer question.
   std::string question;
-  const card::CardIdentification found = card::IdentifyCard(cart_);
-  const xchanger::FlashChipSpec* chip = found.card && found.card->kind == card::CardKind::kFlashCard
-                                            ? xchanger::FlashChipForCard(found.card->flashMbit)
-                                            : nullptr;
-  if (chip != nullptr) {
+  const card::WriteCheck check = card::CheckWrite(cart_, port_.Clock(), image);
+  // What the card already tells (too large an image, a locked boot block)
+  // is refused here too, before anyone is asked for rights.
+  if (check.card && !check.refusal.empty()) {
+    host_.LogStatus(check.refusal);
+    return false;
+  }
+  if (check.chip != nullptr && check.refusal.empty()) {
     xchanger::NoEventPump pump;
-    const card::CardContents contents = card::ListCard(cart_, *found.card, pump);
-    const std::vector<std::uint32_t> locked =
-        card::LockedBlocksInRange(cart_, port_.Clock(), *chip, imageBytes);
-    question = card::WriteConfirmationText(contents, chip->sizeBytes, ShownName(imagePath),
-                                           imageBytes, backupFolder);
+    const card::WritePreview preview =
+        card::PreviewWrite(cart_, port_.Clock(), check, image, true, false, pump);
+    question = card::WriteConfirmationText(preview.subject, ShownName(imagePath), preview.timeText,
+                                           backupFolder);
     // Agreeing to a write over locked blocks is agreeing to clear them.
-    unlock = !locked.empty();
+    unlock = !check.lockedUnits.empty();
     if (unlock)
-      question += "\n\n" + card::UnlockOfferText(*chip, locked);
+      question += "\n\n" + card::UnlockOfferText(*check.chip, check.lockedUnits);
   } else {
     question = "Write " + ShownName(imagePath) + " (" + std::to_string(imageBytes) +
                " bytes) onto the flash card in the X-Changer? This window cannot read the card "
@@ -186,7 +190,7 @@ void ElevatedWriteAction::WriteWithAdministratorRights() {
     return;
   }
   bool unlock = false;
-  if (!Ask(path, image.size(), backupFolder, unlock))
+  if (!Ask(path, image, backupFolder, unlock))
     return;
 
   ElevatedWriteRequest write;

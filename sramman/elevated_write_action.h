@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <functional>
+#include <span>
 #include <string>
 
 #include "gui/file_dialog.h"
@@ -53,8 +54,8 @@ class ElevatedWriteAction : public QObject {
 
  private:
   // The question, from the card as the window's port finds it.
-  bool Ask(const std::string& imagePath, std::uint64_t imageBytes, const std::string& backupFolder,
-           bool& unlock);
+  bool Ask(const std::string& imagePath, std::span<const std::uint8_t> image,
+           const std::string& backupFolder, bool& unlock);
 
   QWidget* window_;
   xchanger::CartAccess& cart_;

@@ -50,9 +50,8 @@ struct SramManagerParts {
       const std::string& description, QString& problem)>;
   PortOpener openPort;
   std::unique_ptr<xchanger::TickCounter> ticks;
-  // The port as the user named it, and the job log's file: every job's
-  // lines go there too. Without a path no log is kept.
-  std::string portDescription;
+  // The job log's file: every job's lines go there too, with the port
+  // description above. Without a path no log is kept.
   std::optional<std::string> jobLogPath;
 };
 

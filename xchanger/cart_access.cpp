@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <span>
+#include <utility>
 
 #include "gbheader/header_logo.h"
 #include "xchanger/block_run.h"
@@ -168,9 +169,14 @@ bool CartAccess::ProbeWinbond4Mbit() {
   FlashWriteAt(kUnlock1, 0x60);
   // The chip needs time to enter its product identification mode.
   link_.DelayMs(10);
-  if (ReadCartByteAt(0x0000) != 0xDA || ReadCartByteAt(0x0001) != 0x46) {
+  const std::uint8_t manufacturer = ReadCartByteAt(0x0000);
+  probeAnswers_.push_back({4, 0xDA, manufacturer});
+  if (manufacturer != 0xDA)
     return false;
-  }
+  const std::uint8_t device = ReadCartByteAt(0x0001);
+  probeAnswers_.push_back({4, 0x46, device});
+  if (device != 0x46)
+    return false;
   FlashWriteAt(kUnlock1, 0xAA);
   FlashWriteAt(kUnlock2, 0x55);
   FlashWriteAt(kUnlock1, 0xF0);
@@ -182,7 +188,14 @@ bool CartAccess::ProbeMacronix16Mbit() {
   FlashWriteWord(kUnlock2, 0x55);
   FlashWriteWord(kUnlock1, 0x90);
   // Word-mode autoselect: the device code sits at word 1, byte address 2.
-  const bool match = ReadCartByteAt(0x0000) == 0xC2 && ReadCartByteAt(0x0002) == 0xF1;
+  const std::uint8_t manufacturer = ReadCartByteAt(0x0000);
+  probeAnswers_.push_back({16, 0xC2, manufacturer});
+  bool match = manufacturer == 0xC2;
+  if (match) {
+    const std::uint8_t device = ReadCartByteAt(0x0002);
+    probeAnswers_.push_back({16, 0xF1, device});
+    match = device == 0xF1;
+  }
   FlashResetWord();
   return match;
 }
@@ -194,8 +207,13 @@ bool CartAccess::ProbeIntel64Mbit() {
   for (std::uint16_t address = 0; address <= 128; address += 2) {
     buffer_[address / 2] = ReadCartByteAt(address);
   }
-  const bool match = buffer_[0] == 0x89 && buffer_[1] == 0x15 && buffer_[0x10] == 'Q' &&
-                     buffer_[0x11] == 'R' && buffer_[0x12] == 'Y';
+  constexpr std::pair<std::size_t, std::uint8_t> kAnswers[] = {
+      {0, 0x89}, {1, 0x15}, {0x10, 'Q'}, {0x11, 'R'}, {0x12, 'Y'}};
+  bool match = true;
+  for (const auto& [at, expected] : kAnswers) {
+    probeAnswers_.push_back({64, expected, buffer_[at]});
+    match = match && buffer_[at] == expected;
+  }
   if (match) {
     FlashWriteLinear(0, 0xFF);  // back to read-array mode
   }
@@ -204,6 +222,7 @@ bool CartAccess::ProbeIntel64Mbit() {
 
 std::uint8_t CartAccess::IdentifyFlashCard() {
   cardSizeMbit_ = 0;
+  probeAnswers_.clear();
   // The 4 Mbit chip decodes A0-A14 for its unlock cycles, and 0x5555 lies in
   // the switchable window, where A14 comes from the ROM bank register. Bank 1
   // (the power-on bank) puts the chip's 5555 there; after a read of bank 0 or

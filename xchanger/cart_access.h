@@ -3,6 +3,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "xchanger/cart_header.h"
 #include "xchanger/link.h"
@@ -10,6 +11,15 @@
 namespace velwin::xchanger {
 
 inline constexpr std::uint8_t kBankOutOfRange = 10;
+
+// A code that a probe of IdentifyFlashCard looked for, and the byte it read
+// where the code should be. A held or shorted data line shows there as a
+// code that is almost right.
+struct ProbeAnswer {
+  std::uint8_t cardMbit;  // the card the probe looks for
+  std::uint8_t expected;
+  std::uint8_t read;
+};
 
 // Operations on the cart in the X-Changer: bank registers, flash
 // identification, header and ROM bank reads, SRAM bank transfers. All data
@@ -45,6 +55,8 @@ class CartAccess {
 
   // Used by the SRAM manager.
   std::uint8_t IdentifyFlashCard();
+  // What the probes of the last IdentifyFlashCard read, in the order read.
+  const std::vector<ProbeAnswer>& LastProbeAnswers() const { return probeAnswers_; }
   void ReadCartHeader(std::uint16_t bank, CartHeader& header);
   static bool CartHeaderValid(const CartHeader& header);
   void ReadMenuDirectory(std::uint16_t bank);
@@ -69,6 +81,7 @@ class CartAccess {
   std::uint8_t cardSizeMbit_ = 0;
   std::uint16_t cardBankCount_ = 0;
   std::uint16_t sramBankLimit_ = 0;
+  std::vector<ProbeAnswer> probeAnswers_;
   bool blockRunsCarry_ = true;  // until an X-Changer's latch is seen to stop at a block's end
 };
 

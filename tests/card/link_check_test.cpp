@@ -43,7 +43,7 @@ xchanger::PortPath Path(Kind kind, bool ecp, bool rawIo) {
 TEST(LinkCheck, NamesTheCauseAndTheRemedyOfASlowLink) {
   const double limit = xchanger::MaxUsPerByte(Chip16());
   const xchanger::LinkTiming slow = Timing(limit * 1.5, limit * 2);
-  const xchanger::LinkTiming pauses = Timing(limit / 2, limit * 2);
+  const xchanger::LinkTiming pauses = Timing(limit / 2, limit * 3);
   const std::string sudo = "run with sudo, so that velwin drives the port directly";
   const std::string bios = "set the parallel port to EPP in the BIOS setup";
   struct Case {

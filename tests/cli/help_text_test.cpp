@@ -65,7 +65,7 @@ TEST(HelpTextTest, ManPageNamesEveryOptionOfTheHelp) {
        ++it) {
     names.insert(it->str());
   }
-  EXPECT_EQ(names.size(), 32u);  // 13 options, save-all, 18 sim: keys
+  EXPECT_EQ(names.size(), 33u);  // 13 options, save-all, 19 sim: keys
   for (const std::string& name : names) {
     EXPECT_NE(man.find(name), std::string::npos) << name << " is missing from the man page";
   }

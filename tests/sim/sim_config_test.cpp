@@ -68,6 +68,8 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
   EXPECT_EQ(config.noisyEvery, 8191u);
   ASSERT_TRUE(ParseSimSpec("stuck=d7:1", config, error) && config.stuck) << error;
   EXPECT_TRUE(config.stuck->line == 7 && config.stuck->high);
+  ASSERT_TRUE(ParseSimSpec("short=d5:d0", config, error) && config.shorted) << error;
+  EXPECT_TRUE(config.shorted->lower == 0 && config.shorted->higher == 5);
   ASSERT_TRUE(ParseSimSpec("", config, error)) << error;
   EXPECT_EQ(config.unplugAfter, std::nullopt) << "faults are off by default";
   EXPECT_EQ(config.flakyEvery + config.noisyEvery, 0u);
@@ -79,7 +81,7 @@ TEST_F(SimFiles, ParsesEveryKeyAndStartsFromTheDefaults) {
 TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   const std::string known =
       " (known: rom, sram, card, lpt, other, modes, unplug, flaky, noisy, badbyte, erasefail, "
-      "locked, slow, stuck, access, jitter, advance82, loadtimer)";
+      "locked, slow, stuck, short, access, jitter, advance82, loadtimer)";
   EXPECT_EQ(ParseError("colour=blue"), "unknown simulation setting \"colour\"" + known);
   EXPECT_EQ(ParseError("Card=4"), "unknown simulation setting \"Card\"" + known);
   EXPECT_EQ(ParseError("card=8"), "simulation setting card must be 4, 16, 64 or none, not \"8\"");
@@ -96,6 +98,12 @@ TEST_F(SimFiles, RejectsMalformedSettingsByName) {
   EXPECT_EQ(ParseError("stuck=d8:0"),
             "simulation setting stuck must be dB:V, a data line B "
             "from 0 to 7 held at V, 0 or 1, not \"d8:0\"");
+  for (const char* bad : {"d3:d3", "d0:d8", "d0:5", "d0d5", "d0:d5:"}) {
+    EXPECT_EQ(ParseError(std::string("short=") + bad),
+              "simulation setting short must be dA:dB, two different data lines A and B from 0 "
+              "to 7, not \"" +
+                  std::string(bad) + "\"");
+  }
   EXPECT_EQ(ParseError("rom="), "simulation setting rom must be a file name, not \"\"");
   EXPECT_EQ(ParseError("lpt"), "simulation setting \"lpt\" needs a value (key=value)");
   EXPECT_EQ(ParseError("lpt=1,"), "empty simulation setting in \"lpt=1,\"");
