@@ -10,6 +10,7 @@
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
 #include "card/card_verify.h"
+#include "card/image_file.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "sramman/sav_folder.h"
@@ -27,6 +28,19 @@ std::string OutcomeText(const card::JobOutcome& outcome) {
 std::string ShownName(const std::string& path) {
   const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
   return encoding::Utf8ToWindows1252(name.toStdString());
+}
+
+bool LoadCardImage(const std::string& path, std::vector<std::uint8_t>& image, LinkJobHost& host) {
+  try {
+    if (const auto problem = card::ReadImageFile(path, image)) {
+      host.LogStatus(ShownName(path) + ": " + *problem + ".");
+      return false;
+    }
+  } catch (const fileio::FileError& error) {
+    host.LogStatus(ShownName(path) + ": " + error.what());
+    return false;
+  }
+  return true;
 }
 
 CardMenu::CardMenu(QMenuBar* bar, QWidget* window, xchanger::CartAccess& cart,

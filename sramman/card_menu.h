@@ -2,9 +2,11 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "card/card_kind.h"
 #include "gui/file_dialog.h"
@@ -47,6 +49,10 @@ class LinkJobHost {
 // The name of a file as the log shows it, in the log's code page: the
 // file's own name without its folder, as the memo is narrow.
 std::string ShownName(const std::string& path);
+
+// Reads the image file a write is to put onto the card; false, with what is
+// wrong logged through host, for one that cannot be read or is no image.
+bool LoadCardImage(const std::string& path, std::vector<std::uint8_t>& image, LinkJobHost& host);
 
 // Ends the link job whichever way a command leaves; the host claimed it
 // before.

@@ -141,15 +141,8 @@ void CardWriteAction::WriteRomToCard(const QString& romPath) {
 void CardWriteAction::WriteImage(const std::string& path, Source source, const Restore* restore) {
   host_.SetStopNote("Nothing on the card has changed yet: stopping leaves it as it was.");
   std::vector<std::uint8_t> image;
-  try {
-    if (const auto problem = card::ReadImageFile(path, image)) {
-      host_.LogStatus(ShownName(path) + ": " + *problem + ".");
-      return;
-    }
-  } catch (const fileio::FileError& error) {
-    host_.LogStatus(ShownName(path) + ": " + error.what());
+  if (!LoadCardImage(path, image, host_))
     return;
-  }
 
   // The question names the card in the X-Changer now, the games the write
   // would overwrite and the blocks it would find locked, so the card must be

@@ -174,15 +174,8 @@ void ElevatedWriteAction::WriteWithAdministratorRights() {
   const std::string path =
       QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
   std::vector<std::uint8_t> image;
-  try {
-    if (const auto problem = card::ReadImageFile(path, image)) {
-      host_.LogStatus(ShownName(path) + ": " + *problem + ".");
-      return;
-    }
-  } catch (const fileio::FileError& error) {
-    host_.LogStatus(ShownName(path) + ": " + error.what());
+  if (!LoadCardImage(path, image, host_))
     return;
-  }
   const std::string backupFolder =
       card::CardBackupFolder([](const char* name) { return std::getenv(name); });
   if (backupFolder.empty()) {
