@@ -2,12 +2,9 @@
 
 #include <csetjmp>
 #include <csignal>
-#include <cstring>
 #include <mutex>
 
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
+#include "rom/equal_bytes.h"
 
 namespace velwin::rom {
 namespace {
@@ -52,43 +49,6 @@ void InstallBusHandler() {
 }
 
 }  // namespace
-
-bool AllBytesEqual(const std::uint8_t* bytes, std::size_t count, std::uint8_t value) {
-  std::size_t i = 0;
-#if defined(__SSE2__)
-  // 64 bytes a round into four accumulators of the bytes that differ, looked
-  // at once a KiB: the loop stays at the speed the cache delivers the bytes,
-  // and a block that is not filler is still left early.
-  const __m128i pattern = _mm_set1_epi8(static_cast<char>(value));
-  while (i + 1024 <= count) {
-    __m128i diff0 = _mm_setzero_si128();
-    __m128i diff1 = diff0;
-    __m128i diff2 = diff0;
-    __m128i diff3 = diff0;
-    for (const std::size_t stop = i + 1024; i < stop; i += 64) {
-      const auto* at = reinterpret_cast<const __m128i*>(bytes + i);
-      diff0 = _mm_or_si128(diff0, _mm_xor_si128(_mm_loadu_si128(at), pattern));
-      diff1 = _mm_or_si128(diff1, _mm_xor_si128(_mm_loadu_si128(at + 1), pattern));
-      diff2 = _mm_or_si128(diff2, _mm_xor_si128(_mm_loadu_si128(at + 2), pattern));
-      diff3 = _mm_or_si128(diff3, _mm_xor_si128(_mm_loadu_si128(at + 3), pattern));
-    }
-    const __m128i diff = _mm_or_si128(_mm_or_si128(diff0, diff1), _mm_or_si128(diff2, diff3));
-    if (_mm_movemask_epi8(_mm_cmpeq_epi8(diff, _mm_setzero_si128())) != 0xFFFF)
-      return false;
-  }
-#endif
-  // A word at a time for what is left (or for everything without SSE2).
-  const std::uint64_t pattern64 = 0x0101010101010101ULL * value;
-  std::uint64_t diff64 = 0;
-  for (; i + 8 <= count; i += 8) {
-    std::uint64_t word = 0;
-    std::memcpy(&word, bytes + i, sizeof word);
-    diff64 |= word ^ pattern64;
-  }
-  for (; i < count; ++i)
-    diff64 |= static_cast<std::uint8_t>(bytes[i] ^ value);
-  return diff64 == 0;
-}
 
 bool IsFillerBlock(const std::uint8_t* bytes, std::size_t count,
                    std::optional<std::uint8_t>& filler) {

@@ -6,10 +6,6 @@
 
 namespace velwin::rom {
 
-// Whether all count bytes hold value: a vector of bytes at a time, each
-// compared once (count may be any length, 0 included).
-bool AllBytesEqual(const std::uint8_t* bytes, std::size_t count, std::uint8_t value);
-
 enum class FillerBlock { kFiller, kNotFiller, kFileShrank };
 
 // Whether the count bytes (at least one) all hold the filler value; when

@@ -1,7 +1,6 @@
 #include "rom/stripped_size.h"
 
 #include <fcntl.h>
-#include <sys/uio.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -12,6 +11,7 @@
 #include <vector>
 
 #include "fileio/file_error.h"
+#include "fileio/page_cache.h"
 #include "rom/filler_block.h"
 
 namespace velwin::rom {
@@ -36,14 +36,6 @@ std::span<std::uint8_t> PieceBuffer() {
       static_cast<std::uint8_t*>(
           ::operator new[](static_cast<std::size_t>(kMaxPiece), std::align_val_t{4096})));
   return {buffer.get(), static_cast<std::size_t>(kMaxPiece)};
-}
-
-// Whether the byte at offset is in the page cache: a read that may not wait
-// for the disk gets it.
-bool IsCached(int fd, std::int64_t offset) {
-  std::uint8_t byte = 0;
-  iovec vector{&byte, 1};
-  return ::preadv2(fd, &vector, 1, offset, RWF_NOWAIT) == 1;
 }
 
 }  // namespace
@@ -92,7 +84,7 @@ std::int64_t StrippedSizeOf(fileio::ByteFile& file, std::int64_t size, std::uint
     // The kernel reads ahead only forwards, so on a file not cached yet every
     // piece would wait for the disk in turn. The piece below is asked for
     // together with this one, and arrives while this one is compared.
-    if (!IsCached(fd, start)) {
+    if (!fileio::ByteInPageCache(fd, start)) {
       const std::int64_t below = std::max(kStripBlock, start - piece);
       ::posix_fadvise(fd, below, end - below, POSIX_FADV_WILLNEED);
     }

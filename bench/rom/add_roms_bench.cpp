@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -158,16 +159,20 @@ BENCHMARK(BM_AnalyseMostlyFiller)->UseManualTime()->Iterations(9)->Unit(benchmar
 
 // The command itself, `velwin-cli info FILE...` on the same 64 files, with
 // its text written to a string: the analysis, the labels and the report of
-// each file, against `cat` of the same files.
+// each file, against `cat` of the same files. readers:0 is the command as it
+// runs (files read at once, one a processor), readers:1 one file at a time.
 void BM_InfoCommandMostlyFiller(benchmark::State& state) {
   const auto& paths = MostlyFillerPaths();
   const std::vector<std::string> catArgs = CatCommand(paths);
+  const std::optional<unsigned> readers =
+      state.range(0) == 0 ? std::nullopt : std::optional(static_cast<unsigned>(state.range(0)));
   RatioMeter meter(state.max_iterations);
   int status = 0;
   for (auto _ : state) {
     std::ostringstream out;
     std::ostringstream err;
-    state.SetIterationTime(meter.Operation([&] { status = cli::RunInfoCommand(paths, out, err); }));
+    state.SetIterationTime(
+        meter.Operation([&] { status = cli::RunInfoCommand(paths, out, err, readers); }));
     meter.Baseline([&] { benchmark::DoNotOptimize(RunProgram(catArgs)); });
     if (status != 0 || out.str().find("Stripped size:  1048576") == std::string::npos) {
       state.SkipWithError("info did not measure the files");
@@ -177,6 +182,9 @@ void BM_InfoCommandMostlyFiller(benchmark::State& state) {
   state.counters["ratio_vs_cat"] = meter.Ratio();
 }
 BENCHMARK(BM_InfoCommandMostlyFiller)
+    ->ArgName("readers")
+    ->Arg(0)
+    ->Arg(1)
     ->UseManualTime()
     ->Iterations(9)
     ->Unit(benchmark::kMillisecond);

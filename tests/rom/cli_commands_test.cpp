@@ -99,6 +99,45 @@ TEST_F(CliCommandsTest, InfoNamesEveryFailedFileAndWhy) {
   }
 }
 
+// Files read at once are still reported one by one in the order given, each
+// with its own labels and its own failure.
+TEST_F(CliCommandsTest, InfoReadingFilesAtOnceReportsThemAsOneAtATimeDoes) {
+  std::filesystem::create_directory(dir_ / "folder.gb");
+  Write("short.gb", std::string(335, 'x'));
+  Arguments files{"--verify"};
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "rom" + std::to_string(i) + ".gb";
+    // Sizes and filler differ, so that the later files finish first.
+    RomImage rom(std::size_t(12 - i) * 65536);
+    rom.WithLogo()
+        .Title("GAME" + std::to_string(i))
+        .Fill(32768 * std::size_t(i % 3 + 1), rom.Bytes().size(), 0xFF);
+    Write(name, rom);
+    files.push_back(name);
+    if (i % 4 == 1)
+      files.push_back(i == 1 ? "missing.gb" : i == 5 ? "folder.gb" : "short.gb");
+  }
+  for (const bool json : {false, true}) {
+    Arguments args = files;
+    if (json)
+      args.insert(args.begin(), "--json");
+    out_.str("");
+    err_.str("");
+    const int oneAtATime = RunInfoCommand(args, out_, err_, 1);
+    const std::string out = out_.str(), err = err_.str();
+    for (const unsigned readers : {2u, 4u}) {
+      out_.str("");
+      err_.str("");
+      EXPECT_EQ(RunInfoCommand(args, out_, err_, readers), oneAtATime);
+      EXPECT_EQ(out_.str(), out) << readers << " readers";
+      EXPECT_EQ(err_.str(), err) << readers << " readers";
+    }
+    EXPECT_EQ(oneAtATime, 1);
+    EXPECT_NE(out.find("GAME11"), std::string::npos);
+    EXPECT_LT(err.find("missing.gb"), err.find("folder.gb"));
+  }
+}
+
 // Both checksums right, as a ROM fresh from its maker has them.
 RomImage Sealed(RomImage rom) {
   rom::RomHeaderBuffer header{};

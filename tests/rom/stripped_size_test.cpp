@@ -10,6 +10,7 @@
 #include <random>
 
 #include "fileio/byte_file.h"
+#include "rom/equal_bytes.h"
 #include "rom/filler_block.h"
 #include "rom/rom_analysis.h"
 #include "rom/stripped_size.h"
@@ -207,17 +208,21 @@ TEST_F(StrippedSizeTest, AFileCutShortUnderItsMappingIsReportedNotFatal) {
   ::close(fd);
 }
 
-// The vector compare takes 1 KiB rounds of 64 bytes and a word loop for the
-// rest: one odd byte anywhere, in any length about those steps, must be seen.
+// The vector compares take 1 KiB rounds and a word loop for the rest: one odd
+// byte anywhere, in any length about those steps, must be seen at every
+// width this processor runs.
 TEST(FillerCompare, SeesOneOddByteWhereverItLies) {
-  for (const std::size_t length :
-       {0u, 1u, 7u, 8u, 9u, 63u, 64u, 1023u, 1024u, 1025u, 2047u, 2100u}) {
-    std::vector<std::uint8_t> bytes(length, 0xFF);
-    EXPECT_TRUE(AllBytesEqual(bytes.data(), length, 0xFF)) << length;
-    for (std::size_t at = 0; at < length; ++at) {
-      bytes[at] = 0x7F;  // differs from the filler in its top bit only
-      EXPECT_FALSE(AllBytesEqual(bytes.data(), length, 0xFF)) << length << " at " << at;
-      bytes[at] = 0xFF;
+  for (const CompareWidth width : CompareWidths()) {
+    for (const std::size_t length :
+         {0u, 1u, 7u, 8u, 9u, 63u, 64u, 1023u, 1024u, 1025u, 2047u, 2100u, 3072u}) {
+      std::vector<std::uint8_t> bytes(length, 0xFF);
+      EXPECT_TRUE(AllBytesEqual(bytes.data(), length, 0xFF, width)) << length;
+      for (std::size_t at = 0; at < length; ++at) {
+        bytes[at] = 0x7F;  // differs from the filler in its top bit only
+        EXPECT_FALSE(AllBytesEqual(bytes.data(), length, 0xFF, width))
+            << static_cast<int>(width) << "-byte steps, " << length << " at " << at;
+        bytes[at] = 0xFF;
+      }
     }
   }
 }
