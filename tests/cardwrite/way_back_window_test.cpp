@@ -16,80 +16,30 @@
 #include <memory>
 #include <string>
 
-#include "sram/sram_port.h"
 #include "sramman/backup_restore_dialog.h"
 #include "sramman/link_job_bar.h"
-#include "sramman/sram_manager_form.h"
 #include "sramman/way_back_bar.h"
-#include "tests/guisupport/qt_application.h"
-#include "tests/guisupport/recording_message_boxes.h"
-#include "tests/guisupport/scripted_file_dialogs.h"
-#include "tests/sram/test_carts.h"
-#include "tests/support/temp_dir.h"
+#include "tests/cardwrite/card_write_window_fixture.h"
 
 namespace velwin::sramman::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using velwin::testing::Bytes;
-using velwin::testing::ReadBytes;
-using velwin::testing::TempDir;
 
 constexpr std::size_t k4Mbit = 512 * 1024;
 
-class WayBack : public ::testing::Test {
+class WayBack : public CardWriteJobs {
  protected:
-  void SetUp() override {
-    gui::testing::EnsureQtApplication();
-    qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files_.File("config")));
-  }
-  void TearDown() override { qunsetenv("VELWIN_CONFIG_DIR"); }
-
-  void Open(const std::string& card, const Bytes& contents, const std::string& faults = "") {
-    romFile_ = files_.Write("card.gb", contents);
-    SramManagerParts parts;
-    parts.dialogs = &dialogs_;
-    parts.messages = &messages_;
-    std::string error;
-    parts.port = OpenSramPort("sim:card=" + card + ",rom=" + romFile_ + faults, error);
-    ASSERT_TRUE(parts.port) << error;
-    port_ = parts.port.get();
-    form_ = std::make_unique<TSRAMManForm>(nullptr, std::move(parts));
-    form_->CardWrite()->SetConfirm([this](QWidget*, const QString& question) {
-      asked_.append(question);
-      return agree_;
-    });
-  }
+  // Writes image after the question, answered yes.
   void WriteImage(const Bytes& image) {
-    agree_ = true;
-    dialogs_.QueueAnswer({QString::fromStdString(files_.Write("image.gb", image))});
-    form_->CardWrite()->Action()->trigger();
-  }
-  Bytes CardNow() {
-    std::string error;
-    EXPECT_TRUE(port_->Flush(error)) << error;
-    return ReadBytes(romFile_);
+    CardWriteJobs::WriteImage(files_.Write("image.gb", image), /*agree=*/true);
   }
   QString Log() const { return form_->Memo1()->toPlainText(); }
-  QString LastLog() const { return Log().split('\n').last(); }
   std::string OnlyBackup() const {
-    std::vector<std::string> found;
-    for (const auto& entry : fs::directory_iterator(backupFolder_))
-      found.push_back(entry.path().string());
+    const std::vector<fs::path> found = Backups();
     EXPECT_EQ(found.size(), 1u);
-    return found.empty() ? std::string() : found[0];
+    return found.empty() ? std::string() : found[0].string();
   }
-
-  TempDir files_;
-  const ScopedDataHome data_{files_.File("data")};
-  const std::string backupFolder_ = files_.File("data/velwin/card-backups");
-  gui::testing::ScriptedFileDialogs dialogs_;
-  gui::testing::RecordingMessageBoxes messages_;
-  std::string romFile_;
-  xchanger::PortBackend* port_ = nullptr;
-  std::unique_ptr<TSRAMManForm> form_;
-  QStringList asked_;
-  bool agree_ = false;
 };
 
 TEST_F(WayBack, ACancelledWriteIsOneClickAndOneQuestionFromTheCardAsItWas) {
