@@ -15,70 +15,28 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/card/simulated_card_rig.h"
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
 #include "card/card_write_job.h"
 #include "chips/flash_chip_table.h"
 #include "chips/flash_driver.h"
-#include "sim/simulated_xchanger.h"
-#include "xchanger/cart_access.h"
-#include "xchanger/link.h"
 
 namespace {
+
+using velwin::card::bench::Figures;
+using velwin::card::bench::Pattern;
+using velwin::card::bench::Rig;
 
 using velwin::card::JobControl;
 using velwin::xchanger::CartAccess;
 using velwin::xchanger::FlashChipSpec;
 using velwin::xchanger::XChangerLink;
-using velwin::xchanger::sim::FlashChip;
 using velwin::xchanger::sim::SimConfig;
 using velwin::xchanger::sim::SimulatedXChanger;
-
-std::map<std::string, double>& Figures() {
-  static std::map<std::string, double> figures;
-  return figures;
-}
-
-std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<std::uint8_t>(x);
-  }
-  return bytes;
-}
-
-FlashChip SimChip(std::uint8_t mbit) {
-  return mbit == 4 ? FlashChip::k4Mbit : mbit == 16 ? FlashChip::k16Mbit : FlashChip::k64Mbit;
-}
-
-// One simulated X-Changer holding a card with these contents, and the link
-// and cart operations on it.
-struct Rig {
-  Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom) : port(Config(mbit, std::move(rom))) {}
-  static SimConfig Config(std::uint8_t mbit, std::vector<std::uint8_t> rom) {
-    SimConfig config;
-    config.hasCart = true;
-    config.card = SimChip(mbit);
-    config.rom = std::move(rom);
-    return config;
-  }
-  std::uint64_t Accesses() const { return port.Counters().reads + port.Counters().writes; }
-  std::uint64_t Now() { return port.Clock().NowMicroseconds(); }
-
-  SimulatedXChanger port;
-  velwin::xchanger::SteadyTickCounter ticks;
-  velwin::xchanger::NoEventPump pump;
-  XChangerLink link{port, ticks, pump};
-  CartAccess cart{link};
-};
 
 struct Run {
   std::uint64_t us = 0;
@@ -157,7 +115,8 @@ class FlashCycleCounter : public velwin::xchanger::PortIo {
 // last, over the bytes between.
 double AccessesPerLoadedByte(std::uint8_t mbit, velwin::xchanger::sim::LinkModes modes) {
   const FlashChipSpec& chip = *velwin::xchanger::FlashChipForCard(mbit);
-  SimConfig config = Rig::Config(mbit, std::vector<std::uint8_t>(chip.sizeBytes, 0xFF));
+  SimConfig config =
+      velwin::card::bench::CardConfig(mbit, std::vector<std::uint8_t>(chip.sizeBytes, 0xFF));
   config.modes = modes;
   SimulatedXChanger sim(std::move(config));
   FlashCycleCounter counter(sim);
@@ -263,11 +222,5 @@ BENCHMARK(BM_OneByteChanged)->Arg(16)->Arg(64)->Iterations(1)->Unit(benchmark::k
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("\nsimulated time (1 us per port access)\n");
-  for (const auto& [name, value] : Figures())
-    std::printf("  %-62s %8.3f\n", name.c_str(), value);
-  return 0;
+  return velwin::card::bench::RunAndPrintFigures(argc, argv);
 }

@@ -12,60 +12,24 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <map>
 #include <string>
 #include <vector>
 
+#include "bench/card/simulated_card_rig.h"
 #include "card/card_write_job.h"
 #include "card/write_estimate.h"
 #include "card/write_precheck.h"
 #include "chips/flash_chip_table.h"
 #include "chips/link_timing.h"
-#include "sim/simulated_xchanger.h"
-#include "xchanger/cart_access.h"
-#include "xchanger/link.h"
 
 namespace {
 
+using velwin::card::bench::Figures;
+using velwin::card::bench::Pattern;
+using velwin::card::bench::Rig;
+
 namespace card = velwin::card;
 namespace xchanger = velwin::xchanger;
-
-std::map<std::string, double>& Figures() {
-  static std::map<std::string, double> figures;
-  return figures;
-}
-
-std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
-  std::vector<std::uint8_t> bytes(size);
-  std::uint32_t x = seed * 2654435761u + 1;
-  for (auto& b : bytes) {
-    x ^= x << 13;
-    x ^= x >> 17;
-    x ^= x << 5;
-    b = static_cast<std::uint8_t>(x);
-  }
-  return bytes;
-}
-
-struct Rig {
-  Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom) : port(Config(mbit, std::move(rom))) {}
-  static xchanger::sim::SimConfig Config(std::uint8_t mbit, std::vector<std::uint8_t> rom) {
-    xchanger::sim::SimConfig config;
-    config.hasCart = true;
-    config.card = mbit == 4    ? xchanger::sim::FlashChip::k4Mbit
-                  : mbit == 16 ? xchanger::sim::FlashChip::k16Mbit
-                               : xchanger::sim::FlashChip::k64Mbit;
-    config.rom = std::move(rom);
-    return config;
-  }
-  double Seconds() { return static_cast<double>(port.Clock().NowMicroseconds()) / 1e6; }
-
-  xchanger::sim::SimulatedXChanger port;
-  xchanger::SteadyTickCounter ticks;
-  xchanger::NoEventPump pump;
-  xchanger::XChangerLink link{port, ticks, pump};
-  xchanger::CartAccess cart{link};
-};
 
 // The question's estimate and the job's own time for writing image onto a
 // card holding old, without a backup file (the file is not the link's time).
@@ -107,11 +71,5 @@ BENCHMARK(BM_EstimateAgainstJob)->Arg(4)->Arg(16)->Arg(64)->Iterations(1)->Unit(
 }  // namespace
 
 int main(int argc, char** argv) {
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  std::printf("\nsimulated time (1 us per port access)\n");
-  for (const auto& [name, value] : Figures())
-    std::printf("  %-62s %8.3f\n", name.c_str(), value);
-  return 0;
+  return velwin::card::bench::RunAndPrintFigures(argc, argv);
 }
