@@ -129,14 +129,15 @@ TEST(FastPath, NotTakenWithoutTheRightsNorWhereTheListLies) {
 
   // The driver lists 0x278 for parport0, where no such port answers.
   Machine lying(false, kPlainEpp, "632\t1656\n");
-  port = lying.Ppdev(true);
-  ASSERT_TRUE(port) << lying.error;
-  EXPECT_EQ(port->Path().kind, PortPath::Kind::kPpdev);
-  EXPECT_NE(port->Path().note.find("lists 0x278 for /dev/parport0, but the port there does not"),
-            std::string::npos)
-      << port->Path().note;
+  const auto lyingPort = lying.Ppdev(true);
+  ASSERT_TRUE(lyingPort) << lying.error;
+  EXPECT_EQ(lyingPort->Path().kind, PortPath::Kind::kPpdev);
+  EXPECT_NE(
+      lyingPort->Path().note.find("lists 0x278 for /dev/parport0, but the port there does not"),
+      std::string::npos)
+      << lyingPort->Path().note;
   EXPECT_EQ(lying.Tail(1), std::vector<std::string>{"ioperm 278 5 off"});
-  EXPECT_EQ(Search(*port), kLinkModeEpp);
+  EXPECT_EQ(Search(*lyingPort), kLinkModeEpp);
   EXPECT_EQ(lying.Count("FAULT"), 0u);
 }
 
@@ -191,19 +192,19 @@ TEST(EcpPort, WithoutTheKernelsListTheRegisterIsProbedAndSaidSo) {
   // card's may be anywhere) is driven as a plain port, and nothing beyond
   // its five registers is touched.
   Machine pci(true, kEcpEpp, "888\t-1\n");
-  port = pci.Direct();
-  ASSERT_TRUE(port) << pci.error;
-  EXPECT_FALSE(port->Path().ecp);
-  EXPECT_NE(port->Path().note.find("without the base of its extended control register"),
+  const auto pciPort = pci.Direct();
+  ASSERT_TRUE(pciPort) << pci.error;
+  EXPECT_FALSE(pciPort->Path().ecp);
+  EXPECT_NE(pciPort->Path().note.find("without the base of its extended control register"),
             std::string::npos);
   EXPECT_EQ(pci.Count("ioperm 77A"), 0u);
 
   // A plain port has no register there, and the search still finds EPP.
   Machine plain(false, nullptr);
-  port = plain.Direct();
-  ASSERT_TRUE(port) << plain.error;
-  EXPECT_FALSE(port->Path().ecp);
-  EXPECT_EQ(Search(*port), kLinkModeEpp);
+  const auto plainPort = plain.Direct();
+  ASSERT_TRUE(plainPort) << plain.error;
+  EXPECT_FALSE(plainPort->Path().ecp);
+  EXPECT_EQ(Search(*plainPort), kLinkModeEpp);
 }
 
 TEST(PpdevPort, ControlGoesOneLineAtATimeAndOnlyWhereTheKernelKeepsIt) {
@@ -226,15 +227,15 @@ TEST(PpdevPort, ControlGoesOneLineAtATimeAndOnlyWhereTheKernelKeepsIt) {
   // On an ECP port the kernel writes control before every EPP transfer:
   // none of ours goes before one.
   Machine ecp(true, kEcpEpp);
-  port = ecp.Ppdev(false);
-  ASSERT_TRUE(port) << ecp.error;
+  const auto ecpPort = ecp.Ppdev(false);
+  ASSERT_TRUE(ecpPort) << ecp.error;
   ecp.port.log.clear();
-  EXPECT_EQ(Search(*port), kLinkModeEpp);
+  EXPECT_EQ(Search(*ecpPort), kLinkModeEpp);
   EXPECT_EQ(ecp.Count("PPWCONTROL"), 0u);
 
   // Released in compatibility mode with the lines at rest.
   ecp.port.log.clear();
-  port->Idle();
+  ecpPort->Idle();
   EXPECT_EQ(ecp.port.log, (std::vector<std::string>{
                               "PPSETMODE " + std::to_string(IEEE1284_MODE_COMPAT), "PPRELEASE"}));
   EXPECT_EQ(ecp.port.control & 0x2F, 0x04);
