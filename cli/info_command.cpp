@@ -133,7 +133,7 @@ int RunInfoCommand(const Arguments& args, std::ostream& out, std::ostream& err,
   // Each file is analysed on its own; they may be read at once, and are
   // reported in the order given.
   RunInOrder<Examined>(
-      options.files.size(), readers.value_or(InfoReaders(options.files)),
+      options.files.size(), readers ? *readers : InfoReaders(options.files),
       [&options](std::size_t i) {
         Examined examined;
         examined.report = Examine(options.files[i], options.verify, examined.labels);
