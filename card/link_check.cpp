@@ -62,6 +62,7 @@ CardLinkFinding CheckCard(const FlashChipSpec& chip, const PortPath& path, std::
   if (xchanger::PageLoadFitsLink(chip, timing)) {
     // Fast enough for a page load, but its pauses would cut too many of them.
     finding.cause = SlowCause::kBusyMachine;
+    finding.loadsFit = true;
     finding.causeText =
         "the link's pauses would cut about " +
         std::to_string(static_cast<int>(xchanger::CutLoadShare(chip, timing) * 100 + 0.5)) +

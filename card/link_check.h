@@ -29,6 +29,9 @@ struct CardLinkFinding {
   bool writable = false;
   double maxUsPerByte = 0;  // 0 for a chip that waits for every byte
   SlowCause cause = SlowCause::kNone;
+  // Not writable although every page load fits the link: only its pauses
+  // would cut too many of them.
+  bool loadsFit = false;
   // What was measured, and what to change on this machine; empty when
   // writable.
   std::string causeText;

@@ -109,13 +109,17 @@ std::string WriteConfirmationText(const WriteSubject& subject, const std::string
 }
 
 std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
-                            const std::vector<std::uint32_t>& lockedBlocks) {
+                            const std::vector<std::uint32_t>& lockedBlocks, UnlockAnswers answers) {
   std::string blocks;
   for (const std::uint32_t block : lockedBlocks)
     blocks += (blocks.empty() ? "" : ", ") + UnitText(chip, block);
-  return "Locked, and changed by this write: " + blocks +
-         ". Unlock and Write clears the card's lock bits for this write (as --unlock does) and "
-         "locks those that were set again afterwards; Write keeps them set, and is refused.";
+  const std::string clears =
+      " clears the card's lock bits for this write (as --unlock does) and locks those that were "
+      "set again afterwards";
+  if (answers == UnlockAnswers::kYesNo)
+    return "Locked, and changed by this write: " + blocks + ". Yes" + clears + ".";
+  return "Locked, and changed by this write: " + blocks + ". Unlock and Write" + clears +
+         "; Write keeps them set, and is refused.";
 }
 
 }  // namespace velwin::card

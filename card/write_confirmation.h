@@ -46,10 +46,15 @@ std::string MenuLossText(const CardContents& contents, std::uint64_t imageBytes)
 std::string WriteConfirmationText(const WriteSubject& subject, const std::string& imageName,
                                   const std::string& timeText, const std::string& backupFolder);
 
+// How the question over locked blocks is answered: with the buttons Unlock
+// and Write, Write and Cancel, or with Yes (which clears them) and No.
+enum class UnlockAnswers { kUnlockWriteCancel, kYesNo };
+
 // The paragraph the question adds for locked blocks the image changes:
 // which, and what each answer does with them.
 std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
-                            const std::vector<std::uint32_t>& lockedBlocks);
+                            const std::vector<std::uint32_t>& lockedBlocks,
+                            UnlockAnswers answers = UnlockAnswers::kUnlockWriteCancel);
 
 // text with a full stop, unless it already ends a sentence: a title may
 // end in its own full stop or ellipsis, which ends the sentence too.

@@ -148,8 +148,7 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     } else if (card.writable) {
       out << "can be written over this link (a byte must take under "
           << MicrosecondsText(card.maxUsPerByte) << " us).\n";
-    } else if (card.cause == card::SlowCause::kBusyMachine &&
-               xchanger::PageLoadFitsLink(chip, timing)) {
+    } else if (card.loadsFit) {
       out << "fast enough, but its pauses come too often: try a machine at rest.\n";
     } else if (!realPort) {
       out << "too slow a link (a byte must take under " << MicrosecondsText(card.maxUsPerByte)

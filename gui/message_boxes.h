@@ -14,6 +14,9 @@ inline QString ApplicationTitle() {
   return QString::fromLatin1(kApplicationTitle);
 }
 
+// A question with Yes and No, No the default; whether Yes was chosen.
+bool AskYesNo(QWidget* parent, const QString& question);
+
 // The standard error box: the application title, the text and OK. Reached
 // through this interface so tests can see what would have been shown.
 class MessageBoxes {

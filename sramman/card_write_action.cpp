@@ -39,21 +39,10 @@ constexpr const char* kOneGameNote =
     "\n\nThe card will then hold this one game. A card of several games needs the "
     "menu program of the VELTRA flashing tool, which velwin does not have.";
 
-bool AskYesNo(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
-}
-
 CardWriteAction::Answer AskWrite(QWidget* parent, const QString& question, bool offerUnlock) {
   using Answer = CardWriteAction::Answer;
-  if (!offerUnlock) {
-    return QMessageBox::question(parent, gui::ApplicationTitle(), question,
-                                 QMessageBox::Yes | QMessageBox::No,
-                                 QMessageBox::No) == QMessageBox::Yes
-               ? Answer::kWrite
-               : Answer::kCancel;
-  }
+  if (!offerUnlock)
+    return gui::AskYesNo(parent, question) ? Answer::kWrite : Answer::kCancel;
   QMessageBox box(QMessageBox::Question, gui::ApplicationTitle(), question, QMessageBox::NoButton,
                   parent);
   QPushButton* unlock = box.addButton(QStringLiteral("Unlock and Write"), QMessageBox::AcceptRole);
@@ -81,7 +70,7 @@ CardWriteAction::CardWriteAction(QMenu* menu, QWidget* window, xchanger::CartAcc
       jobBar_(jobBar),
       host_(host),
       ask_(AskWrite),
-      confirm_(AskYesNo) {
+      confirm_(gui::AskYesNo) {
   action_ = menu->addAction(QStringLiteral("Write File to Card\u2026"));
   connect(action_, &QAction::triggered, this, &CardWriteAction::WriteFileToCard);
 }

@@ -155,9 +155,12 @@ void ElevatedWrite::ReadErrors() {
   process_->setReadChannel(QProcess::StandardError);
   while (process_->canReadLine()) {
     QString line = QString::fromUtf8(process_->readLine().trimmed());
-    heard_ = true;
-    if (line.startsWith(QLatin1String("velwin-cli: ")))
+    // Only velwin-cli's own lines say it ran: pkexec says why it refused on
+    // this stream too, before it exits with the status that tells how.
+    if (line.startsWith(QLatin1String("velwin-cli: "))) {
+      heard_ = true;
       line.remove(0, 12);
+    }
     if (!line.isEmpty())
       log_(line.toStdString());
   }

@@ -51,6 +51,8 @@ class ElevatedWrite : public QObject {
 
   // Whether the card was written and verified.
   bool Run(const ElevatedWriteRequest& request);
+  // Whether velwin-cli said it had begun to erase or program.
+  bool ChangedCard() const { return changedCard_; }
 
  private:
   void ReadOutput();

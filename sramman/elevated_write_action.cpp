@@ -32,6 +32,7 @@
 #include "sram/sram_port.h"
 #include "sramman/elevated_write.h"
 #include "sramman/sav_folder.h"
+#include "sramman/way_back_bar.h"
 
 namespace velwin::sramman {
 namespace {
@@ -39,12 +40,6 @@ namespace {
 constexpr const char* kRightsNote =
     "\n\nvelwin-cli writes it with administrator rights: the system asks for an "
     "administrator's password first.";
-
-bool AskYesNo(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
-}
 
 // The command in a line the user can select, with a button that copies it.
 void ShowCommandToCopy(QWidget* parent, const QString& command) {
@@ -98,7 +93,7 @@ ElevatedWriteAction::ElevatedWriteAction(QMenu* menu, QWidget* window, xchanger:
       jobBar_(jobBar),
       host_(host),
       portInUse_(std::move(portInUse)),
-      confirm_(AskYesNo),
+      confirm_(gui::AskYesNo),
       showCommand_(ShowCommandToCopy) {
   action_ = menu->addAction(QStringLiteral("Write with Administrator Rights\u2026"));
   connect(action_, &QAction::triggered, this, &ElevatedWriteAction::WriteWithAdministratorRights);
@@ -138,7 +133,8 @@ bool ElevatedWriteAction::Ask(const std::string& imagePath, std::span<const std:
     // Agreeing to a write over locked blocks is agreeing to clear them.
     unlock = !check.lockedUnits.empty();
     if (unlock)
-      question += "\n\n" + card::UnlockOfferText(*check.chip, check.lockedUnits);
+      question += "\n\n" + card::UnlockOfferText(*check.chip, check.lockedUnits,
+                                                 card::UnlockAnswers::kYesNo);
   } else {
     question = "Write " + ShownName(imagePath) + " (" + std::to_string(imageBytes) +
                " bytes) onto the flash card in the X-Changer? This window cannot read the card "
@@ -208,7 +204,13 @@ void ElevatedWriteAction::WriteWithAdministratorRights() {
   ElevatedWrite run(jobBar_, [this](const std::string& utf8) {
     host_.LogStatus(encoding::Utf8ToWindows1252(utf8));
   });
-  run.Run(write);
+  const bool verified = run.Run(write);
+  // As after the window's own write: the game list may name what is no
+  // longer there, and a verified card leaves no way back to offer.
+  if (verified || run.ChangedCard())
+    host_.CardWritten();
+  if (verified && wayBack_ != nullptr)
+    wayBack_->Withdraw();
 }
 
 }  // namespace velwin::sramman

@@ -18,6 +18,8 @@ class QWidget;
 
 namespace velwin::sramman {
 
+class WayBackBar;
+
 // "Write with Administrator Rights…" in the Card menu: the write for a
 // port the window may not drive fast enough, or at all, with the user's own
 // rights (ppdev too slow for the card, where port instructions would do; a
@@ -43,6 +45,9 @@ class ElevatedWriteAction : public QObject {
   // Tests answer in advance.
   void SetConfirm(Confirm confirm) { confirm_ = std::move(confirm); }
   void SetShowCommand(ShowCommand show) { showCommand_ = std::move(show); }
+  // The bar that offers the way back after a write that stopped; a write
+  // verified here leaves nothing to go back to.
+  void SetWayBack(WayBackBar* wayBack) { wayBack_ = wayBack; }
 
   // After the window refused a write before changing anything: where the
   // reason is a link too slow over ppdev, says that this command may write
@@ -67,6 +72,7 @@ class ElevatedWriteAction : public QObject {
   QAction* action_ = nullptr;
   Confirm confirm_;
   ShowCommand showCommand_;
+  WayBackBar* wayBack_ = nullptr;
 };
 
 // The launcher that runs a program as root after asking for the rights:

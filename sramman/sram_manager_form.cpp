@@ -47,12 +47,6 @@ std::string ToAnsi(const QString& text) {
   return encoding::Utf8ToWindows1252(text.toStdString());
 }
 
-bool AskYesNo(QWidget* parent, const QString& question) {
-  return QMessageBox::question(parent, gui::ApplicationTitle(), question,
-                               QMessageBox::Yes | QMessageBox::No,
-                               QMessageBox::No) == QMessageBox::Yes;
-}
-
 template <typename T>
 T& OwnedOr(T* given, std::unique_ptr<T>& own, std::unique_ptr<T> fallback) {
   if (given != nullptr)
@@ -95,7 +89,7 @@ TSRAMManForm::TSRAMManForm(QWidget* parent, SramManagerParts parts)
       link_(*port_, *ticks_, *pump_),
       cart_(link_),
       manager_(cart_, *pump_, *this),
-      askClose_(AskYesNo),
+      askClose_(gui::AskYesNo),
       portProblem_(std::move(parts.portProblem)),
       portDescription_(parts.portDescription.empty() ? ResolvePortChoice(parts.portSelection.chosen)
                                                      : std::move(parts.portDescription)),
@@ -149,6 +143,7 @@ void TSRAMManForm::BuildControls() {
                    [this](const std::string& choice) { ChangePort(choice); });
   wayBack_ = new WayBackBar(this);
   cardWrite_->SetWayBack(wayBack_);
+  adminWrite_->SetWayBack(wayBack_);
   connect(wayBack_, &WayBackBar::ShownChanged, this, [this] { PlaceWayBack(); });
   const int menuHeight = menuBar_->sizeHint().height();
   menuBar_->setGeometry(0, 0, kClientWidth, menuHeight);
@@ -330,11 +325,15 @@ void TSRAMManForm::CardWritten() {
   // The grid names games and SRAM banks of the card as it was analysed; a
   // write may have replaced them, or left half a menu, so a transfer on
   // them would read or write the wrong banks.
-  listingStale_ = true;
-  stringGrid1_->setEnabled(false);
-  stringGrid1_->setToolTip(
+  MarkListingStale(
       QStringLiteral("The card was written since this list was made: Analyse Cart lists it "
                      "again."));
+}
+
+void TSRAMManForm::MarkListingStale(const QString& why) {
+  listingStale_ = true;
+  stringGrid1_->setEnabled(false);
+  stringGrid1_->setToolTip(why);
 }
 
 void TSRAMManForm::EndLinkJob() {

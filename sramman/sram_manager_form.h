@@ -140,6 +140,9 @@ class TSRAMManForm : public QDialog, private SramView, private LinkJobHost {
   void NameLinkJob(const std::string& name) override;
   bool StopRequested() const override { return closeWhenJobEnds_; }
   void CardWritten() override;
+  // Save and Load Marked refuse the grid's rows until Analyse Cart lists
+  // the card again; why is the grid's tooltip.
+  void MarkListingStale(const QString& why);
   void HoldOpenForResult() override { holdOpen_ = true; }
   void PlaceWayBack();
 

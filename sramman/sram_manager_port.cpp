@@ -34,6 +34,12 @@ void TSRAMManForm::ChangePort(const std::string& choice) {
     port_->Replace(std::move(next));
   portDescription_ = description;
   portProblem_ = problem;
+  // The list was made over the old port: another cart may be behind the
+  // new one. The way back stays, since its backup names its card and a
+  // restore checks the card first.
+  MarkListingStale(
+      QStringLiteral("The port was changed since this list was made: Analyse Cart lists the "
+                     "cart on it."));
   LogStatus("Port: " + encoding::Utf8ToWindows1252(description));
   if (!portProblem_.isEmpty())
     LogStatus(encoding::Utf8ToWindows1252(portProblem_.toStdString()));

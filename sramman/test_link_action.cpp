@@ -32,6 +32,9 @@ std::string FindingsText(const card::LinkFindings& findings, const xchanger::Lin
     else if (card.writable)
       text += "can be written over this path (a byte must take under " +
               MicrosecondsText(card.maxUsPerByte) + " us).";
+    else if (card.loadsFit)
+      text += "fast enough, but its pauses come too often: " + card.causeText +
+              ".\nTo write it: " + card.remedy + ".";
     else
       text += "too slow over this path (a byte must take under " +
               MicrosecondsText(card.maxUsPerByte) + " us): " + card.causeText +

@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "sramman/card_write_action.h"
+#include "sramman/elevated_write_action.h"
 #include "tests/cardwrite/card_write_window_fixture.h"
 
 namespace velwin::sramman::testing {
@@ -74,6 +75,26 @@ TEST_F(CardWriteJobs, LockedBlocksAreOfferedToBeClearedForTheWrite) {
   WriteImage(files_.Write("first.gb", Pattern(64 * 1024, 4)), false);
   EXPECT_FALSE(offered.last());
   EXPECT_FALSE(asked_.last().contains("Locked")) << asked_.last().toStdString();
+}
+
+// The write with administrator rights asks with Yes and No: its question
+// says what Yes does to the lock bits, and names no button it lacks.
+TEST_F(CardWriteJobs, TheAdministratorWriteSaysYesClearsTheLockBits) {
+  const auto old = Pattern(8 * 1024 * 1024, 1);
+  Open("64", old, ",locked=1");
+  QString asked;
+  form_->AdminWrite()->SetConfirm([&](QWidget*, const QString& question) {
+    asked = question;
+    return false;
+  });
+  dialogs_.QueueAnswer({QString::fromStdString(files_.Write("image.gb", Pattern(512 * 1024, 2)))});
+  form_->AdminWrite()->Action()->trigger();
+  EXPECT_TRUE(
+      asked.contains("Locked, and changed by this write: block 1 (0x020000-0x03FFFF). Yes "
+                     "clears the card's lock bits"))
+      << asked.toStdString();
+  EXPECT_FALSE(asked.contains("Unlock and Write")) << asked.toStdString();
+  EXPECT_EQ(CardNow(), old);
 }
 
 // The question names the game a single-game card loses.

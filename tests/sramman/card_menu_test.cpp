@@ -179,6 +179,21 @@ TEST(TestLinkWindow, ShowsPerCardWhetherThisLinkCanWriteIt) {
   // The job is over: the card commands are back.
   EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
   EXPECT_TRUE(form.LinkTest()->Action()->isEnabled());
+
+  // Over SPP at 2.5 us an access every 4 Mbit page load fits, but a pause
+  // every 50 ms would cut too many of them: said as link test says it.
+  SramManagerParts pausing;
+  pausing.dialogs = &dialogs;
+  pausing.messages = &messages;
+  pausing.port = OpenSramPort("sim:modes=spp,access=2500,jitter=20000:900", error);
+  ASSERT_TRUE(pausing.port) << error;
+  TSRAMManForm busy(nullptr, std::move(pausing));
+  busy.LinkTest()->SetShow([&](QWidget*, const QString& found) { shown.append(found); });
+  busy.LinkTest()->Action()->trigger();
+  EXPECT_TRUE(shown.last().contains(
+      "\n4 Mbit card: fast enough, but its pauses come too often: the link's pauses would cut "
+      "about 18% of the page loads"))
+      << shown.last().toStdString();
   qunsetenv("VELWIN_CONFIG_DIR");
 }
 

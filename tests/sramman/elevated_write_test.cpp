@@ -36,13 +36,19 @@ using velwin::testing::TempDir;
 // Stands in for pkexec: runs the test's velwin-cli for the installed one it
 // is given, as the user FAKE_UID (the test's own by default). In the mode
 // file, "refuse" ends as pkexec does when the password question is
-// refused, "unauthorised" as when the rights cannot be had, and "kill"
+// refused, "unauthorised" as when the rights cannot be had (each with
+// pkexec's own line on standard error), and "kill"
 // kills velwin-cli once it has begun to program.
 constexpr const char* kFakeLauncher = R"(#!/bin/sh
 printf '%s\n' "$@" > "$0.args"
 mode=$(cat "$0.mode" 2>/dev/null)
-[ "$mode" = refuse ] && exit 126
-[ "$mode" = unauthorised ] && exit 127
+if [ "$mode" = refuse ]; then
+  echo 'Error executing command as another user: Request dismissed' >&2; exit 126
+fi
+if [ "$mode" = unauthorised ]; then
+  printf 'Error executing command as another user: Not authorized\n\nThis incident has been reported.\n' >&2
+  exit 127
+fi
 shift
 export PKEXEC_UID="${FAKE_UID:-$(id -u)}"
 if [ "$mode" = kill ]; then
@@ -135,6 +141,7 @@ TEST_F(ElevatedWriteWindow, RunsTheCommandLineWriteWithItsProgressAndResult) {
   EXPECT_TRUE(Log().contains("Old card contents saved to " + QString::fromStdString(Backups())));
   EXPECT_TRUE(shown_.filter("Programming").size() > 2) << shown_.join('|').toStdString();
   EXPECT_TRUE(ReadBytes(rom_) == image_);
+  EXPECT_TRUE(form_->ListingStale()) << "the game list named the old card";
 }
 
 TEST_F(ElevatedWriteWindow, CancelAndEscapeStopItAndTheLogSaysWhatWasWritten) {

@@ -85,7 +85,9 @@ TEST_F(PortMenuWindow, AChoiceIsKeptAndAChangeReleasesTheHeldPort) {
   form->Ports()->Entry(QStringLiteral("Demo card"))->trigger();
   EXPECT_TRUE(OpenSramPort(sim, error)) << error;
   EXPECT_TRUE(form->Memo1()->toPlainText().endsWith("Port: demo"));
+  EXPECT_TRUE(form->ListingStale()) << "the list names the cart on the old port";
   form->Button3()->click();
+  EXPECT_FALSE(form->ListingStale());
   EXPECT_GT(form->StringGrid1()->rowCount(), 1) << "the demo card's games";
 
   form.reset();
