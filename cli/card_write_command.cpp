@@ -73,13 +73,15 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
 }
 
 // How to put the backup back after a write that stopped with part of the
-// card changed: the command to run, the path quoted so that a shell takes
-// it back byte for byte. It is printable text already, so the escaping of
-// names in messages leaves it as it is.
-std::string RestoreHint(const card::CardWriteResult& result) {
+// card changed: the command to run, on the port just written through, the
+// path quoted so that a shell takes it back byte for byte (and after "--",
+// so that no path is read as an option). It is printable text already, so
+// the escaping of names in messages leaves it as it is.
+std::string RestoreHint(const card::CardWriteResult& result, const std::string& port) {
   if (result.backupPath.empty() || result.writtenBegin == result.writtenEnd)
     return {};
-  return " To put it back: velwin-cli card write " + ShellQuoted(result.backupPath);
+  return " To put it back: velwin-cli card write --port " + ShellQuoted(port) + " -- " +
+         ShellQuoted(result.backupPath);
 }
 
 // Whether the image is one of the card backups that writes keep, so that a
@@ -228,7 +230,7 @@ int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
   } else if (result.outcome.status == card::JobStatus::kCancelled) {
     err << "velwin-cli: card write cancelled. "
         << card::StoppedWriteText(result, ShownName(result.backupPath))
-        << ShownName(RestoreHint(result)) << '\n';
+        << ShownName(RestoreHint(result, options.port)) << '\n';
   } else {
     std::string reason = result.outcome.message;
     if (reason.empty())
@@ -236,9 +238,9 @@ int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
     // Every sentence ends once: a question keeps its mark.
     if (reason.back() != '.' && reason.back() != '?' && reason.back() != '!')
       reason += '.';
-    ReportCardFailure(
-        err, imagePath,
-        reason + " " + card::StoppedWriteText(result, result.backupPath) + RestoreHint(result));
+    ReportCardFailure(err, imagePath,
+                      reason + " " + card::StoppedWriteText(result, result.backupPath) +
+                          RestoreHint(result, options.port));
   }
   if (!flushed && !flushFailedWrite)
     err << "velwin-cli: " << ShownName(flushError) << '\n';

@@ -99,8 +99,7 @@ void PrintJson(std::ostream& out, const std::string& path, const rom::RomInfoLab
 unsigned InfoReaders(const std::vector<std::string>& files) {
   // Two files read at once from a spinning disk would cost a seek at every
   // turn between them: files not all in memory are read one after the other.
-  const bool allInMemory = std::all_of(files.begin(), files.end(), fileio::LooksWhollyCached);
-  if (files.size() < 2 || !allInMemory)
+  if (files.size() < 2 || !std::all_of(files.begin(), files.end(), fileio::LooksWhollyCached))
     return 1;
   cpu_set_t usable;
   CPU_ZERO(&usable);

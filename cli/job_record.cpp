@@ -70,7 +70,10 @@ class LineCopy : public std::streambuf {
     }
   }
   void Finish() {
-    lines_.push_back({std::time(nullptr), std::move(line_)});
+    // A progress object of --progress-stream is the redrawn progress line
+    // of a program that reads it: it leaves nothing either.
+    if (!line_.starts_with("{\"phase\":"))
+      lines_.push_back({std::time(nullptr), std::move(line_)});
     line_.clear();
   }
 
@@ -106,6 +109,14 @@ void NoteCard(const std::string& description) {
 
 int RunRecorded(const std::string& words, const Arguments& args, std::ostream& out,
                 std::ostream& err, const std::string& logPath, const RecordedCommand& command) {
+  return RunRecorded(
+      words, args, out, err,
+      [&logPath](const std::string& text) { return joblog::AppendToJobLog(logPath, text); },
+      command);
+}
+
+int RunRecorded(const std::string& words, const Arguments& args, std::ostream& out,
+                std::ostream& err, const LogAppender& append, const RecordedCommand& command) {
   NotedCard().clear();
   std::string job = "velwin-cli " + words;
   for (const std::string& arg : args)
@@ -128,8 +139,7 @@ int RunRecorded(const std::string& words, const Arguments& args, std::ostream& o
   entry.ended = std::time(nullptr);
   entry.card = NotedCard();
   entry.outcome = OutcomeOf(status);
-  if (const std::string error = joblog::AppendToJobLog(logPath, joblog::JobEntryText(entry));
-      !error.empty()) {
+  if (const std::string error = append(joblog::JobEntryText(entry)); !error.empty()) {
     err << "velwin-cli: the job log could not be written (" << ShownName(error)
         << "); the job went on without it.\n";
   }

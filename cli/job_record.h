@@ -21,6 +21,12 @@ using RecordedCommand =
 int RunRecorded(const std::string& words, const Arguments& args, std::ostream& out,
                 std::ostream& err, const std::string& logPath, const RecordedCommand& command);
 
+// The same, with the entry handed to append, which returns why it could not
+// be kept (empty when it was).
+using LogAppender = std::function<std::string(const std::string& text)>;
+int RunRecorded(const std::string& words, const Arguments& args, std::ostream& out,
+                std::ostream& err, const LogAppender& append, const RecordedCommand& command);
+
 // What the command found in the X-Changer ("16 Mbit flash card"), for the
 // log's end line; said by the command once it knows.
 void NoteCard(const std::string& description);

@@ -1,8 +1,11 @@
 #include <cstdlib>
+#include <filesystem>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "cli/backup_owner.h"
 #include "cli/cancel_on_signals.h"
 #include "cli/card_command.h"
 #include "cli/file_failure.h"
@@ -14,10 +17,36 @@
 #include "cli/lookup_command.h"
 #include "cli/patch_command.h"
 #include "cli/sram_command.h"
+#include "fileio/file_error.h"
 #include "joblog/job_log_file.h"
 #include "velwin_version.h"
 
 namespace {
+
+// Adds an entry to the job log of the user the job is for. Run as root for
+// someone (pkexec, sudo) that is their own log, written with their rights,
+// so that they find the job there and keep owning the file; a user without
+// a home has no log, as a process without HOME has none.
+std::string AppendToJobLog(const std::string& text) {
+  using velwin::cli::InvokingUser;
+  const std::optional<InvokingUser> user =
+      velwin::cli::FindInvokingUser([](const char* name) { return std::getenv(name); });
+  if (!user)
+    return velwin::joblog::AppendToJobLog(velwin::joblog::JobLogPath(std::getenv), text);
+  std::error_code error;
+  if (user->home.empty() || !std::filesystem::is_directory(user->home, error))
+    return {};
+  const std::string path = velwin::joblog::JobLogPath([&user](const char* name) -> const char* {
+    return std::string_view(name) == "HOME" ? user->home.c_str() : nullptr;
+  });
+  std::string problem;
+  try {
+    velwin::cli::RunAsUser(*user, [&] { problem = velwin::joblog::AppendToJobLog(path, text); });
+  } catch (const velwin::fileio::FileError& failure) {
+    problem = velwin::cli::FileFailureReason(path, failure.code());
+  }
+  return problem;
+}
 
 int RunCommandLine(int argc, char** argv) {
   using namespace velwin::cli;
@@ -62,11 +91,10 @@ int RunCommandLine(int argc, char** argv) {
     return RunFlashCommand(args, std::cout, std::cerr);
   // The jobs on the X-Changer and the card backups leave their lines in
   // the job log.
-  const auto logPath = [] { return velwin::joblog::JobLogPath(std::getenv); };
   if (command == "sram")
-    return RunRecorded("sram", args, std::cout, std::cerr, logPath(), RunSramCommand);
+    return RunRecorded("sram", args, std::cout, std::cerr, AppendToJobLog, RunSramCommand);
   if (command == "card")
-    return RunRecorded("card", args, std::cout, std::cerr, logPath(), RunCardCommand);
+    return RunRecorded("card", args, std::cout, std::cerr, AppendToJobLog, RunCardCommand);
   if (command == "link")
     return RunLinkCommand(args, std::cout, std::cerr);
   if (command.size() > 1 && command[0] == '-')

@@ -40,9 +40,11 @@ TEST_F(CardWrite, RestoreCommandGivesBashTheBackupByteForByte) {
     SCOPED_TRACE(home);
     const std::string data = dir.File(home);
     setenv("XDG_DATA_HOME", data.c_str(), 1);
-    const CommandRun run = Write({"--port", Card("4", old, "badbyte=4660"), imagePath});
+    const std::string port = Card("4", old, "badbyte=4660");
+    const CommandRun run = Write({"--port", port, imagePath});
     ASSERT_EQ(run.status, 1);
-    const std::string lead = "To put it back: velwin-cli card write ";
+    // On the port written through, the path after "--".
+    const std::string lead = "To put it back: velwin-cli card write --port '" + port + "' -- ";
     const std::size_t at = run.err.find(lead);
     ASSERT_NE(at, std::string::npos) << run.err;
     const std::string word =

@@ -86,6 +86,25 @@ TEST(JobRecord, EachCardAndSramJobLeavesItsLinesPortCardAndOutcome) {
   EXPECT_EQ(text.find("--bogus"), std::string::npos);
 }
 
+// The objects of --progress-stream are what a terminal's redrawn progress
+// line is: they leave nothing; its log lines and result stay.
+TEST(JobRecord, ProgressObjectsLeaveNothing) {
+  const TempDir dir;
+  const std::string log = dir.File("velwin.log");
+  std::ostringstream out;
+  std::ostringstream err;
+  const auto streamed = [](const Arguments&, std::ostream& to, std::ostream&) {
+    to << "{\"phase\":\"erasing\",\"unit\":1}\n{\"log\":\"Unlocked\"}\n"
+       << "{\"phase\":\"programming\",\"unit\":1}\n{\"verified\":true}\n";
+    return 0;
+  };
+  ASSERT_EQ(RunRecorded("card", {"write", "--progress-stream"}, out, err, log, streamed), 0);
+  const std::string text = LogText(log);
+  EXPECT_EQ(text.find("phase"), std::string::npos) << text;
+  EXPECT_NE(text.find("  {\"log\":\"Unlocked\"}\n  {\"verified\":true}\n"), std::string::npos)
+      << text;
+}
+
 TEST(JobRecord, ALogThatCannotBeWrittenIsSaidOnceAndTheJobStands) {
   const TempDir dir;
   const std::string blocker = dir.Write("state", "a file where the folder belongs");
