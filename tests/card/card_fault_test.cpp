@@ -195,9 +195,7 @@ TEST_F(CardFault, ALinkDroppedDuringAWriteIsNamedAndTheBackupIsTrue) {
       }
       if (now != old) {
         ASSERT_EQ(backups.size(), 1u);
-        EXPECT_NE(run.err.find("velwin-cli card write '" + backups[0].string() + "'"),
-                  std::string::npos)
-            << run.err;
+        EXPECT_NE(run.err.find(" -- '" + backups[0].string() + "'"), std::string::npos) << run.err;
       }
     }
   }
