@@ -52,11 +52,19 @@ void FlashPageLoad::Write(std::uint16_t cartAddress, std::uint8_t value) {
   const auto low = static_cast<std::uint8_t>(cartAddress & 0xFFu);
   Register(AddrLowReg, low, low_);
   Register(AddrHighReg, static_cast<std::uint8_t>(cartAddress >> 8), high_);
+  const std::uint64_t before = startAtNext_ ? clock_.NowNanoseconds() : 0;
   link_.WriteRegisterHeld(DataReg, value);
   const std::uint64_t now = clock_.NowNanoseconds();
-  if (timing_)
-    longestGapNs_ = std::max(longestGapNs_, now - lastWriteNs_);
-  lastWriteNs_ = now;
+  if (startAtNext_) {
+    timing_ = true;
+    startAtNext_ = false;
+    longestGapNs_ = 0;
+    lastWriteNs_ = before;
+  } else {
+    if (timing_)
+      longestGapNs_ = std::max(longestGapNs_, now - lastWriteNs_);
+    lastWriteNs_ = now;
+  }
   lastAddress_ = cartAddress;
   // The latch now holds this address or the next: AddrLowReg is unknown,
   // and AddrHighReg too where the next would carry into it.
@@ -95,9 +103,8 @@ void FlashPageLoad::WaitSinceLastWrite(std::uint64_t us) {
     clock_.WaitMicroseconds(us - since);
 }
 
-void FlashPageLoad::StartTiming() {
-  timing_ = true;
-  longestGapNs_ = 0;
+void FlashPageLoad::StartTimingAtNextWrite() {
+  startAtNext_ = true;
 }
 
 }  // namespace velwin::xchanger

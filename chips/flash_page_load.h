@@ -48,9 +48,11 @@ class FlashPageLoad {
   // (past 0x7FFF that would be the cart's RAM).
   void Finish();
 
-  // From the last write on, every gap between two writes counts: the chip's
-  // byte-load window has opened.
-  void StartTiming();
+  // From the next write on, every gap between two writes counts: that write
+  // opens the chip's byte-load window. It is timed from just before its data
+  // cycle, so that a pause right after it (a system call that returns late)
+  // counts in the gap to the first byte instead of going unseen.
+  void StartTimingAtNextWrite();
   // Whether a gap between two timed writes so far reached a byte-load
   // window of windowUs: the chip has closed the load.
   bool Cut(std::uint32_t windowUs) const;
@@ -73,6 +75,7 @@ class FlashPageLoad {
   std::optional<std::uint8_t> bankLow_;
   std::optional<std::uint8_t> bankHigh_;
   std::optional<std::uint16_t> lastAddress_;  // of the last flash write cycle
+  bool startAtNext_ = false;
   bool timing_ = false;
   std::uint64_t lastWriteNs_ = 0;
   std::uint64_t longestGapNs_ = 0;

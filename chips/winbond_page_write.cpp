@@ -63,10 +63,10 @@ FlashOutcome WinbondPageWrite::Program(std::uint32_t address, std::span<const st
     load.SelectBank(ownBankForCommand ? bank : kCommandBank);
     load.Write(kUnlock1, 0xAA);
     load.Write(kUnlock2, 0x55);
-    load.Write(kUnlock1, kPageLoad);
     // The window runs from the command on: the first byte must follow
     // within it like every other.
-    load.StartTiming();
+    load.StartTimingAtNextWrite();
+    load.Write(kUnlock1, kPageLoad);
     if (switchAfterCommand)
       load.SelectBank(bank);
     // Each byte with its own address: the one AddrLowReg held after the

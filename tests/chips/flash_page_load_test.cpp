@@ -31,6 +31,10 @@ class FlashCycleCounter : public PortIo {
       seen_ = sim_.CartBusCounters().flashCommands;
       cycleAt.push_back(accesses_);
       cycleUs.push_back(sim_.NowMicroseconds());
+      // The machine stops right after that cycle, before the writer looks
+      // at its clock again.
+      if (cycleAt.size() == pauseAfterCycle)
+        sim_.Clock().WaitMicroseconds(pauseUs);
     }
   }
   std::uint8_t PortRead(std::uint16_t port) override {
@@ -44,6 +48,8 @@ class FlashCycleCounter : public PortIo {
   std::vector<std::uint64_t> cycleAt;
   std::vector<std::uint64_t> cycleUs;    // simulated time of each flash write cycle
   std::vector<std::uint64_t> eppReadUs;  // and of each EPP data read
+  std::size_t pauseAfterCycle = 0;       // 1 for the first flash write cycle
+  std::uint64_t pauseUs = 0;
 
  private:
   sim::SimulatedXChanger& sim_;
@@ -154,6 +160,29 @@ TEST(PageLoad, FirstByteFollowsTheCommandWithinTheTablesLongestGap) {
         EXPECT_TRUE(std::equal(bytes.begin(), bytes.end(), sim.FlashContents().begin() + address));
       }
     }
+  }
+}
+
+// A pause right after the page command, before the writer reads its clock
+// again, is in the gap to the first byte: the load is known to be cut.
+TEST(PageLoad, APauseJustAfterTheCommandCutsTheLoad) {
+  for (const auto card : {FlashChip::k4Mbit, FlashChip::k16Mbit}) {
+    const FlashChipSpec& chip = *FlashChipForCard(card == FlashChip::k4Mbit ? 4 : 16);
+    SCOPED_TRACE(chip.name);
+    sim::SimConfig config;
+    config.hasCart = true;
+    config.card = card;
+    sim::SimulatedXChanger sim(config);
+    FlashCycleCounter port(sim);
+    SteppingTicks ticks(0);
+    CountingPump pump;
+    XChangerLink link(port, ticks, pump);
+    CartAccess cart(link);
+    ASSERT_TRUE(link.FindXChanger());
+    const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+    port.pauseAfterCycle = 3;  // AA, 55, the command
+    port.pauseUs = chip.byteLoadWindowUs + 50;
+    EXPECT_TRUE(driver->Program(5 * kBank, std::vector<std::uint8_t>(16, 0x5A)).cut);
   }
 }
 
