@@ -152,25 +152,6 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   progress.bytesDone = readBytes;
   progress.AddRead(2 * readBytes);
 
-  // A card that already holds the image loses nothing: no backup of it.
-  const bool changesCard = !std::equal(image.begin(), image.end(), old.begin());
-  if (options.backup && changesCard) {
-    try {
-      const auto write = [&] {
-        result.backupPath = KeepCardBackup(options.backupFolder, card.flashMbit, options.now, old);
-      };
-      if (options.asBackupOwner)
-        options.asBackupOwner(write);
-      else
-        write();
-    } catch (const fileio::FileError& e) {
-      result.outcome = JobOutcome::Failed("Backup not written: " + BackupFailureText(e) +
-                                          ". Nothing was erased.");
-      return result;
-    }
-    log("Old card contents saved to " + result.backupPath);
-  }
-
   // 3. Rewrite only what differs.
   const std::vector<std::uint8_t> target = TargetContents(old, image);
   const WritePlan plan = PlanWrite(*chip, old, target);
@@ -201,6 +182,27 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
   if (const std::string reloads = xchanger::ReloadText(*chip, *result.link, loads);
       loads != 0 && !reloads.empty()) {
     log(reloads);
+  }
+
+  // Only a write that will go ahead keeps a backup: a link refused above
+  // leaves no file behind. A card that already holds the image loses
+  // nothing: no backup of it.
+  const bool changesCard = !std::equal(image.begin(), image.end(), old.begin());
+  if (options.backup && changesCard) {
+    try {
+      const auto write = [&] {
+        result.backupPath = KeepCardBackup(options.backupFolder, card.flashMbit, options.now, old);
+      };
+      if (options.asBackupOwner)
+        options.asBackupOwner(write);
+      else
+        write();
+    } catch (const fileio::FileError& e) {
+      result.outcome = JobOutcome::Failed("Backup not written: " + BackupFailureText(e) +
+                                          ". Nothing was erased.");
+      return result;
+    }
+    log(kBackupSavedPrefix + result.backupPath);
   }
   if (options.priority != nullptr && !plan.units.empty()) {
     std::string why;

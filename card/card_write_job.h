@@ -60,6 +60,10 @@ struct CardWriteResult {
 // erase), for the terminal and the log.
 using WriteLog = std::function<void(const std::string&)>;
 
+// How the log line that names the backup begins: the last line before the
+// first erase, once a backup is kept.
+inline constexpr const char* kBackupSavedPrefix = "Old card contents saved to ";
+
 // Writes image onto the flash card from address 0; the rest of the card
 // stays as it was. Identifies the card and refuses, before it reads
 // anything, what CheckWrite refuses and locked blocks the image changes

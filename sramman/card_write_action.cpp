@@ -186,12 +186,14 @@ void CardWriteAction::WriteImage(const std::string& path, Source source, const R
   const auto started = std::chrono::steady_clock::now();
   card::CardWriteResult result = card::WriteCard(
       cart_, clock_, image, options, jobBar_.Control(), [this](const std::string& line) {
-        // The only line before the first erase names the backup: from here
-        // on a stop leaves the card part written.
-        host_.SetStopNote(
-            "Stopping finishes the step in hand and may leave the card part written; the "
-            "window then offers Restore Now, which writes back the backup named in the log, "
-            "the card as it was.");
+        // The line that names the backup is the last before the first
+        // erase: from here on a stop leaves the card part written.
+        if (line.starts_with(card::kBackupSavedPrefix)) {
+          host_.SetStopNote(
+              "Stopping finishes the step in hand and may leave the card part written; the "
+              "window then offers Restore Now, which writes back the backup named in the log, "
+              "the card as it was.");
+        }
         host_.LogStatus(line);
       });
   // A simulated card writes its contents back to its rom= file now, as the

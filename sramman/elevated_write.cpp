@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "card/card_write_job.h"
 #include "sramman/link_job_bar.h"
 
 namespace velwin::sramman {
@@ -18,8 +19,6 @@ namespace {
 // velwin-cli never ends with either, and says something first.
 constexpr int kNotAuthorised = 126;
 constexpr int kCannotAuthorise = 127;
-
-constexpr auto kSavedPrefix = "Old card contents saved to ";
 
 // A word as a POSIX shell reads it back unchanged.
 QString ShellWord(const QString& word) {
@@ -188,8 +187,8 @@ void ElevatedWrite::HandleLine(const QByteArray& line) {
     bar_.ShowJob(progress_);
   } else if (object.contains(QLatin1String("log"))) {
     const QString text = object.value(QLatin1String("log")).toString();
-    if (text.startsWith(QLatin1String(kSavedPrefix)))
-      backup_ = text.mid(static_cast<int>(qstrlen(kSavedPrefix)));
+    if (text.startsWith(QLatin1String(card::kBackupSavedPrefix)))
+      backup_ = text.mid(static_cast<int>(qstrlen(card::kBackupSavedPrefix)));
     log_(text.toStdString());
   } else if (object.contains(QLatin1String("verified"))) {
     haveResult_ = true;

@@ -49,6 +49,7 @@ TEST_F(CardWrite, SixteenMbitHoldsAtOnePointFourMicrosecondsAndIsRefusedAtFive) 
                   "direct, or a machine at rest. Nothing on the card was changed."),
             "");
   EXPECT_TRUE(CardNow() == old);
+  EXPECT_TRUE(Backups().empty()) << "a refused write keeps no backup";
 }
 
 TEST_F(CardWrite, FourAndSixtyFourMbitHoldAtNineMicrosecondsAPortAccess) {
