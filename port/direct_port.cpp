@@ -1,6 +1,7 @@
 #include "port/direct_port.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -21,22 +22,6 @@ std::string Hex(std::uint16_t value) {
   std::ostringstream out;
   out << "0x" << std::hex << std::uppercase << value;
   return out.str();
-}
-
-// Reads "0x378" or "888".
-bool ParseBase(std::string_view text, std::uint16_t& base) {
-  int radix = 10;
-  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
-    text.remove_prefix(2);
-    radix = 16;
-  }
-  unsigned value = 0;
-  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, radix);
-  if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) {
-    return false;
-  }
-  base = static_cast<std::uint16_t>(value);
-  return true;
 }
 
 // Why a base the user named cannot be a parallel port, or empty when it can.
@@ -64,6 +49,21 @@ std::string BaseRefusal(std::uint16_t base, const std::vector<std::uint16_t>& li
 }
 
 }  // namespace
+
+bool ParsePortBase(std::string_view text, std::uint16_t& base) {
+  int radix = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    text.remove_prefix(2);
+    radix = 16;
+  }
+  unsigned value = 0;
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, radix);
+  if (ec != std::errc() || end != text.data() + text.size() || value > 0xFFFF) {
+    return false;
+  }
+  base = static_cast<std::uint16_t>(value);
+  return true;
+}
 
 // Where the user reads how to get at the port: the manual page.
 constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
@@ -95,18 +95,6 @@ std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
     return where + " is outside the ports this kernel lets programs open";
   }
   return where + " failed: " + std::strerror(error);
-}
-
-DirectPortBackend::DirectPortBackend(std::unique_ptr<DirectPortSystem> system,
-                                     const std::array<std::uint16_t, 2>& bases)
-    : system_(std::move(system)) {
-  for (const std::uint16_t base : bases) {
-    Port port;
-    port.setup.base = base;
-    ports_.push_back(port);
-  }
-  path_.kind = PortPath::Kind::kDirect;
-  path_.rawIo = true;
 }
 
 DirectPortBackend::DirectPortBackend(std::unique_ptr<DirectPortSystem> system,
@@ -242,8 +230,8 @@ std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
     const std::string_view first = list.substr(0, comma);
     const std::string_view second =
         comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
-    if (options.front() != ':' || !ParseBase(first, bases[0]) ||
-        (!second.empty() && !ParseBase(second, bases[1])) ||
+    if (options.front() != ':' || !ParsePortBase(first, bases[0]) ||
+        (!second.empty() && !ParsePortBase(second, bases[1])) ||
         (comma != std::string_view::npos && second.empty())) {
       error = "cannot read the port bases in \"direct" + std::string(options) +
               "\": write them as direct:0x378 or direct:0x378,0x278";

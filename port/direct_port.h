@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -44,8 +43,6 @@ struct DirectPortSetup {
 // cancelled job.
 class DirectPortBackend : public PortBackend {
  public:
-  DirectPortBackend(std::unique_ptr<DirectPortSystem> system,
-                    const std::array<std::uint16_t, 2>& bases);
   DirectPortBackend(std::unique_ptr<DirectPortSystem> system, std::vector<DirectPortSetup> ports,
                     PortPath path);
   ~DirectPortBackend() override;
@@ -76,6 +73,10 @@ class DirectPortBackend : public PortBackend {
   std::vector<Port> ports_;
   PortPath path_;
 };
+
+// Reads a port base as "0x378" (hexadecimal) or "888" (decimal); a leading
+// zero is no octal. False for anything else, or past 0xFFFF.
+bool ParsePortBase(std::string_view text, std::uint16_t& base);
 
 // Opens "direct" with the bases the parport driver lists under sysctlRoot,
 // or "direct:BASE1[,BASE2]" (hex with 0x, or decimal) with bases of the

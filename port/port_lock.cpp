@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "port/direct_port.h"
 #include "port/parport_sysctl.h"
 
 #ifdef __unix__
@@ -163,11 +164,11 @@ std::vector<std::string> PortLockKeys(const std::string& description) {
     std::string_view list = text.substr(7);
     while (!list.empty()) {
       const auto comma = list.find(',');
-      const std::string item(list.substr(0, comma));
-      char* end = nullptr;
-      const unsigned long base = std::strtoul(item.c_str(), &end, 0);
-      if (!item.empty() && end != nullptr && *end == '\0' && base > 0 && base <= 0xFFFF)
-        keys.push_back(PortKey(static_cast<std::uint16_t>(base)));
+      // Read as the direct backend reads it, or the lock would guard
+      // another port than the one driven.
+      std::uint16_t base = 0;
+      if (ParsePortBase(list.substr(0, comma), base) && base != 0)
+        keys.push_back(PortKey(base));
       list = comma == std::string_view::npos ? std::string_view() : list.substr(comma + 1);
     }
   }

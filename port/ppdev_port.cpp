@@ -89,16 +89,24 @@ void PpdevPortBackend::EndJob() {
 }
 
 void PpdevPortBackend::Idle() {
-  for (Device& device : devices_)
+  for (Device& device : devices_) {
+    device.claimRefused = false;
     Release(device);
+  }
 }
 
 PpdevPortBackend::Device* PpdevPortBackend::Find(std::uint16_t port, unsigned& offset) {
   for (Device& device : devices_) {
     if (port >= device.base && static_cast<unsigned>(port - device.base) <= kEppData) {
       if (!device.claimed) {
-        if (system_->Ioctl(device.fd, PPCLAIM) < 0)
+        // Each claim may wait two seconds for another program: a search
+        // of a few hundred accesses would hold the window for minutes.
+        if (device.claimRefused)
           return nullptr;
+        if (system_->Ioctl(device.fd, PPCLAIM) < 0) {
+          device.claimRefused = true;
+          return nullptr;
+        }
         // Whoever had the port meanwhile may have turned the data lines
         // round; the claim gives back our own transfer mode, and the
         // control register as the kernel kept it.

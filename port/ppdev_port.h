@@ -57,6 +57,9 @@ class PpdevPortBackend : public PortBackend {
     EppControl eppControl = EppControl::kUnknown;
     int heldControl = -1;      // a control write held back (kRewritten), -1 for none
     std::uint16_t ioBase = 0;  // the direct path's base for this device, 0 without one
+    // The last claim was refused (another program held the port to the end
+    // of the wait): not asked again, a wait each, until the port is idle.
+    bool claimRefused = false;
   };
 
   PpdevPortBackend(std::unique_ptr<PpdevSystem> system, std::vector<Device> devices,

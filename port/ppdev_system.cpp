@@ -4,7 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/time.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <linux/ppdev.h>
@@ -25,23 +25,36 @@ constexpr int kClaimWaitSeconds = 2;
 extern "C" void EndClaimWait(int) {}
 
 // PPCLAIM sleeps until whoever holds the port releases it, for ever if a
-// printer daemon keeps it. An interval timer's signal, delivered without
-// SA_RESTART, ends the wait with EINTR; it repeats in case the first one
-// came before the call went to sleep.
+// printer daemon keeps it. A timer's signal, delivered without SA_RESTART,
+// ends the wait with EINTR; it repeats in case the first one came before
+// the call went to sleep. The timer is this thread's own and aimed at this
+// thread, so the wait ends whichever thread claims, and no interval timer
+// of the process is touched. The kernel forgets the waiting claim when the
+// descriptor is closed or the claim is asked again.
 int ClaimWithin(int fd) {
   struct sigaction action {};
   struct sigaction old {};
   action.sa_handler = EndClaimWait;
   sigemptyset(&action.sa_mask);
   ::sigaction(SIGALRM, &action, &old);
-  itimerval timer{};
-  timer.it_value.tv_sec = kClaimWaitSeconds;
-  timer.it_interval.tv_sec = 1;
-  itimerval oldTimer{};
-  ::setitimer(ITIMER_REAL, &timer, &oldTimer);
+  sigevent event{};
+  event.sigev_notify = SIGEV_THREAD_ID;
+  event.sigev_signo = SIGALRM;
+  // glibc names the thread's field only from 2.37 on.
+  event._sigev_un._tid = ::gettid();
+  timer_t timer{};
+  if (::timer_create(CLOCK_MONOTONIC, &event, &timer) != 0) {
+    const int error = errno;
+    ::sigaction(SIGALRM, &old, nullptr);
+    return -error;  // no way to bound the wait: not begun
+  }
+  itimerspec spec{};
+  spec.it_value.tv_sec = kClaimWaitSeconds;
+  spec.it_interval.tv_sec = 1;
+  ::timer_settime(timer, 0, &spec, nullptr);
   const int result = ::ioctl(fd, PPCLAIM);
   const int error = errno;
-  ::setitimer(ITIMER_REAL, &oldTimer, nullptr);
+  ::timer_delete(timer);
   ::sigaction(SIGALRM, &old, nullptr);
   if (result == 0)
     return 0;

@@ -16,6 +16,8 @@ namespace {
 TEST(PortLock, OnePortOrFileIsOneKeyHoweverItIsWritten) {
   // A base in hex or decimal, given twice, is one port.
   EXPECT_EQ(PortLockKeys("direct:0x378,888"), (std::vector<std::string>{"port-0x0378"}));
+  // Read as the direct backend reads a base: a leading zero is no octal.
+  EXPECT_EQ(PortLockKeys("direct:0888"), (std::vector<std::string>{"port-0x0378"}));
   EXPECT_EQ(PortLockKeys("direct:0x378,0x278"),
             (std::vector<std::string>{"port-0x0378", "port-0x0278"}));
   // A simulated cart in memory is no one else's; its files are, once each.
