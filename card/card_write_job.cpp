@@ -52,14 +52,6 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
 }
 
 // "block 1 (0x020000-0x03FFFF), block 9 (...)".
-std::string UnitsText(const xchanger::FlashChipSpec& chip,
-                      const std::vector<std::uint32_t>& units) {
-  std::string text;
-  for (const std::uint32_t unit : units)
-    text += (text.empty() ? "" : ", ") + UnitText(chip, unit);
-  return text;
-}
-
 // Sets the lock bits that the unlock cleared again, whatever became of the
 // write, and says which: a block left open is named, never passed over.
 void RelockUnits(xchanger::FlashDriver& driver, const xchanger::FlashChipSpec& chip,

@@ -110,9 +110,7 @@ std::string WriteConfirmationText(const WriteSubject& subject, const std::string
 
 std::string UnlockOfferText(const xchanger::FlashChipSpec& chip,
                             const std::vector<std::uint32_t>& lockedBlocks, UnlockAnswers answers) {
-  std::string blocks;
-  for (const std::uint32_t block : lockedBlocks)
-    blocks += (blocks.empty() ? "" : ", ") + UnitText(chip, block);
+  const std::string blocks = UnitsText(chip, lockedBlocks);
   const std::string clears =
       " clears the card's lock bits for this write (as --unlock does) and locks those that were "
       "set again afterwards";

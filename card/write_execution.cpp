@@ -6,6 +6,8 @@
 #include <utility>
 #include <vector>
 
+#include "xchanger/cart_access_diagnosis.h"
+
 namespace velwin::card {
 
 namespace {
@@ -69,6 +71,14 @@ std::string UnitText(const xchanger::FlashChipSpec& chip, std::uint32_t address)
   const std::uint32_t index = address / unitBytes;
   return std::string(chip.eraseUnitName) + " " + std::to_string(index) + " (" +
          RangeText(index * unitBytes, (index + 1) * unitBytes) + ")";
+}
+
+std::string UnitsText(const xchanger::FlashChipSpec& chip,
+                      const std::vector<std::uint32_t>& units) {
+  std::string text;
+  for (const std::uint32_t unit : units)
+    text += (text.empty() ? "" : ", ") + UnitText(chip, unit);
+  return text;
 }
 
 namespace {
@@ -213,8 +223,7 @@ std::string StuckLineOfReadBack(const xchanger::FlashChipSpec& chip,
         !std::all_of(wanted.begin(), wanted.end(), atLevel)) {
       if (!named.empty())
         return {};
-      named = "Data line D" + std::to_string(line) + " always reads " + (level ? "1" : "0") +
-              ": clean the cart's contacts and try again. ";
+      named = xchanger::HeldLineText(line, level != 0) + " ";
     }
   }
   return named;

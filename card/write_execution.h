@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "card/card_write_job.h"
 #include "card/data_line_check.h"
@@ -31,6 +33,8 @@ JobOutcome ExecuteWritePlan(xchanger::FlashDriver& driver, xchanger::CartAccess&
 // "sector 5 (0x0A0000-0x0BFFFF)", "block 3 (...)", or "page 17 (...)" on a
 // chip without erase units: the unit that holds address.
 std::string UnitText(const xchanger::FlashChipSpec& chip, std::uint32_t address);
+// The units named one after the other: "block 1 (...), block 5 (...)".
+std::string UnitsText(const xchanger::FlashChipSpec& chip, const std::vector<std::uint32_t>& units);
 
 // "0x0A", "0x0A0000": a value in hex with at least digits digits.
 std::string HexText(std::uint32_t value, int digits);

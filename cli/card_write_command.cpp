@@ -29,7 +29,7 @@
 #include "cli/job_record.h"
 #include "cli/json_text.h"
 #include "cli/progress_stream.h"
-#include "cli/shell_quote.h"
+#include "encoding/shell_quote.h"
 #include "encoding/windows1252.h"
 #include "fileio/file_error.h"
 #include "port/realtime_priority.h"
@@ -80,8 +80,8 @@ void PrintJson(const card::CardWriteResult& result, std::ostream& out) {
 std::string RestoreHint(const card::CardWriteResult& result, const std::string& port) {
   if (result.backupPath.empty() || result.writtenBegin == result.writtenEnd)
     return {};
-  return " To put it back: velwin-cli card write --port " + ShellQuoted(port) + " -- " +
-         ShellQuoted(result.backupPath);
+  return " To put it back: velwin-cli card write --port " + encoding::ShellQuoted(port) + " -- " +
+         encoding::ShellQuoted(result.backupPath);
 }
 
 // Whether the image is one of the card backups that writes keep, so that a

@@ -1,6 +1,7 @@
 #include "sramman/elevated_write.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -9,6 +10,7 @@
 #include <algorithm>
 
 #include "card/card_write_job.h"
+#include "encoding/shell_quote.h"
 #include "sramman/link_job_bar.h"
 
 namespace velwin::sramman {
@@ -20,7 +22,8 @@ namespace {
 constexpr int kNotAuthorised = 126;
 constexpr int kCannotAuthorise = 127;
 
-// A word as a POSIX shell reads it back unchanged.
+// A word as a POSIX shell reads it back unchanged: plain words as they
+// are, anything else quoted as velwin-cli quotes its own restore command.
 QString ShellWord(const QString& word) {
   static const QString kPlain =
       QStringLiteral("abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-+./:=,@%");
@@ -28,9 +31,7 @@ QString ShellWord(const QString& word) {
                                                     [](QChar c) { return kPlain.contains(c); });
   if (plain)
     return word;
-  QString quoted = word;
-  quoted.replace(QLatin1Char('\''), QStringLiteral("'\\''"));
-  return QLatin1Char('\'') + quoted + QLatin1Char('\'');
+  return QString::fromStdString(encoding::ShellQuoted(QFile::encodeName(word).toStdString()));
 }
 
 card::JobPhase PhaseNamed(const QString& name) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "sram/sram_port.h"
+#include "sramman/elevated_write.h"
 #include "sramman/elevated_write_action.h"
 #include "sramman/sram_manager_form.h"
 #include "tests/guisupport/qt_application.h"
@@ -206,6 +207,18 @@ TEST_F(ElevatedWriteWindow, WithoutALauncherShowsTheSudoCommand) {
   EXPECT_EQ(command.toStdString(), "sudo velwin-cli card write --port sim:card=16,rom=" + rom_ +
                                        " --backup-dir " + Backups() + " -- " + imagePath_);
   EXPECT_TRUE(ReadBytes(rom_) == old_);
+}
+
+// The command to copy stays one line a shell reads back byte for byte, for
+// a file name with a quote or a line break in it too.
+TEST(SudoCommand, QuotesWhatIsNotPlainAsTheCommandLineDoes) {
+  ElevatedWriteRequest request;
+  request.port = QStringLiteral("direct");
+  request.backupFolder = QStringLiteral("/home/ada/it's");
+  request.image = QStringLiteral("/tmp/a\nb.gb");
+  EXPECT_EQ(SudoWriteCommand(request).toStdString(),
+            "sudo velwin-cli card write --port direct --backup-dir '/home/ada/it'\\''s' -- "
+            "$'/tmp/a\\nb.gb'");
 }
 
 // As root, the backup is written with the rights of the user pkexec names.

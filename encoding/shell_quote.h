@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace velwin::cli {
+namespace velwin::encoding {
 
 // path as one word that bash reads back as exactly these bytes, for a
 // command line the user pastes: in single quotes ('it'\''s') while the path
@@ -11,4 +11,4 @@ namespace velwin::cli {
 // printable text either way, so it survives a terminal and a log unchanged.
 std::string ShellQuoted(const std::string& path);
 
-}  // namespace velwin::cli
+}  // namespace velwin::encoding

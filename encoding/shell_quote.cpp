@@ -1,44 +1,22 @@
-#include "cli/shell_quote.h"
+#include "encoding/shell_quote.h"
 
 #include <cstdint>
 #include <string_view>
 
-namespace velwin::cli {
+#include "encoding/utf8.h"
+
+namespace velwin::encoding {
 namespace {
 
 // The length of the UTF-8 sequence of a printable character at the start
 // of text, 0 for a byte that starts none (stray, overlong, a surrogate,
-// past U+10FFFF) or for a C1 control, which a terminal would obey.
+// past U+10FFFF) or for a control character, C1 included, which a terminal
+// would obey.
 std::size_t PrintableUtf8Length(std::string_view text) {
-  const auto byte = [&](std::size_t i) { return static_cast<std::uint8_t>(text[i]); };
-  const std::uint8_t lead = byte(0);
-  if (lead < 0x80)
-    return lead >= 0x20 && lead != 0x7F ? 1 : 0;
-  std::size_t length = 0;
-  std::uint32_t code = 0;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1Fu;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0Fu;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07u;
-  } else {
-    return 0;
-  }
-  if (text.size() < length)
-    return 0;
-  for (std::size_t i = 1; i < length; ++i) {
-    if ((byte(i) & 0xC0u) != 0x80u)
-      return 0;
-    code = (code << 6) | (byte(i) & 0x3Fu);
-  }
-  const bool overlong = (length == 3 && code < 0x800) || (length == 4 && code < 0x10000);
-  const bool invalid = overlong || (code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF;
-  const bool c1Control = code >= 0x80 && code <= 0x9F;
-  return invalid || c1Control ? 0 : length;
+  const Utf8Sequence sequence = DecodeUtf8(text);
+  const char32_t code = sequence.codePoint;
+  const bool control = code < 0x20 || code == 0x7F || (code >= 0x80 && code <= 0x9F);
+  return sequence.length == 0 || control ? 0 : sequence.length;
 }
 
 bool AllPrintable(std::string_view text) {
@@ -92,4 +70,4 @@ std::string ShellQuoted(const std::string& path) {
   return quoted + "'";
 }
 
-}  // namespace velwin::cli
+}  // namespace velwin::encoding
