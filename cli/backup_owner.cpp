@@ -101,12 +101,19 @@ void RunAsUser(const InvokingUser& user, const std::function<void()>& step) {
     throw fileio::FileError(EACCES, user.home);
 }
 
+std::function<const char*(const char*)> UserEnvironment(const InvokingUser& user) {
+  return [&user](const char* name) -> const char* {
+    return std::string_view(name) == "HOME" && !user.home.empty() ? user.home.c_str() : nullptr;
+  };
+}
+
 std::string BackupFolderFor(const std::optional<std::string>& given,
                             const std::optional<InvokingUser>& user) {
   if (given)
     return *given;
+  // Root's environment says nothing of theirs.
   if (user && !user->home.empty())
-    return user->home + "/.local/share/velwin/card-backups";
+    return card::CardBackupFolder(UserEnvironment(*user));
   return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
 }
 

@@ -28,6 +28,11 @@ struct InvokingUser {
 // user, or names root itself. getEnv returns null for an unset variable.
 std::optional<InvokingUser> FindInvokingUser(const std::function<const char*(const char*)>& getEnv);
 
+// The user's environment as far as it can be known from root's: HOME from
+// the user database, nothing else. For the folders their files go to. The
+// user must outlive what it returns.
+std::function<const char*(const char*)> UserEnvironment(const InvokingUser& user);
+
 // Runs step with user's effective user, group and supplementary groups, and
 // takes root's back afterwards however step ends. Throws fileio::FileError
 // (access denied) when the identity cannot be taken or given back. The

@@ -11,8 +11,6 @@
 #include "cli/json_text.h"
 #include "cli/port_arguments.h"
 #include "port/default_port.h"
-#include "sram/parallel_port_presence.h"
-#include "sram/sram_port.h"
 
 namespace velwin::cli {
 
@@ -69,22 +67,10 @@ int ReportCardUsage(std::ostream& err, std::string_view verb, const std::string&
 
 std::unique_ptr<CardSession> CardSession::Open(const std::string& port, std::ostream& err,
                                                std::ostream* json, const std::string& trace) {
-  auto backend = OpenCommandPort(port, trace, err, json);
+  auto backend = OpenCommandPort(port, trace, err, json, JsonCardMembers(nullptr) + ",");
   if (!backend)
     return nullptr;
   return std::make_unique<CardSession>(std::move(backend));
-}
-
-std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
-                                                       const std::string& trace, std::ostream& err,
-                                                       std::ostream* json, bool cardJson) {
-  std::string error;
-  sramman::SramPortOptions portOptions;
-  portOptions.tracePath = trace;
-  auto backend = sramman::OpenSramPort(port, error, portOptions);
-  if (!backend)
-    ReportPortFailure(port, error, err, json, cardJson ? JsonCardMembers(nullptr) + "," : "");
-  return backend;
 }
 
 CardSession::CardSession(std::unique_ptr<xchanger::PortBackend> port)
@@ -103,16 +89,6 @@ bool CardSession::Flush(std::ostream& err) {
     return true;
   err << "velwin-cli: " << error << '\n';
   return false;
-}
-
-void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
-                       std::ostream* json, const std::string& jsonLead) {
-  const std::string why = sramman::CliPortError(port, error);
-  err << "velwin-cli: port \"" << ShownName(port) << "\" could not be opened: " << ShownName(why)
-      << '\n';
-  if (json)
-    *json << '{' << jsonLead << "\"port\":" << JsonString(port) << ",\"error\":" << JsonString(why)
-          << "}\n";
 }
 
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason) {

@@ -11,6 +11,7 @@
 #include "card/card_kind.h"
 #include "card/job_progress.h"
 #include "cli/arguments.h"
+#include "cli/command_port.h"
 #include "port/port_backend.h"
 #include "port/port_io.h"
 #include "xchanger/cart_access.h"
@@ -73,20 +74,6 @@ class CardSession {
   xchanger::CartAccess cart_;
   card::JobControl control_;
 };
-
-// "velwin-cli: port "PORT" could not be opened: WHY" on err, and the object
-// {"port": PORT, "error": WHY} on json when given, after the members
-// jsonLead where the command's JSON always starts with some; on a machine
-// without a parallel port WHY ends by pointing to --port demo.
-void ReportPortFailure(const std::string& port, const std::string& error, std::ostream& err,
-                       std::ostream* json, const std::string& jsonLead = {});
-
-// Opens the port a command names, its trace to the file trace (none when
-// empty); on failure reports it as above and returns null. A card command's
-// JSON then starts with the card members, none found.
-std::unique_ptr<xchanger::PortBackend> OpenCommandPort(const std::string& port,
-                                                       const std::string& trace, std::ostream& err,
-                                                       std::ostream* json, bool cardJson = true);
 
 // "velwin-cli: NAME: REASON" on err, the name shown as UTF-8.
 void ReportCardFailure(std::ostream& err, const std::string& name, const std::string& reason);

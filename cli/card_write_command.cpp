@@ -122,8 +122,8 @@ int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
     }
     return 1;
   }
-  const auto port =
-      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr);
+  const auto port = OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr,
+                                    JsonCardMembers(nullptr) + ",");
   if (!port)
     return 1;
 

@@ -94,7 +94,7 @@ int RunLinkCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return 2;
   }
   const auto port =
-      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr, false);
+      OpenCommandPort(options.port, options.trace, err, options.json ? &out : nullptr);
   if (!port)
     return 1;
   xchanger::SteadyTickCounter ticks;

@@ -36,9 +36,7 @@ std::string AppendToJobLog(const std::string& text) {
   std::error_code error;
   if (user->home.empty() || !std::filesystem::is_directory(user->home, error))
     return {};
-  const std::string path = velwin::joblog::JobLogPath([&user](const char* name) -> const char* {
-    return std::string_view(name) == "HOME" ? user->home.c_str() : nullptr;
-  });
+  const std::string path = velwin::joblog::JobLogPath(velwin::cli::UserEnvironment(*user));
   std::string problem;
   try {
     velwin::cli::RunAsUser(*user, [&] { problem = velwin::joblog::AppendToJobLog(path, text); });

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli/command_port.h"
 #include "cli/file_failure.h"
 #include "cli/job_record.h"
 #include "cli/json_text.h"
@@ -285,18 +286,10 @@ int RunSramCommand(const Arguments& args, std::ostream& out, std::ostream& err) 
     return 2;
   }
 
-  std::string portError;
-  sramman::SramPortOptions portOptions;
-  portOptions.tracePath = options.trace;
-  const auto port = sramman::OpenSramPort(*options.port, portError, portOptions);
-  if (!port) {
-    const std::string why = sramman::CliPortError(*options.port, portError);
-    err << "velwin-cli: port \"" << ShownName(*options.port)
-        << "\" could not be opened: " << ShownName(why) << '\n';
-    if (options.json)
-      out << "{\"port\":" << JsonString(*options.port) << ",\"error\":" << JsonString(why) << "}\n";
+  const auto port =
+      OpenCommandPort(*options.port, options.trace, err, options.json ? &out : nullptr);
+  if (!port)
     return 1;
-  }
   // A folder that cannot take the saves is refused before the cart is read.
   if (options.verb == "save-all") {
     if (const int error = sramman::PrepareSaveFolder(*options.file); error != 0) {
