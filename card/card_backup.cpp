@@ -63,6 +63,13 @@ std::string CardBackupFolder(const std::function<const char*(const char*)>& getE
   return {};
 }
 
+bool IsCardBackup(const std::string& imagePath, const std::string& backupFolder) {
+  std::error_code error;
+  const std::filesystem::path folder = std::filesystem::path(imagePath).parent_path();
+  return !backupFolder.empty() &&
+         std::filesystem::equivalent(folder.empty() ? "." : folder, backupFolder, error);
+}
+
 std::string CardBackupName(std::uint8_t cardMbit, std::time_t now) {
   std::tm local{};
   localtime_r(&now, &local);

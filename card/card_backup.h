@@ -19,6 +19,10 @@ namespace velwin::card {
 // a folder.
 std::string CardBackupFolder(const std::function<const char*(const char*)>& getEnv);
 
+// Whether the image file lies in the backup folder, so that a write of it is
+// a restore and its question says what the backup holds.
+bool IsCardBackup(const std::string& imagePath, const std::string& backupFolder);
+
 // The backup's name for a card of cardMbit read at time now (local time):
 // "card-2026-12-07-131502-16Mbit.gb".
 std::string CardBackupName(std::uint8_t cardMbit, std::time_t now);

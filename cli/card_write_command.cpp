@@ -84,15 +84,6 @@ std::string RestoreHint(const card::CardWriteResult& result, const std::string& 
          encoding::ShellQuoted(result.backupPath);
 }
 
-// Whether the image is one of the card backups that writes keep, so that a
-// restore says what the backup holds.
-bool IsCardBackup(const std::string& imagePath, const std::string& backupFolder) {
-  std::error_code error;
-  const std::filesystem::path folder = std::filesystem::path(imagePath).parent_path();
-  return !backupFolder.empty() &&
-         std::filesystem::equivalent(folder.empty() ? "." : folder, backupFolder, error);
-}
-
 }  // namespace
 
 int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
@@ -187,7 +178,7 @@ int RunCardWrite(const Arguments& words, std::ostream& out, std::ostream& err) {
     } else {
       const card::WritePreview preview =
           card::PreviewWrite(cart, port->Clock(), check, image, writeOptions.backup,
-                             IsCardBackup(imagePath, writeOptions.backupFolder), pump);
+                             card::IsCardBackup(imagePath, writeOptions.backupFolder), pump);
       if (const std::string loss = card::WriteLossLine(preview.subject); !loss.empty())
         log(encoding::Windows1252ToUtf8(loss));
       log(preview.timeText);

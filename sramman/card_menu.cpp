@@ -6,7 +6,9 @@
 #include <QFileInfo>
 #include <QMenu>
 #include <QMenuBar>
+#include <cstdlib>
 
+#include "card/card_backup.h"
 #include "card/card_kind.h"
 #include "card/card_read_job.h"
 #include "card/card_verify.h"
@@ -28,6 +30,25 @@ std::string OutcomeText(const card::JobOutcome& outcome) {
 std::string ShownName(const std::string& path) {
   const QString name = QFileInfo(QFile::decodeName(QByteArray::fromStdString(path))).fileName();
   return encoding::Utf8ToWindows1252(name.toStdString());
+}
+
+std::string ChooseCardImage(gui::FileDialogs& dialogs, QWidget* parent, const QString& title,
+                            const QString& folder, const QString& filter) {
+  gui::FileDialogRequest request;
+  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
+  request.title = title;
+  request.initialDirectory = folder;
+  request.filters = {filter, QStringLiteral("All files (*.*)")};
+  request.pathMustExist = true;
+  request.fileMustExist = true;
+  const QStringList chosen = dialogs.Run(parent, request);
+  if (chosen.isEmpty())
+    return {};
+  return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+}
+
+std::string UserCardBackupFolder() {
+  return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
 }
 
 bool LoadCardImage(const std::string& path, std::vector<std::uint8_t>& image, LinkJobHost& host) {

@@ -54,6 +54,14 @@ std::string ShownName(const std::string& path);
 // wrong logged through host, for one that cannot be read or is no image.
 bool LoadCardImage(const std::string& path, std::vector<std::uint8_t>& image, LinkJobHost& host);
 
+// Asks for one existing image file, starting in folder, with filter and
+// "All files"; its path in the system's bytes, empty when none was chosen.
+std::string ChooseCardImage(gui::FileDialogs& dialogs, QWidget* parent, const QString& title,
+                            const QString& folder, const QString& filter);
+
+// The user's card backup folder, by the usual rules; empty without a home.
+std::string UserCardBackupFolder();
+
 // Ends the link job whichever way a command leaves; the host claimed it
 // before.
 class LinkJobScope {

@@ -44,8 +44,7 @@ void CardWriteAction::RestoreCardFromBackup() {
     return;
   const LinkJobScope scope(host_, jobBar_);
   host_.NameLinkJob("Restore Card from Backup");
-  const std::string folder =
-      card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  const std::string folder = UserCardBackupFolder();
   // The list marks the backups of another card size, so the card is told
   // first; without one the list still opens, to remove backups or choose
   // another file, and the write says why it cannot go on.
@@ -68,9 +67,10 @@ void CardWriteAction::RestoreCardFromBackup() {
       break;
     }
     case BackupRestoreDialog::Choice::kOtherFile: {
-      const std::string chosen = ChooseImage(QStringLiteral("Restore Card from Backup"),
-                                             QFile::decodeName(QByteArray::fromStdString(folder)),
-                                             QStringLiteral("Card backups (*.gb)"));
+      const std::string chosen =
+          ChooseCardImage(dialogs_, window_, QStringLiteral("Restore Card from Backup"),
+                          QFile::decodeName(QByteArray::fromStdString(folder)),
+                          QStringLiteral("Card backups (*.gb)"));
       if (chosen.empty())
         break;
       // A file of the backup folder chosen this way is still a backup, and

@@ -31,10 +31,6 @@
 namespace velwin::sramman {
 namespace {
 
-std::string BackupFolder() {
-  return card::CardBackupFolder([](const char* name) { return std::getenv(name); });
-}
-
 constexpr const char* kOneGameNote =
     "\n\nThe card will then hold this one game. A card of several games needs the "
     "menu program of the VELTRA flashing tool, which velwin does not have.";
@@ -85,21 +81,6 @@ void CardWriteAction::SetConfirm(Confirm confirm) {
   };
 }
 
-std::string CardWriteAction::ChooseImage(const QString& title, const QString& folder,
-                                         const QString& filter) {
-  gui::FileDialogRequest request;
-  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
-  request.title = title;
-  request.initialDirectory = folder;
-  request.filters = {filter, QStringLiteral("All files (*.*)")};
-  request.pathMustExist = true;
-  request.fileMustExist = true;
-  const QStringList chosen = dialogs_.Run(window_, request);
-  if (chosen.isEmpty())
-    return {};
-  return QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
-}
-
 QAction* CardWriteAction::AddRestoreAction(QMenu* menu) {
   restore_ = menu->addAction(QStringLiteral("Restore Card from Backup\u2026"));
   connect(restore_, &QAction::triggered, this, &CardWriteAction::RestoreCardFromBackup);
@@ -111,9 +92,10 @@ void CardWriteAction::WriteFileToCard() {
     return;
   const LinkJobScope scope(host_, jobBar_);
   host_.NameLinkJob("Write File to Card");
-  const std::string chosen = ChooseImage(QStringLiteral("Write File to Card"),
-                                         SavDialogStartFolder(host_.CardDialogFolder()),
-                                         QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
+  const std::string chosen =
+      ChooseCardImage(dialogs_, window_, QStringLiteral("Write File to Card"),
+                      SavDialogStartFolder(host_.CardDialogFolder()),
+                      QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
   if (!chosen.empty())
     WriteImage(chosen, Source::kFile);
 }
@@ -145,12 +127,14 @@ void CardWriteAction::WriteImage(const std::string& path, Source source, const R
   if (restore != nullptr && !RestoreAllowed(*restore, check.chip->cardMbit, path))
     return;
   card::CardWriteOptions options;
-  options.backupFolder = BackupFolder();
+  options.backupFolder = UserCardBackupFolder();
   options.now = std::time(nullptr);
   options.port = port_.Path();
   xchanger::NoEventPump pump;
-  const card::WritePreview preview = card::PreviewWrite(cart_, clock_, check, image, options.backup,
-                                                        source == Source::kBackup, pump);
+  const bool fromBackup =
+      source == Source::kBackup || card::IsCardBackup(path, options.backupFolder);
+  const card::WritePreview preview =
+      card::PreviewWrite(cart_, clock_, check, image, options.backup, fromBackup, pump);
   std::string question = card::WriteConfirmationText(preview.subject, ShownName(path),
                                                      preview.timeText, options.backupFolder);
   const bool offerUnlock = !check.lockedUnits.empty();

@@ -100,7 +100,6 @@ class CardWriteAction : public QObject {
   std::string AfterWrite(const card::CardWriteResult& result, bool wayBack);
   // The image file chosen in an open dialog, as the file system names it;
   // empty when the dialog was cancelled.
-  std::string ChooseImage(const QString& title, const QString& folder, const QString& filter);
 
   QWidget* window_;
   xchanger::CartAccess& cart_;

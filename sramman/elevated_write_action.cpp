@@ -127,7 +127,8 @@ bool ElevatedWriteAction::Ask(const std::string& imagePath, std::span<const std:
   if (check.chip != nullptr && check.refusal.empty()) {
     xchanger::NoEventPump pump;
     const card::WritePreview preview =
-        card::PreviewWrite(cart_, port_.Clock(), check, image, true, false, pump);
+        card::PreviewWrite(cart_, port_.Clock(), check, image, true,
+                           card::IsCardBackup(imagePath, backupFolder), pump);
     question = card::WriteConfirmationText(preview.subject, ShownName(imagePath), preview.timeText,
                                            backupFolder);
     // Agreeing to a write over locked blocks is agreeing to clear them.
@@ -156,24 +157,16 @@ void ElevatedWriteAction::WriteWithAdministratorRights() {
     host_.LogStatus("The demo card needs no administrator rights: Write File to Card\x85");
     return;
   }
-  gui::FileDialogRequest request;
-  request.kind = gui::FileDialogRequest::Kind::kOpenOne;
-  request.title = QStringLiteral("Write with Administrator Rights");
-  request.initialDirectory = SavDialogStartFolder(host_.CardDialogFolder());
-  request.filters = {QStringLiteral("Game Boy ROM images (*.gb *.gbc)"),
-                     QStringLiteral("All files (*.*)")};
-  request.pathMustExist = true;
-  request.fileMustExist = true;
-  const QStringList chosen = dialogs_.Run(window_, request);
-  if (chosen.isEmpty())
-    return;
   const std::string path =
-      QFile::encodeName(QDir::toNativeSeparators(chosen.first())).toStdString();
+      ChooseCardImage(dialogs_, window_, QStringLiteral("Write with Administrator Rights"),
+                      SavDialogStartFolder(host_.CardDialogFolder()),
+                      QStringLiteral("Game Boy ROM images (*.gb *.gbc)"));
+  if (path.empty())
+    return;
   std::vector<std::uint8_t> image;
   if (!LoadCardImage(path, image, host_))
     return;
-  const std::string backupFolder =
-      card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  const std::string backupFolder = UserCardBackupFolder();
   if (backupFolder.empty()) {
     host_.LogStatus("No folder for the card's backup: HOME is not set.");
     return;
