@@ -187,27 +187,6 @@ TEST_F(StrippedSizeTest, AFileThatCannotBeMappedIsRead) {
   EXPECT_EQ(bytesRead, std::uint64_t(kSize - kOdd / kStripBlock * kStripBlock));
 }
 
-// Another program cuts a ROM short while its mapped filler is compared:
-// the touch past the new end faults, and the check says so and lets the
-// program go on, twice in a row.
-TEST_F(StrippedSizeTest, AFileCutShortUnderItsMappingIsReportedNotFatal) {
-  const std::string path =
-      Write("rom.gb", RomImage(4 * kBlock).Varied().Fill(kBlock, 4 * kBlock, 0xFF));
-  const int fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
-  ASSERT_GE(fd, 0);
-  void* mapped = ::mmap(nullptr, 4 * kBlock, PROT_READ, MAP_PRIVATE, fd, 0);
-  ASSERT_NE(mapped, MAP_FAILED);
-  const auto* bytes = static_cast<const std::uint8_t*>(mapped);
-  std::optional<std::uint8_t> filler;
-  EXPECT_EQ(CheckFillerBlock(bytes + 3 * kBlock, kBlock, filler), FillerBlock::kFiller);
-  ASSERT_EQ(::ftruncate(fd, kBlock), 0);
-  for (int round = 0; round < 2; ++round)
-    EXPECT_EQ(CheckFillerBlock(bytes + 2 * kBlock, kBlock, filler), FillerBlock::kFileShrank);
-  EXPECT_EQ(CheckFillerBlock(bytes + kBlock / 2, kBlock / 2, filler), FillerBlock::kNotFiller);
-  ::munmap(mapped, 4 * kBlock);
-  ::close(fd);
-}
-
 // The vector compares take 1 KiB rounds and a word loop for the rest: one odd
 // byte anywhere, in any length about those steps, must be seen at every
 // width this processor runs.
