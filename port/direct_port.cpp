@@ -1,11 +1,11 @@
 #include "port/direct_port.h"
+#include "port/port_path.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <sstream>
 #include <vector>
 
 #include "port/control_lines.h"
@@ -18,12 +18,6 @@ namespace {
 
 constexpr unsigned kRegisterCount = 5;  // base + 0 to base + 4, EPP registers included
 
-std::string Hex(std::uint16_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << std::uppercase << value;
-  return out.str();
-}
-
 // Why a base the user named cannot be a parallel port, or empty when it can.
 // The ports below 0x100 are the system board's own (DMA, interrupt and
 // timer chips, the keyboard controller), and a parallel port's registers
@@ -34,16 +28,16 @@ std::string BaseRefusal(std::uint16_t base, const std::vector<std::uint16_t>& li
   }
   constexpr const char* kUsual = "; the usual bases are 0x378, 0x278 and 0x3BC";
   if (base < 0x100) {
-    return "the port base " + Hex(base) +
+    return "the port base " + PortAddressText(base) +
            " lies among the system board's own devices (0x0 to 0xFF: DMA, interrupt and timer "
            "chips, the keyboard controller), where no parallel port can be" +
            kUsual;
   }
   if (base % 4 != 0) {
-    return "the port base " + Hex(base) +
+    return "the port base " + PortAddressText(base) +
            " is not a multiple of 4, so it cannot be where a parallel port's registers start "
            "(did you mean " +
-           Hex(static_cast<std::uint16_t>(base & ~3u)) + "?)" + kUsual;
+           PortAddressText(static_cast<std::uint16_t>(base & ~3u)) + "?)" + kUsual;
   }
   return {};
 }
@@ -66,11 +60,9 @@ bool ParsePortBase(std::string_view text, std::uint16_t& base) {
 }
 
 // Where the user reads how to get at the port: the manual page.
-constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
-
 std::string PortPermissionMessage(std::uint16_t base, int error, bool hasRawIo,
                                   std::string_view lockdown) {
-  const std::string where = "direct access to the parallel port at " + Hex(base);
+  const std::string where = "direct access to the parallel port at " + PortAddressText(base);
   if (error == EPERM || error == EACCES) {
     if (!hasRawIo) {
       return where +
@@ -254,7 +246,8 @@ std::unique_ptr<PortBackend> OpenDirectPort(std::string_view options,
   }
   for (const std::uint16_t base : bases) {
     if (base != 0 && !UsablePortBase(base)) {
-      error = "the port base " + Hex(base) + " lies too close to either end of the I/O space";
+      error = "the port base " + PortAddressText(base) +
+              " lies too close to either end of the I/O space";
       return nullptr;
     }
   }

@@ -2,23 +2,17 @@
 // port whose EPP registers hide behind the extended control register.
 
 #include <algorithm>
-#include <sstream>
 
 #include "port/direct_port.h"
 #include "port/extended_control.h"
 #include "port/parport_sysctl.h"
+#include "port/port_path.h"
 
 namespace velwin::xchanger {
 
 namespace {
 
 constexpr unsigned kRegisterCount = 5;  // base + 0 to base + 4, EPP registers included
-
-std::string Hex(std::uint16_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << std::uppercase << value;
-  return out.str();
-}
 
 }  // namespace
 
@@ -41,7 +35,7 @@ int GrantDirectPort(DirectPortSystem& system, std::uint16_t base,
     // lists; a PCI card's may be anywhere.
     const std::uint16_t high = ReadParportHighBase(sysctlRoot, base);
     if (high == 0) {
-      setup.note = "the kernel lists the port at " + Hex(base) +
+      setup.note = "the kernel lists the port at " + PortAddressText(base) +
                    " as ECP without the base of its extended control register: driven as a "
                    "plain port";
       return 0;
@@ -55,15 +49,15 @@ int GrantDirectPort(DirectPortSystem& system, std::uint16_t base,
     return 0;
   }
   if (system.Ioperm(ecr, 1, true) != 0) {
-    setup.note = "the extended control register at " + Hex(ecr) +
+    setup.note = "the extended control register at " + PortAddressText(ecr) +
                  " could not be opened, so the port stays out of EPP mode if it is ECP";
     return 0;
   }
   if (!EcrAnswers(system, base, ecr)) {
     system.Ioperm(ecr, 1, false);
     if (modes) {
-      setup.note = "the kernel lists the port at " + Hex(base) +
-                   " as ECP, but no extended control register answers at " + Hex(ecr) +
+      setup.note = "the kernel lists the port at " + PortAddressText(base) +
+                   " as ECP, but no extended control register answers at " + PortAddressText(ecr) +
                    ": driven as a plain port";
     }
     return 0;
@@ -76,7 +70,7 @@ int GrantDirectPort(DirectPortSystem& system, std::uint16_t base,
   if (!modes) {
     setup.epp = true;
     setup.note = "no port modes listed in " + sysctlRoot.string() +
-                 ": an extended control register answered at " + Hex(ecr) +
+                 ": an extended control register answered at " + PortAddressText(ecr) +
                  ", so the port was taken for ECP+EPP";
   }
   return 0;

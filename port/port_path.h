@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace velwin::xchanger {
 
@@ -32,5 +34,11 @@ struct PortPath {
 // "ECP+EPP", "EPP", "ECP", "SPP", or "unknown" when the kernel listed no
 // modes and nothing was probed.
 std::string PortKindText(const PortPath& path);
+
+// A port address as messages write it: "0x378".
+std::string PortAddressText(std::uint16_t address);
+
+// Where a message about a port's rights sends the user for more.
+inline constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
 
 }  // namespace velwin::xchanger

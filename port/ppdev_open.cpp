@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <charconv>
 #include <cstring>
-#include <sstream>
 #include <string_view>
 
 #include "port/control_lines.h"
 #include "port/parport_sysctl.h"
+#include "port/port_path.h"
 #include "port/ppdev_port.h"
 
 #ifdef __linux__
@@ -24,14 +24,6 @@ namespace velwin::xchanger {
 namespace {
 
 // Where the user reads how to get at the port: the manual page.
-constexpr std::string_view kPortHelp = " (see man velwin, section PARALLEL PORT)";
-
-std::string Hex(std::uint16_t value) {
-  std::ostringstream out;
-  out << "0x" << std::hex << std::uppercase << value;
-  return out.str();
-}
-
 std::string OpenFailure(const std::string& path, int error) {
   switch (error) {
     case ENOENT:
@@ -221,7 +213,7 @@ std::unique_ptr<PortBackend> OpenPpdevPort(std::string_view options,
       why = PortPermissionMessage(base, failure, true, direct->Lockdown());
       path.directRefused = true;
     } else if (!SamePort(*system, opened.devices[i].fd, *direct, base)) {
-      why = sysctlRoot.string() + " lists " + Hex(base) + " for " + opened.paths[i] +
+      why = sysctlRoot.string() + " lists " + PortAddressText(base) + " for " + opened.paths[i] +
             ", but the port there does not answer as that device does";
     } else {
       opened.devices[i].ioBase = base;

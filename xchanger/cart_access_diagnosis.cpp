@@ -95,7 +95,8 @@ std::string WhyNoCartFound(CartAccess& cart, std::span<const std::uint8_t> head)
   // A game or a full card: the header's logo, whose bytes show every line at
   // both levels and every pair apart, read almost right.
   std::vector<KnownRead> logo;
-  for (std::size_t i = 0; i < gbheader::HeaderLogo.size(); ++i)
+  for (std::size_t i = 0;
+       i < gbheader::HeaderLogo.size() && gbheader::kLogoOffset + i < head.size(); ++i)
     logo.push_back({gbheader::HeaderLogo[i], head[gbheader::kLogoOffset + i]});
   if (const auto faults = FaultsExplaining(logo); !faults.empty())
     return FaultText(faults);
