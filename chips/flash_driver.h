@@ -40,6 +40,9 @@ struct FlashOutcome {
 // by itself in flash-write mode, so it is never relied on.
 class FlashDriver {
  public:
+  // Every family drives one chip on one cart, on the chip clock.
+  FlashDriver(const FlashChipSpec& chip, CartAccess& cart, ChipClock& clock)
+      : chip_(chip), cart_(cart), clock_(clock) {}
   virtual ~FlashDriver() = default;
 
   // Raised for the span of each page load; null (the default) for none.
@@ -66,6 +69,9 @@ class FlashDriver {
   virtual void ResetToReadArray() = 0;
 
  protected:
+  const FlashChipSpec& chip_;
+  CartAccess& cart_;
+  ChipClock& clock_;
   PageLoadPriority* priority_ = nullptr;
 };
 

@@ -9,8 +9,7 @@ namespace velwin::xchanger {
 // address in the block, so commands and data alike go to linear addresses.
 class IntelBlockFlash final : public FlashDriver {
  public:
-  IntelBlockFlash(const FlashChipSpec& chip, CartAccess& cart, ChipClock& clock)
-      : chip_(chip), cart_(cart), clock_(clock) {}
+  using FlashDriver::FlashDriver;
 
   FlashOutcome EraseUnit(std::uint32_t address) override;
   // bytes lie within one 32-byte write buffer.
@@ -23,10 +22,6 @@ class IntelBlockFlash final : public FlashDriver {
 
  private:
   FlashOutcome WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit, FlashOutcome::Kind errorKind);
-
-  const FlashChipSpec& chip_;
-  CartAccess& cart_;
-  ChipClock& clock_;
 };
 
 }  // namespace velwin::xchanger

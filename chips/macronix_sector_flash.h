@@ -10,8 +10,7 @@ namespace velwin::xchanger {
 // to byte addresses.
 class MacronixSectorFlash final : public FlashDriver {
  public:
-  MacronixSectorFlash(const FlashChipSpec& chip, CartAccess& cart, ChipClock& clock)
-      : chip_(chip), cart_(cart), clock_(clock) {}
+  using FlashDriver::FlashDriver;
 
   FlashOutcome EraseUnit(std::uint32_t address) override;
   // bytes lie within one 128-byte page; programming only clears bits.
@@ -22,10 +21,6 @@ class MacronixSectorFlash final : public FlashDriver {
  private:
   void Command(std::uint8_t command);
   FlashOutcome WaitStatus(std::uint32_t maxUs, std::uint8_t errorBit, FlashOutcome::Kind errorKind);
-
-  const FlashChipSpec& chip_;
-  CartAccess& cart_;
-  ChipClock& clock_;
 };
 
 }  // namespace velwin::xchanger

@@ -9,8 +9,7 @@ namespace velwin::xchanger {
 // itself, so there is no erase step; the end shows on the toggle bit.
 class WinbondPageWrite final : public FlashDriver {
  public:
-  WinbondPageWrite(const FlashChipSpec& chip, CartAccess& cart, ChipClock& clock)
-      : chip_(chip), cart_(cart), clock_(clock) {}
+  using FlashDriver::FlashDriver;
 
   FlashOutcome EraseUnit(std::uint32_t address) override;
   // bytes is one whole page from its first byte: bytes of a page that are
@@ -24,9 +23,6 @@ class WinbondPageWrite final : public FlashDriver {
   void Command(std::uint8_t command);
   void ReadBootLocks();
 
-  const FlashChipSpec& chip_;
-  CartAccess& cart_;
-  ChipClock& clock_;
   bool bootLocksRead_ = false;
   bool lowBootLocked_ = false;
   bool highBootLocked_ = false;
