@@ -1,6 +1,7 @@
 #include "card/card_write_job.h"
 
 #include <algorithm>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -53,19 +54,27 @@ JobOutcome CheckLocks(xchanger::FlashDriver& driver, const xchanger::FlashChipSp
 
 // "block 1 (0x020000-0x03FFFF), block 9 (...)".
 // Sets the lock bits that the unlock cleared again, whatever became of the
-// write, and says which: a block left open is named, never passed over.
+// write, and says which: a block left open is named, never passed over. A
+// lock that fails because the link dropped is said as that, once, with the
+// blocks it leaves open, instead of a chip status for each.
 void RelockUnits(xchanger::FlashDriver& driver, const xchanger::FlashChipSpec& chip,
-                 const std::vector<std::uint32_t>& units, const WriteLog& log) {
+                 const std::vector<std::uint32_t>& units, const WriteLog& log,
+                 const std::function<std::string()>& whyGone) {
   std::vector<std::uint32_t> locked;
-  for (const std::uint32_t unit : units) {
-    const xchanger::FlashOutcome outcome = driver.LockUnit(unit);
+  for (auto unit = units.begin(); unit != units.end(); ++unit) {
+    const xchanger::FlashOutcome outcome = driver.LockUnit(*unit);
     if (outcome.Ok()) {
-      locked.push_back(unit);
-    } else {
-      driver.ResetToReadArray();
-      log("Could not lock " + UnitText(chip, unit) + " again: status " +
-          HexText(outcome.status, 2) + "; it stays unlocked.");
+      locked.push_back(*unit);
+      continue;
     }
+    driver.ResetToReadArray();
+    if (const std::string gone = whyGone(); !gone.empty()) {
+      log(gone + " Not locked again: " +
+          UnitsText(chip, std::vector<std::uint32_t>(unit, units.end())) + ".");
+      break;
+    }
+    log("Could not lock " + UnitText(chip, *unit) + " again: status " + HexText(outcome.status, 2) +
+        "; it stays unlocked.");
   }
   if (!locked.empty())
     log("Locked again: " + UnitsText(chip, locked) + ".");
@@ -224,7 +233,7 @@ CardWriteResult WriteCard(xchanger::CartAccess& cart, xchanger::ChipClock& clock
     result.outcome =
         ExecuteWritePlan(*driver, cart, *chip, plan, old, target, control, progress, result, lines);
   }
-  RelockUnits(*driver, *chip, relock, log);
+  RelockUnits(*driver, *chip, relock, log, [&] { return NoLongerAnswers(cart, card, false); });
   if (result.reloadedLoads != 0) {
     log(std::to_string(result.reloadedLoads) +
         " page loads were cut by a pause of the link and loaded again.");

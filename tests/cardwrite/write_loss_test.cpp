@@ -123,6 +123,16 @@ TEST_F(CardWrite, RefusesWhatIdentificationKnowsBeforeSayingOrReadingAnything) {
   EXPECT_NE(unlocked.out.find("Locked again: block 1 (0x020000-0x03FFFF).\nCard verified"),
             std::string::npos)
       << unlocked.out;
+  // A link lost after the unlock leaves the block open, and says why once.
+  const CommandRun lost =
+      Write({"--unlock", "--no-backup", "--port", Card("64", card64, "locked=1,unplug=1600000"),
+             dir.Write("i", Bytes(image.begin(), image.begin() + 0x40000))});
+  EXPECT_EQ(lost.status, 1);
+  EXPECT_NE(lost.out.find("The X-Changer stopped answering. Not locked again: block 1 "
+                          "(0x020000-0x03FFFF).\n"),
+            std::string::npos)
+      << lost.out;
+  EXPECT_EQ(lost.out.find("Could not lock"), std::string::npos) << lost.out;
 }
 
 // A title that ends a sentence by itself gets no second stop.
