@@ -10,6 +10,7 @@
 #include "card/backup_listing.h"
 #include "card/image_file.h"
 #include "fileio/file_error.h"
+#include "port/port_lock.h"
 #include "rom/global_checksum.h"
 
 namespace velwin::card {
@@ -106,15 +107,7 @@ std::string ReasonFor(BackupFileKind kind, const fs::path& path) {
 }  // namespace
 
 std::string SimulatedCardFile(const std::string& portDescription) {
-  if (!portDescription.starts_with("sim:"))
-    return {};
-  // A path cannot hold a comma in the description, so the keys split there.
-  const std::string keys = "," + portDescription.substr(4) + ",";
-  const std::size_t at = keys.find(",rom=");
-  if (at == std::string::npos)
-    return {};
-  const std::size_t begin = at + 5;
-  return keys.substr(begin, keys.find(',', begin) - begin);
+  return std::string(xchanger::SimSetting(portDescription, "rom"));
 }
 
 std::string BackupDateText(std::time_t when) {

@@ -134,16 +134,12 @@ std::string SlowLinkAdvice(const CardLinkFinding& finding) {
 
 std::string SlowLinkRefusal(const FlashChipSpec& chip, const LinkTiming& timing,
                             const PortPath& path, std::uint8_t linkMode) {
-  std::string text = xchanger::LinkTooSlowText(chip, timing);
-  if (path.kind == PortPath::Kind::kOther)
-    return text;
-  const std::string advice = SlowLinkAdvice(CheckCard(chip, path, linkMode, timing));
-  if (advice.empty())
-    return text;
-  // The general hint gives way to what was found on this machine.
-  if (const auto hint = text.rfind(" Try "); hint != std::string::npos)
-    text.erase(hint);
-  return text + " " + advice;
+  const std::string text = xchanger::LinkTooSlowText(chip, timing);
+  // What was found on this machine, else the general hint.
+  const std::string advice = path.kind == PortPath::Kind::kOther
+                                 ? std::string()
+                                 : SlowLinkAdvice(CheckCard(chip, path, linkMode, timing));
+  return advice.empty() ? text + xchanger::kSlowLinkHint : text + " " + advice;
 }
 
 }  // namespace velwin::card

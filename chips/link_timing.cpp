@@ -142,7 +142,7 @@ std::string LinkTooSlowText(const FlashChipSpec& chip, const LinkTiming& timing)
          " us here at the median and " + MicrosecondsText(timing.usPerByteHigh) +
          " us for 99.9% of bytes, so the longest gap of a page load takes " +
          MicrosecondsText(LongestLoadGapUs(chip, timing)) + " us. " + ByteWindowText(chip) +
-         " Nothing was erased. Try --port direct, or a machine at rest.";
+         " Nothing was erased.";
 }
 
 std::string LinkTooUnevenText(const FlashChipSpec& chip, const LinkTiming& timing,

@@ -85,9 +85,12 @@ std::string ReloadText(const FlashChipSpec& chip, const LinkTiming& timing, std:
 // margin: the one explanation the refusal, link test and the manuals give.
 std::string ByteWindowText(const FlashChipSpec& chip);
 
-// "Link too slow for this card: ..." with the measured times, the
-// explanation of the chip's limit and what to try.
+// "Link too slow for this card: ..." with the measured times and the
+// explanation of the chip's limit; what to try is the caller's to add.
 std::string LinkTooSlowText(const FlashChipSpec& chip, const LinkTiming& timing);
+
+// What to try where nothing is known of the path to the port.
+inline constexpr const char* kSlowLinkHint = " Try --port direct, or a machine at rest.";
 // "Link pauses too often for this card: ..." for a write of loads page
 // loads whose cut share reaches kReloadRefuseShare.
 std::string LinkTooUnevenText(const FlashChipSpec& chip, const LinkTiming& timing,

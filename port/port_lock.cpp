@@ -102,19 +102,6 @@ std::string DeviceKey(std::string_view device) {
   return key;
 }
 
-// The value of key= among the comma-separated settings, empty when absent.
-std::string_view Setting(std::string_view settings, std::string_view key) {
-  while (!settings.empty()) {
-    const auto comma = settings.find(',');
-    const std::string_view item = settings.substr(0, comma);
-    if (item.size() > key.size() && item.compare(0, key.size(), key) == 0 &&
-        item[key.size()] == '=')
-      return item.substr(key.size() + 1);
-    settings = comma == std::string_view::npos ? std::string_view() : settings.substr(comma + 1);
-  }
-  return {};
-}
-
 // The lock file's name: readable for whoever looks into the folder, and
 // told apart by a hash of the whole key.
 std::string LockFileName(const std::string& key) {
@@ -136,12 +123,27 @@ std::string LockFileName(const std::string& key) {
 
 }  // namespace
 
+std::string_view SimSetting(std::string_view description, std::string_view key) {
+  if (!description.starts_with("sim:"))
+    return {};
+  std::string_view settings = description.substr(4);
+  while (!settings.empty()) {
+    const auto comma = settings.find(',');
+    const std::string_view item = settings.substr(0, comma);
+    if (item.size() > key.size() && item.compare(0, key.size(), key) == 0 &&
+        item[key.size()] == '=')
+      return item.substr(key.size() + 1);
+    settings = comma == std::string_view::npos ? std::string_view() : settings.substr(comma + 1);
+  }
+  return {};
+}
+
 std::vector<std::string> PortLockKeys(const std::string& description) {
   const std::string_view text = description;
   std::vector<std::string> keys;
   if (text.rfind("sim:", 0) == 0) {
     for (const std::string_view key : {"rom", "sram"}) {
-      const std::string_view path = Setting(text.substr(4), key);
+      const std::string_view path = SimSetting(text, key);
       if (!path.empty()) {
         for (std::string& fileKey : FileKeys(path))
           keys.push_back(std::move(fileKey));

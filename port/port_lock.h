@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace velwin::xchanger {
@@ -51,6 +52,11 @@ std::filesystem::path PortLockFolder();
 // port or file reach it by, they share a key. None for a simulated cart
 // that keeps everything in memory.
 std::vector<std::string> PortLockKeys(const std::string& description);
+
+// The value of key= in a simulated port's description ("rom" of
+// "sim:card=16,rom=FILE"), empty when absent or for any other port. A path
+// there holds no comma: the settings split at each.
+std::string_view SimSetting(std::string_view description, std::string_view key);
 
 // "The X-Changer on PORT is in use by another velwin (process N)."
 std::string PortInUseText(const std::string& port, long holder);
