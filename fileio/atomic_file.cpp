@@ -124,6 +124,14 @@ void RemoveDeadTemps(const fs::path& folder, const std::string& targetName) {
   }
 }
 
+// Earlier versions named the temporary file without the PID.
+void RemoveUnnumberedTemp(const fs::path& target) {
+  std::string name(1, '.');
+  name.append(target.filename().string()).append(kTempSuffix);
+  if (const fs::path old = target.parent_path() / name; OwnFile(old))
+    ::unlink(old.c_str());
+}
+
 // The permission bits of the file to be replaced, nothing for a new file.
 // Refuses what a plain create would refuse.
 std::optional<mode_t> ExistingMode(const std::string& target, bool& isDevice) {
@@ -164,11 +172,7 @@ std::string AtomicFile::TempPathFor(const std::string& target) {
 void AtomicFile::RemoveLeftover(const std::string& path) {
   const fs::path target(ResolvedTarget(path));
   RemoveDeadTemps(target.parent_path(), target.filename().string());
-  // Earlier versions named the temporary file without the PID.
-  std::string name(1, '.');
-  name.append(target.filename().string()).append(kTempSuffix);
-  if (const fs::path old = target.parent_path() / name; OwnFile(old))
-    ::unlink(old.c_str());
+  RemoveUnnumberedTemp(target);
 }
 
 void AtomicFile::RemoveLeftoversIn(const std::string& folder) {
@@ -185,8 +189,9 @@ AtomicFile AtomicFile::Begin(const std::string& path) {
   }
 
   // Whatever killed writers left in the folder goes first, for any target:
-  // a killed job's name may never be written again.
-  RemoveLeftover(target);
+  // a killed job's name may never be written again. One look at the folder
+  // finds this target's leftovers too.
+  RemoveUnnumberedTemp(target);
   RemoveLeftoversIn(fs::path(target).parent_path().string());
   std::string temp = TempPathFor(target);
   // Our own, from an earlier save in this process that could not clean up.
