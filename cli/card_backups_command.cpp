@@ -13,6 +13,7 @@
 #include "card/backup_removal.h"
 #include "card/backup_review.h"
 #include "card/card_backup.h"
+#include "cli/backup_owner.h"
 #include "cli/card_session.h"
 #include "cli/card_verbs.h"
 #include "cli/file_failure.h"
@@ -156,8 +157,9 @@ int RunCardBackups(const Arguments& args, std::ostream& out, std::ostream& err) 
     return ReportCardUsage(err, "backups", "--remove does not take --json", options);
   if (yes && !remove)
     return ReportCardUsage(err, "backups", "--yes goes with --remove", options);
-  const std::string folder =
-      card::CardBackupFolder([](const char* name) { return std::getenv(name); });
+  // Run as root for someone, their backups: where card write keeps them.
+  const std::string folder = BackupFolderFor(
+      std::nullopt, FindInvokingUser([](const char* name) { return std::getenv(name); }));
   if (remove)
     return RemoveBackups(folder, toRemove, yes, out, err);
 
