@@ -35,64 +35,38 @@ using velwin::testing::ReadBytes;
 using velwin::testing::TempDir;
 
 // "Write File to Card…" on a simulated 4 Mbit card holding one game.
-TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
-  gui::testing::EnsureQtApplication();
-  TempDir files;
-  qputenv("VELWIN_CONFIG_DIR", QByteArray::fromStdString(files.File("config")));
-  const ScopedDataHome data(files.File("data"));
+TEST_F(CardWriteJobs, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   auto old = Pattern(512 * 1024, 5);
   PutHeader(old, 0, "OLDGAME", 0x04, 0x02);
-  const std::string romFile = files.Write("card.gb", old);
+  Open("4", old);
   auto image = Pattern(256 * 1024, 6);
   PutHeader(image, 0, "NEWGAME", 0x03, 0x02);
-  const QString imageFile = QString::fromStdString(files.Write("new.gb", image));
+  const std::string imageFile = files_.Write("new.gb", image);
 
-  gui::testing::ScriptedFileDialogs dialogs;
-  gui::testing::RecordingMessageBoxes messages;
-  SramManagerParts parts;
-  parts.dialogs = &dialogs;
-  parts.messages = &messages;
-  std::string error;
-  parts.port = OpenSramPort("sim:card=4,rom=" + romFile, error);
-  ASSERT_TRUE(parts.port) << error;
-  xchanger::PortBackend& port = *parts.port;
-  TSRAMManForm form(nullptr, std::move(parts));
-  QString asked;
-  bool agree = false;
-  form.CardWrite()->SetConfirm([&](QWidget*, const QString& question) {
-    asked = question;
-    return agree;
-  });
-  const auto lastLog = [&form] { return form.Memo1()->toPlainText().split('\n').last(); };
-
-  dialogs.QueueAnswer({imageFile});
-  form.CardWrite()->Action()->trigger();
-  EXPECT_TRUE(asked.startsWith("Write new.gb (262144 bytes) onto the 4 Mbit flash card?"))
-      << asked.toStdString();
+  WriteImage(imageFile, false);
+  ASSERT_EQ(asked_.size(), 1);
+  EXPECT_TRUE(asked_[0].startsWith("Write new.gb (262144 bytes) onto the 4 Mbit flash card?"))
+      << asked_[0].toStdString();
   EXPECT_TRUE(
-      asked.contains("\n\nThe write covers 0x000000-0x03FFFF of the card; the rest stays "
-                     "as it is.\nThis write overwrites OLDGAME.\nTime: up to about "))
-      << asked.toStdString();
-  std::string flushError;
-  ASSERT_TRUE(port.Flush(flushError));
-  EXPECT_TRUE(ReadBytes(romFile) == old) << "declined: nothing written";
+      asked_[0].contains("\n\nThe write covers 0x000000-0x03FFFF of the card; the rest stays "
+                         "as it is.\nThis write overwrites OLDGAME.\nTime: up to about "))
+      << asked_[0].toStdString();
+  EXPECT_TRUE(CardNow() == old) << "declined: nothing written";
 
-  agree = true;
-  dialogs.QueueAnswer({imageFile});
   // What the bar says while the job runs: its phase, the page in hand and
   // the time left, never moving back.
   QStringList shown;
   std::vector<int> values;
-  QProgressBar* bar = form.JobBar()->Bar();
+  QProgressBar* bar = form_->JobBar()->Bar();
   QObject::connect(bar, &QProgressBar::valueChanged, [&](int value) {
     if (bar->maximum() <= 1)
       return;  // the bar at rest, before and after the job
     shown.push_back(bar->text());
     values.push_back(value);
   });
-  form.CardWrite()->Action()->trigger();
-  EXPECT_TRUE(lastLog().startsWith("\u2022 Card verified: 262144 bytes. Written in "))
-      << lastLog().toStdString();
+  WriteImage(imageFile, true);
+  EXPECT_TRUE(LastLog().startsWith("\u2022 Card verified: 262144 bytes. Written in "))
+      << LastLog().toStdString();
   EXPECT_TRUE(std::is_sorted(values.begin(), values.end()));
   EXPECT_FALSE(
       shown.filter(QRegularExpression("^Backing up bank \\d+ of 32 \u00B7 \\d+:\\d\\d left$"))
@@ -103,9 +77,8 @@ TEST(CardWriteWindow, WritesOnlyOnceTheUserAgreedToWhatItOverwrites) {
   EXPECT_FALSE(shown.filter(QRegularExpression("^Verifying page ")).isEmpty());
   auto expected = old;
   std::copy(image.begin(), image.end(), expected.begin());
-  EXPECT_TRUE(ReadBytes(romFile) == expected) << "the card's file holds what was verified";
-  EXPECT_TRUE(form.Card()->ReadAction()->isEnabled());
-  qunsetenv("VELWIN_CONFIG_DIR");
+  EXPECT_TRUE(ReadBytes(romFile_) == expected) << "the card's file holds what was verified";
+  EXPECT_TRUE(form_->Card()->ReadAction()->isEnabled());
 }
 
 TEST_F(CardWriteJobs, RestoreWritesAKeptCardBackWithTheUsualQuestionAndBackup) {
