@@ -27,7 +27,20 @@ double MostWriteSeconds(const xchanger::FlashChipSpec& chip, std::span<const std
   // The weights count a port access as a microsecond: the measured access
   // time scales them to this link.
   const JobWeights weights = WriteWeights(chip, linkMode);
-  const double readUsPerByte = weights.readUsPerByte * link.usPerAccess;
+  // The pauses the timing saw, spread over every byte: over a whole job the
+  // mean byte, not the median, sets the pace.
+  double pauseUsPerByte = 0;
+  if (link.bytesTimed != 0) {
+    for (const double slow : link.slowestUs)
+      pauseUsPerByte += std::max(0.0, slow - link.usPerByte);
+    pauseUsPerByte /= static_cast<double>(link.bytesTimed);
+  }
+  const double slowdown =
+      link.usPerByte > 0 ? (link.usPerByte + pauseUsPerByte) / link.usPerByte : 1.0;
+  const double readUsPerByte = weights.readUsPerByte * link.usPerAccess * slowdown;
+  const double loadUsPerByte = link.usPerByte + pauseUsPerByte;
+  // A page load a pause cuts is loaded and programmed again.
+  const double programs = 1.0 + xchanger::CutLoadShare(chip, link);
   double us =
       2.0 * static_cast<double>(BytesReadBeforeWrite(chip, image.size(), backup)) * readUsPerByte;
   const std::uint64_t unitBytes =
@@ -43,8 +56,10 @@ double MostWriteSeconds(const xchanger::FlashChipSpec& chip, std::span<const std
       // the image's end the target is the old card, not known yet.
       const bool blank = chip.eraseUnitBytes != 0 && stepEnd <= image.size() &&
                          AllErased(image.subspan(step, stepEnd - step));
-      if (!blank)
-        us += chip.programTypicalUs + static_cast<double>(stepEnd - step) * link.usPerByte;
+      if (!blank) {
+        us += programs *
+              (chip.programTypicalUs + static_cast<double>(stepEnd - step) * loadUsPerByte);
+      }
     }
     us += static_cast<double>(unitEnd - unit) * readUsPerByte;
   }

@@ -48,4 +48,6 @@ std::vector<std::uint8_t> Pattern(std::size_t size, std::uint32_t seed) {
 Rig::Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom)
     : port(CardConfig(mbit, std::move(rom))) {}
 
+Rig::Rig(xchanger::sim::SimConfig config) : port(std::move(config)) {}
+
 }  // namespace velwin::card::bench

@@ -33,6 +33,7 @@ xchanger::sim::SimConfig CardConfig(std::uint8_t mbit, std::vector<std::uint8_t>
 // 1 us of its clock and every wait advances it.
 struct Rig {
   Rig(std::uint8_t mbit, std::vector<std::uint8_t> rom);
+  explicit Rig(xchanger::sim::SimConfig config);
 
   std::uint64_t Accesses() const { return port.Counters().reads + port.Counters().writes; }
   std::uint64_t Now() { return port.Clock().NowMicroseconds(); }
