@@ -57,6 +57,18 @@ class FlashCycleCounter : public PortIo {
   std::uint64_t seen_ = 0;
 };
 
+// A simulated X-Changer with a card, its flash write cycles counted, and
+// the cart reached through it.
+struct LoadRig {
+  explicit LoadRig(const sim::SimConfig& config) : sim(config), port(sim) {}
+  sim::SimulatedXChanger sim;
+  FlashCycleCounter port;
+  SteppingTicks ticks{0};
+  CountingPump pump;
+  XChangerLink link{port, ticks, pump};
+  CartAccess cart{link};
+};
+
 // A page load over either mode: the bank registers written once for the
 // page's bytes, the commands' own banks aside (the 4 Mbit chip's commands
 // need an odd bank, so a page in an even bank gets its own after them), every byte in 4 port
@@ -77,14 +89,11 @@ TEST(PageLoad, EachChipLoadsAByteInFourAccessesOverEppAndTwelveOverSpp) {
       config.hasCart = true;
       config.card = c.card;
       config.modes = modes;
-      sim::SimulatedXChanger sim(config);
-      FlashCycleCounter port(sim);
-      SteppingTicks ticks(0);
-      CountingPump pump;
-      XChangerLink link(port, ticks, pump);
-      CartAccess cart(link);
-      ASSERT_TRUE(link.FindXChanger());
-      const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+      LoadRig rig(config);
+      ASSERT_TRUE(rig.link.FindXChanger());
+      sim::SimulatedXChanger& sim = rig.sim;
+      FlashCycleCounter& port = rig.port;
+      const auto driver = MakeFlashDriver(chip, rig.cart, sim.Clock());
       std::vector<std::uint8_t> bytes(chip.programUnitBytes);
       for (std::size_t i = 0; i < bytes.size(); ++i)
         bytes[i] = static_cast<std::uint8_t>(i * 7 + 1);
@@ -128,14 +137,11 @@ TEST(PageLoad, FirstByteFollowsTheCommandWithinTheTablesLongestGap) {
         config.card = card;
         config.modes = sim::LinkModes::kEppOnly;
         config.advanceUnderFlashWrite = advance;
-        sim::SimulatedXChanger sim(config);
-        FlashCycleCounter port(sim);
-        SteppingTicks ticks(0);
-        CountingPump pump;
-        XChangerLink link(port, ticks, pump);
-        CartAccess cart(link);
-        ASSERT_TRUE(link.FindXChanger());
-        const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+        LoadRig rig(config);
+        ASSERT_TRUE(rig.link.FindXChanger());
+        sim::SimulatedXChanger& sim = rig.sim;
+        FlashCycleCounter& port = rig.port;
+        const auto driver = MakeFlashDriver(chip, rig.cart, sim.Clock());
         // The bank's last page: its last byte at 0x7FFF, where a stepped
         // address would leave the ROM.
         const std::uint32_t address = (bank + 1) * kBank - chip.programUnitBytes;
@@ -172,14 +178,11 @@ TEST(PageLoad, APauseJustAfterTheCommandCutsTheLoad) {
     sim::SimConfig config;
     config.hasCart = true;
     config.card = card;
-    sim::SimulatedXChanger sim(config);
-    FlashCycleCounter port(sim);
-    SteppingTicks ticks(0);
-    CountingPump pump;
-    XChangerLink link(port, ticks, pump);
-    CartAccess cart(link);
-    ASSERT_TRUE(link.FindXChanger());
-    const auto driver = MakeFlashDriver(chip, cart, sim.Clock());
+    LoadRig rig(config);
+    ASSERT_TRUE(rig.link.FindXChanger());
+    sim::SimulatedXChanger& sim = rig.sim;
+    FlashCycleCounter& port = rig.port;
+    const auto driver = MakeFlashDriver(chip, rig.cart, sim.Clock());
     port.pauseAfterCycle = 3;  // AA, 55, the command
     port.pauseUs = chip.byteLoadWindowUs + 50;
     EXPECT_TRUE(driver->Program(5 * kBank, std::vector<std::uint8_t>(16, 0x5A)).cut);
